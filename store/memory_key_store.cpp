@@ -1,0 +1,197 @@
+#include "memory_key_store.h"
+
+#include <cctype>
+#include <cstring>
+#include <sstream>
+
+namespace store {
+
+namespace {
+
+std::string lower(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!part.empty()) parts.push_back(lower(part));
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(lower(part));
+    return parts;
+}
+
+void dumpNode(const MemoryKeyStore::Node& node, const std::string& path, std::ostringstream& out) {
+    for (const auto& [name, value] : node.values) {
+        out << path << " [" << name << "] type " << value.type << ":";
+        for (unsigned char byte : value.data) out << ' ' << static_cast<int>(byte);
+        out << '\n';
+    }
+    for (const auto& [name, child] : node.subkeys) {
+        std::string childPath = path.empty() ? name : path + "\\" + name;
+        out << childPath << '\n';
+        dumpNode(*child, childPath, out);
+    }
+}
+
+}  // namespace
+
+// A handle names a node by its path, so that a key deleted behind an open
+// handle makes the handle fail instead of dangle.
+struct MemoryKeyStore::Handle {
+    std::string path;
+};
+
+MemoryKeyStore::MemoryKeyStore() = default;
+MemoryKeyStore::~MemoryKeyStore() = default;
+
+const MemoryKeyStore::Node* MemoryKeyStore::find(const std::string& path) const {
+    const Node* node = &root_;
+    for (const std::string& part : splitPath(path)) {
+        auto it = node->subkeys.find(part);
+        if (it == node->subkeys.end()) return nullptr;
+        node = it->second.get();
+    }
+    return node;
+}
+
+MemoryKeyStore::Node* MemoryKeyStore::resolve(KeyHandle parent, const std::string& path,
+                                              bool create) {
+    std::string full = parent ? static_cast<Handle*>(parent)->path + "\\" + path : path;
+    Node* node = &root_;
+    for (const std::string& part : splitPath(full)) {
+        auto it = node->subkeys.find(part);
+        if (it == node->subkeys.end()) {
+            if (!create) return nullptr;
+            it = node->subkeys.emplace(part, std::make_unique<Node>()).first;
+        }
+        node = it->second.get();
+    }
+    return node;
+}
+
+KeyHandle MemoryKeyStore::openForRead(KeyHandle parent, const char* subkey) {
+    if (!subkey || !resolve(parent, subkey, false)) return nullptr;
+    ++open_;
+    return new Handle{parent ? static_cast<Handle*>(parent)->path + "\\" + subkey : subkey};
+}
+
+KeyHandle MemoryKeyStore::createForWrite(KeyHandle parent, const char* subkey) {
+    if (!subkey || (parent && !resolve(parent, "", false))) return nullptr;
+    resolve(parent, subkey, true);
+    ++open_;
+    return new Handle{parent ? static_cast<Handle*>(parent)->path + "\\" + subkey : subkey};
+}
+
+void MemoryKeyStore::close(KeyHandle key) {
+    if (!key) return;
+    --open_;
+    delete static_cast<Handle*>(key);
+}
+
+QueryResult MemoryKeyStore::query(KeyHandle key, const char* name, std::uint32_t* type,
+                                  void* data, std::uint32_t* size) {
+    Node* node = key ? resolve(key, "", false) : nullptr;
+    if (!node) return QueryResult::NotFound;
+    auto it = node->values.find(lower(name ? name : ""));
+    if (it == node->values.end()) return QueryResult::NotFound;
+    const Value& value = it->second;
+    if (type) *type = value.type;
+    std::uint32_t length = static_cast<std::uint32_t>(value.data.size());
+    if (data && *size < length) {
+        *size = length;
+        return QueryResult::MoreData;
+    }
+    if (data && length) std::memcpy(data, value.data.data(), length);
+    *size = length;
+    return QueryResult::Ok;
+}
+
+bool MemoryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
+                           std::uint32_t size) {
+    Node* node = key ? resolve(key, "", false) : nullptr;
+    if (!node) return false;
+    Value& value = node->values[lower(name ? name : "")];
+    value.type = type;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    value.data.assign(bytes, bytes + size);
+    return true;
+}
+
+bool MemoryKeyStore::deleteKey(KeyHandle parent, const char* subkey) {
+    std::vector<std::string> parts = splitPath(subkey ? subkey : "");
+    if (parts.empty()) return false;
+    std::string leaf = parts.back();
+    parts.pop_back();
+    std::string parentPath;
+    for (const std::string& part : parts) parentPath += part + "\\";
+    Node* owner = resolve(parent, parentPath, false);
+    if (!owner) return false;
+    auto it = owner->subkeys.find(leaf);
+    if (it == owner->subkeys.end() || !it->second->subkeys.empty()) return false;
+    owner->subkeys.erase(it);
+    return true;
+}
+
+bool MemoryKeyStore::hasKey(const std::string& path) const { return find(path) != nullptr; }
+
+const MemoryKeyStore::Value* MemoryKeyStore::value(const std::string& path,
+                                                   const std::string& name) const {
+    const Node* node = find(path);
+    if (!node) return nullptr;
+    auto it = node->values.find(lower(name));
+    return it == node->values.end() ? nullptr : &it->second;
+}
+
+void MemoryKeyStore::setValue(const std::string& path, const std::string& name,
+                              std::uint32_t type, const void* data, std::size_t size) {
+    Node* node = resolve(nullptr, path, true);
+    Value& value = node->values[lower(name)];
+    value.type = type;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    value.data.assign(bytes, bytes + size);
+}
+
+void MemoryKeyStore::setString(const std::string& path, const std::string& name,
+                               const std::string& text) {
+    setValue(path, name, 1, text.c_str(), text.size() + 1);
+}
+
+void MemoryKeyStore::setNumber(const std::string& path, const std::string& name,
+                               std::uint32_t number) {
+    unsigned char bytes[4] = {static_cast<unsigned char>(number),
+                              static_cast<unsigned char>(number >> 8),
+                              static_cast<unsigned char>(number >> 16),
+                              static_cast<unsigned char>(number >> 24)};
+    setValue(path, name, 4, bytes, 4);
+}
+
+void MemoryKeyStore::removeKeyTree(const std::string& path) {
+    std::vector<std::string> parts = splitPath(path);
+    if (parts.empty()) return;
+    std::string leaf = parts.back();
+    parts.pop_back();
+    Node* node = &root_;
+    for (const std::string& part : parts) {
+        auto it = node->subkeys.find(part);
+        if (it == node->subkeys.end()) return;
+        node = it->second.get();
+    }
+    node->subkeys.erase(leaf);
+}
+
+std::string MemoryKeyStore::dump() const {
+    std::ostringstream out;
+    dumpNode(root_, "", out);
+    return out.str();
+}
+
+}  // namespace store

@@ -1,0 +1,60 @@
+// An in-memory key tree with the registry's behaviour: case-insensitive
+// names, backslash-separated paths, subkeys that block deletion. Used by the
+// native tests in place of the registry.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "key_store.h"
+
+namespace store {
+
+class MemoryKeyStore : public KeyStore {
+public:
+    struct Value {
+        std::uint32_t type = 0;
+        std::vector<unsigned char> data;
+    };
+    struct Node {
+        std::map<std::string, std::unique_ptr<Node>> subkeys;  // by lower-case name
+        std::map<std::string, Value> values;                    // by lower-case name
+    };
+
+    MemoryKeyStore();
+    ~MemoryKeyStore() override;
+
+    KeyHandle openForRead(KeyHandle parent, const char* subkey) override;
+    KeyHandle createForWrite(KeyHandle parent, const char* subkey) override;
+    void close(KeyHandle key) override;
+    QueryResult query(KeyHandle key, const char* name, std::uint32_t* type, void* data,
+                      std::uint32_t* size) override;
+    bool write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
+               std::uint32_t size) override;
+    bool deleteKey(KeyHandle parent, const char* subkey) override;
+
+    // Test conveniences, paths relative to the user's hive.
+    bool hasKey(const std::string& path) const;
+    const Value* value(const std::string& path, const std::string& name) const;
+    void setValue(const std::string& path, const std::string& name, std::uint32_t type,
+                  const void* data, std::size_t size);
+    void setString(const std::string& path, const std::string& name, const std::string& text);
+    void setNumber(const std::string& path, const std::string& name, std::uint32_t number);
+    void removeKeyTree(const std::string& path);
+    std::size_t openHandles() const { return open_; }
+    // Every key and value below the hive, one per line, for comparing whole stores.
+    std::string dump() const;
+
+private:
+    struct Handle;
+    Node* resolve(KeyHandle parent, const std::string& path, bool create);
+    const Node* find(const std::string& path) const;
+
+    Node root_;
+    std::size_t open_ = 0;
+};
+
+}  // namespace store

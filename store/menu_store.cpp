@@ -1,0 +1,226 @@
+#include "menu_store.h"
+
+#include <cstring>
+
+namespace store {
+
+void itemKeyName(std::uint32_t id, char (&name)[kItemKeyNameSize]) {
+    char digits[kItemKeyNameSize];
+    std::size_t count = 0;
+    id &= 0xFFFFu;  // index entries hold 16 bits
+    do {
+        digits[count++] = static_cast<char>('0' + id % 10);
+        id /= 10;
+    } while (id != 0 && count < kItemKeyNameSize - 1);
+    for (std::size_t i = 0; i < count; ++i) name[i] = digits[count - 1 - i];
+    name[count] = '\0';
+}
+
+void copyField(char* field, std::size_t size, const char* text) {
+    if (size == 0) return;
+    std::size_t i = 0;
+    if (text) {
+        for (; i + 1 < size && text[i] != '\0'; ++i) field[i] = text[i];
+    }
+    field[i] = '\0';
+}
+
+void readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size) {
+    field[0] = '\0';
+    if (!key || size == 0) return;
+    std::uint32_t type = 0;
+    std::uint32_t length = static_cast<std::uint32_t>(size);
+    QueryResult result = keys.query(key, name, &type, field, &length);
+    if (result == QueryResult::Ok) {
+        if (type != kTypeString) {
+            field[0] = '\0';
+            return;
+        }
+        // A stored string need not carry its terminator.
+        std::size_t end = length < size ? length : size - 1;
+        field[end] = '\0';
+        return;
+    }
+    if (result != QueryResult::MoreData) {
+        field[0] = '\0';
+        return;
+    }
+    // Longer than the field: read it whole and keep the part that fits.
+    std::vector<char> whole(static_cast<std::size_t>(length) + 1, '\0');
+    std::uint32_t wholeLength = length;
+    if (keys.query(key, name, &type, whole.data(), &wholeLength) != QueryResult::Ok ||
+        type != kTypeString) {
+        field[0] = '\0';
+        return;
+    }
+    whole[wholeLength < length ? wholeLength : length] = '\0';
+    copyField(field, size, whole.data());
+}
+
+std::uint32_t readNumber(KeyStore& keys, KeyHandle key, const char* name) {
+    if (!key) return 0;
+    unsigned char bytes[4] = {0, 0, 0, 0};
+    std::uint32_t type = 0;
+    std::uint32_t length = sizeof bytes;
+    if (keys.query(key, name, &type, bytes, &length) != QueryResult::Ok) return 0;
+    if (type != kTypeDword || length != sizeof bytes) return 0;
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+namespace {
+
+std::vector<unsigned char> readBytes(KeyStore& keys, KeyHandle key, const char* name) {
+    std::vector<unsigned char> bytes;
+    if (!key) return bytes;
+    std::uint32_t type = 0;
+    std::uint32_t length = 0;
+    if (keys.query(key, name, &type, nullptr, &length) != QueryResult::Ok || length == 0)
+        return bytes;
+    bytes.resize(length);
+    // The value may change between the two queries; take what the second gives.
+    if (keys.query(key, name, &type, bytes.data(), &length) != QueryResult::Ok) {
+        bytes.clear();
+        return bytes;
+    }
+    if (length < bytes.size()) bytes.resize(length);
+    return bytes;
+}
+
+void putNumber(unsigned char* out, std::uint32_t value) {
+    out[0] = static_cast<unsigned char>(value);
+    out[1] = static_cast<unsigned char>(value >> 8);
+    out[2] = static_cast<unsigned char>(value >> 16);
+    out[3] = static_cast<unsigned char>(value >> 24);
+}
+
+bool writeString(KeyStore& keys, KeyHandle key, const char* name, const char* text,
+                 std::size_t fieldSize) {
+    std::size_t length = ::strnlen(text, fieldSize - 1);
+    std::vector<char> bytes(text, text + length);
+    bytes.push_back('\0');
+    return keys.write(key, name, kTypeString, bytes.data(),
+                      static_cast<std::uint32_t>(bytes.size()));
+}
+
+bool writeNumber(KeyStore& keys, KeyHandle key, const char* name, std::uint32_t value) {
+    unsigned char bytes[4];
+    putNumber(bytes, value);
+    return keys.write(key, name, kTypeDword, bytes, sizeof bytes);
+}
+
+}  // namespace
+
+std::vector<IndexEntry> decodeIndex(const unsigned char* bytes, std::size_t length) {
+    std::vector<IndexEntry> entries(length / kIndexEntryBytes);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const unsigned char* p = bytes + i * kIndexEntryBytes;
+        entries[i].id = static_cast<std::uint16_t>(p[0] | p[1] << 8);
+        entries[i].parent = static_cast<std::uint16_t>(p[2] | p[3] << 8);
+    }
+    return entries;
+}
+
+std::vector<unsigned char> encodeIndex(const std::vector<IndexEntry>& entries) {
+    std::vector<unsigned char> bytes(entries.size() * kIndexEntryBytes);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        unsigned char* p = bytes.data() + i * kIndexEntryBytes;
+        p[0] = static_cast<unsigned char>(entries[i].id);
+        p[1] = static_cast<unsigned char>(entries[i].id >> 8);
+        p[2] = static_cast<unsigned char>(entries[i].parent);
+        p[3] = static_cast<unsigned char>(entries[i].parent >> 8);
+    }
+    return bytes;
+}
+
+std::vector<IndexEntry> readIndexList(KeyStore& keys, const char* kind) {
+    ScopedKey index(keys, keys.openForRead(nullptr, kIndexKey));
+    std::vector<unsigned char> bytes = readBytes(keys, index.get(), kind);
+    return decodeIndex(bytes.data(), bytes.size());
+}
+
+bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& item,
+              ActionRead actionRead) {
+    item.caption[0] = item.prompt[0] = item.icon[0] = item.action[0] = '\0';
+    item.isSubMenu = 0;
+    if (!itemsKey) return false;
+    char name[kItemKeyNameSize];
+    itemKeyName(id, name);
+    ScopedKey key(keys, keys.openForRead(itemsKey, name));
+    if (!key) return false;
+    readText(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
+    readText(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt);
+    readText(keys, key.get(), kIconValue, item.icon, sizeof item.icon);
+    item.isSubMenu = readNumber(keys, key.get(), kIsSubMenuValue);
+    if (item.isSubMenu == 0 || actionRead == ActionRead::Always)
+        readText(keys, key.get(), kActionValue, item.action, sizeof item.action);
+    return true;
+}
+
+bool writeIndexList(KeyStore& keys, KeyHandle indexKey, const char* kind,
+                    const std::vector<IndexEntry>& entries) {
+    if (!indexKey || entries.size() > kMaxIndexEntries) return false;
+    std::vector<unsigned char> bytes = encodeIndex(entries);
+    return keys.write(indexKey, kind, kTypeBinary, bytes.data(),
+                      static_cast<std::uint32_t>(bytes.size()));
+}
+
+bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const StoredItem& item) {
+    if (!itemsKey || id == 0 || id > kMaxStoredId) return false;
+    char name[kItemKeyNameSize];
+    itemKeyName(id, name);
+    ScopedKey key(keys, keys.createForWrite(itemsKey, name));
+    if (!key) return false;
+    bool ok = writeString(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
+    ok = writeString(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt) && ok;
+    ok = writeString(keys, key.get(), kIconValue, item.icon, sizeof item.icon) && ok;
+    ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubMenu) && ok;
+    ok = writeString(keys, key.get(), kActionValue, item.action, sizeof item.action) && ok;
+    return ok;
+}
+
+bool deleteItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id) {
+    if (!itemsKey || id == 0) return false;
+    char name[kItemKeyNameSize];
+    itemKeyName(id, name);
+    return keys.deleteKey(itemsKey, name);
+}
+
+std::uint32_t readMaxId(KeyStore& keys, KeyHandle itemsKey) {
+    return readNumber(keys, itemsKey, kMaxIdValue);
+}
+
+bool writeMaxId(KeyStore& keys, KeyHandle itemsKey, std::uint32_t maxId) {
+    return itemsKey && writeNumber(keys, itemsKey, kMaxIdValue, maxId);
+}
+
+std::vector<std::uint32_t> readFreeIds(KeyStore& keys, KeyHandle itemsKey) {
+    std::vector<unsigned char> bytes = readBytes(keys, itemsKey, kFreeIdsValue);
+    std::vector<std::uint32_t> ids(bytes.size() / 4);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const unsigned char* p = bytes.data() + i * 4;
+        ids[i] = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                 static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    }
+    return ids;
+}
+
+bool writeFreeIds(KeyStore& keys, KeyHandle itemsKey, const std::vector<std::uint32_t>& ids) {
+    if (!itemsKey) return false;
+    std::vector<unsigned char> bytes(ids.size() * 4);
+    for (std::size_t i = 0; i < ids.size(); ++i) putNumber(bytes.data() + i * 4, ids[i]);
+    return keys.write(itemsKey, kFreeIdsValue, kTypeBinary, bytes.data(),
+                      static_cast<std::uint32_t>(bytes.size()));
+}
+
+void writeBackgroundFlag(KeyStore& keys, bool isBackground) {
+    ScopedKey key(keys, keys.createForWrite(nullptr, kBackgroundKey));
+    if (key) writeNumber(keys, key.get(), kIsBackgroundValue, isBackground ? 1u : 0u);
+}
+
+bool readBackgroundFlag(KeyStore& keys) {
+    ScopedKey key(keys, keys.openForRead(nullptr, kBackgroundKey));
+    return readNumber(keys, key.get(), kIsBackgroundValue) != 0;
+}
+
+}  // namespace store

@@ -1,0 +1,54 @@
+// Key names, value names, context kinds and field sizes of the menu store.
+// Both libraries compile this; nothing here depends on Windows headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace store {
+
+// All keys live under the current user's hive.
+constexpr const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
+constexpr const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+constexpr const char kBackgroundKey[] = "Software\\Talvex\\Quillon";
+
+constexpr const char kCaptionValue[] = "Caption";
+constexpr const char kPromptValue[] = "Prompt";
+constexpr const char kIconValue[] = "Icon";
+constexpr const char kIsSubMenuValue[] = "IsSubMenu";
+constexpr const char kActionValue[] = "Action";
+constexpr const char kMaxIdValue[] = "MaxID";
+constexpr const char kFreeIdsValue[] = "FreeIDs";
+constexpr const char kIsBackgroundValue[] = "IsBackground";
+
+// The five context kinds; each names an index list under kIndexKey.
+constexpr const char kKindFile[] = "*";
+constexpr const char kKindDirectory[] = "Directory";
+constexpr const char kKindBackground[] = "Background";
+constexpr const char kKindDrive[] = "Drive";
+constexpr const char kKindCdrom[] = "CDROM";
+constexpr const char* const kContextKinds[] = {kKindFile, kKindDirectory, kKindBackground,
+                                               kKindDrive, kKindCdrom};
+constexpr int kContextKindCount = 5;
+
+// Field sizes in bytes, terminator included. Text that does not fit is cut
+// to the size minus one.
+constexpr std::size_t kCaptionSize = 64;
+constexpr std::size_t kPromptSize = 64;
+constexpr std::size_t kIconSize = 260;
+constexpr std::size_t kActionSize = 2048;
+constexpr std::size_t kPathSize = 260;
+
+// Item keys are named by at most three decimal digits; index lists hold at
+// most this many entries.
+constexpr std::uint32_t kMaxStoredId = 999;
+constexpr std::size_t kMaxIndexEntries = 1024;
+constexpr std::size_t kIndexEntryBytes = 4;
+
+// Value types, numbered as the registry numbers them.
+constexpr std::uint32_t kTypeString = 1;        // REG_SZ
+constexpr std::uint32_t kTypeExpandString = 2;  // REG_EXPAND_SZ
+constexpr std::uint32_t kTypeBinary = 3;        // REG_BINARY
+constexpr std::uint32_t kTypeDword = 4;         // REG_DWORD
+
+}  // namespace store
