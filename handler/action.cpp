@@ -1,0 +1,103 @@
+#include "action.h"
+
+#include <cstring>
+
+namespace handler {
+
+bool actionRunsNothing(const char* action) {
+    return action == nullptr || action[0] == '\0' || action[0] == ' ';
+}
+
+ParsedAction parseAction(const char* action) {
+    ParsedAction parsed;
+    const std::string text = action ? action : "";
+    const std::size_t length = text.size();
+    std::size_t pos = 0;
+
+    if (length > 0 && text[0] == '"') {
+        std::size_t close = text.find('"', 1);
+        if (close == std::string::npos) {
+            parsed.program = text + '"';
+            pos = length;
+        } else {
+            parsed.program = text.substr(0, close + 1);
+            pos = close + 1;
+        }
+    } else {
+        std::size_t space = text.find(' ');
+        if (space == std::string::npos) space = length;
+        parsed.program = text.substr(0, space);
+        pos = space;
+    }
+
+    std::size_t argumentsStart = std::string::npos;
+    std::size_t argumentsEnd = length;
+    auto endArguments = [&](std::size_t at) {
+        if (argumentsStart != std::string::npos && argumentsEnd == length) argumentsEnd = at;
+    };
+
+    while (pos < length) {
+        if (text[pos] != ' ') {
+            ++pos;
+            continue;
+        }
+        char next = pos + 1 < length ? text[pos + 1] : '\0';
+        char after = pos + 2 < length ? text[pos + 2] : '\0';
+        if (next == '$' && after == '(') {
+            endArguments(pos);
+            std::size_t start = pos + 3;
+            std::size_t close = text.find(')', start);
+            std::size_t end = close == std::string::npos ? length : close;
+            parsed.hasDirectory = true;
+            parsed.directory = text.substr(start, end - start);
+            pos = close == std::string::npos ? length : close + 1;
+            continue;
+        }
+        if (next == '$' && after == ':') {
+            endArguments(pos);
+            char digit = pos + 3 < length ? text[pos + 3] : '\0';
+            switch (digit) {
+                case '1': parsed.showCommand = kShowMinimize; break;
+                case '2': parsed.showCommand = kShowMaximize; break;
+                case '3': parsed.showCommand = kShowHide; break;
+                default: parsed.showCommand = kShowNormal; break;
+            }
+            break;  // nothing after the window state is read
+        }
+        if (next != ' ' && argumentsStart == std::string::npos && !parsed.hasDirectory)
+            argumentsStart = pos;
+        ++pos;
+    }
+
+    if (argumentsStart != std::string::npos) {
+        parsed.hasArguments = true;
+        parsed.arguments = text.substr(argumentsStart, argumentsEnd - argumentsStart);
+    }
+    return parsed;
+}
+
+std::string parentPath(const char* contextPath) {
+    if (!contextPath) return std::string();
+    const char* last = std::strrchr(contextPath, '\\');
+    return last ? std::string(contextPath, last) : std::string();
+}
+
+std::string expandPlaceholders(const std::string& text, const char* contextPath) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 1 >= text.size()) break;
+        char which = text[++i];
+        if (which == '1')
+            out += contextPath ? contextPath : "";
+        else if (which == '0')
+            out += parentPath(contextPath);
+    }
+    return out;
+}
+
+}  // namespace handler
