@@ -1,0 +1,55 @@
+// What a Korvane object does: remembers the clicked object, builds the menu
+// from the store, runs the chosen command, and supplies help text and icons.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "menu_walk.h"
+#include "store_layout.h"
+#include "win32_handles.h"
+
+namespace handler {
+
+struct SystemVersion {
+    unsigned major;
+    unsigned minor;
+};
+using VersionQuery = SystemVersion (*)();
+
+// The system version decides the icon mode; tests put their own query here.
+void setVersionQuery(VersionQuery query);
+
+class MenuHandler {
+public:
+    MenuHandler() = default;
+    MenuHandler(const MenuHandler&) = delete;
+    MenuHandler& operator=(const MenuHandler&) = delete;
+    ~MenuHandler();
+
+    void initialize(LPCITEMIDLIST folder, IDataObject* selection);
+    // Returns the number of entries given offsets, plus one.
+    unsigned buildMenu(HMENU menu, UINT indexMenu, UINT firstId, UINT lastId);
+    void invoke(LPCSTR verb);
+    void helpText(UINT_PTR offset, CHAR* buffer, UINT size) const;
+    static void measureIcon(MEASUREITEMSTRUCT* measure);
+    void drawIcon(const DRAWITEMSTRUCT* draw) const;
+
+    const char* contextPath() const { return contextPath_; }
+    const char* contextKind() const { return contextKind_; }
+
+private:
+    const ItemSlot* slot(UINT_PTR offset) const;
+    bool takeFirstFile(IDataObject* selection);
+
+    IDataObject* selection_ = nullptr;
+    char contextPath_[store::kPathSize] = {};
+    const char* contextKind_ = nullptr;
+    std::vector<ItemSlot> items_;
+    // Check-mark bitmaps stay attached to menus that may still be shown.
+    std::vector<OwnedBitmap> bitmaps_;
+};
+
+}  // namespace handler

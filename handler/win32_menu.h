@@ -1,0 +1,30 @@
+// The menu walk's target: real Win32 menus.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "menu_walk.h"
+#include "win32_handles.h"
+
+namespace handler {
+
+class Win32MenuSink : public MenuSink {
+public:
+    // Bitmaps made for the fallback go to `bitmaps`, which outlives the menu.
+    explicit Win32MenuSink(std::vector<OwnedBitmap>& bitmaps) : bitmaps_(bitmaps) {}
+
+    MenuHandle createSubmenu() override;
+    void insertSeparator(MenuHandle menu, unsigned position) override;
+    void insertItem(MenuHandle menu, unsigned position, const MenuItem& item) override;
+    BitmapHandle makeIconBitmap(const char* file, int index) override;
+
+private:
+    std::vector<OwnedBitmap>& bitmaps_;
+};
+
+// The small icon at index `index` of `file`; empty when there is none.
+OwnedIcon extractSmallIcon(const char* file, int index);
+
+}  // namespace handler
