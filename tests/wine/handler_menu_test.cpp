@@ -1,0 +1,279 @@
+// The registered handler driven as Explorer drives it: created by class
+// identifier, initialised with the shell's data object, building a real
+// popup menu, answering help-text requests, measuring and drawing icons and
+// starting commands.
+#include <doctest/doctest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "server_test_support.h"
+#include "shell_test_support.h"
+
+using namespace shell_test;
+
+namespace {
+
+const char kLibrary[] = "C:\\windows\\system32\\shell32.dll";
+
+// A handler object for `paths`, its menu built into `popup` at `index`.
+struct Handler {
+    IContextMenu3* menu = nullptr;
+    HRESULT built = E_FAIL;
+
+    Handler(const std::vector<std::string>& paths, HMENU popup, UINT index = 0,
+            UINT first = 1, UINT last = 0x7FFF) {
+        IShellExtInit* init = nullptr;
+        HRESULT created = CoCreateInstance(server_test::kClsidKorvane, nullptr,
+                                           CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                           reinterpret_cast<void**>(&init));
+        REQUIRE(created == S_OK);
+        IDataObject* data = dataObjectFor(paths);
+        REQUIRE(data != nullptr);
+        CHECK(init->Initialize(nullptr, data, nullptr) == S_OK);
+        data->Release();
+        REQUIRE(init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu)) == S_OK);
+        init->Release();
+        built = menu->QueryContextMenu(popup, index, first, last, CMF_NORMAL);
+    }
+    ~Handler() {
+        if (menu) menu->Release();
+    }
+};
+
+std::string helpText(IContextMenu* menu, UINT_PTR offset, UINT size, UINT type = GCS_HELPTEXTA) {
+    char buffer[128];
+    std::memset(buffer, '#', sizeof buffer);
+    buffer[sizeof buffer - 1] = '\0';
+    CHECK(menu->GetCommandString(offset, type, nullptr, buffer, size) == S_OK);
+    return buffer;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Waits for the recorder to finish writing (it renames its file at the end).
+std::string waitForRecord(const std::string& path) {
+    for (int i = 0; i < 200 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    return readFile(path);
+}
+
+}  // namespace
+
+TEST_CASE("a nested menu built into a real popup, read back item by item") {
+    ComScope com;
+    SampleFolder samples;
+    clearStore();
+    putItem(1, "Tools", true, "", "Tool commands", std::string(kLibrary) + ",1");
+    putItem(2, "Edit", false, "notepad.exe \"%1\"", "Edit it", std::string(kLibrary) + ",2");
+    putItem(3, "View", false, "view.exe");
+    putItem(4, "Last", false, "last.exe", "", std::string(kLibrary) + ",3");
+    putIndex("*", {{1, 0}, {2, 1}, {0, 1}, {3, 1}, {4, 0}});
+
+    HMENU popup = CreatePopupMenu();
+    AppendMenuA(popup, MF_STRING, 1, "Open");
+    AppendMenuA(popup, MF_STRING, 2, "Print");
+    {
+        Handler handler({samples.root + "\\a.txt"}, popup, 1, 500, 600);
+        CHECK(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 6));
+
+        std::vector<MenuEntry> top = readMenu(popup);
+        REQUIRE(top.size() == 4);
+        CHECK(top[0].text == "Open");
+        CHECK(top[1].text == "Tools");
+        CHECK(top[1].id == 500);
+        CHECK(top[1].bitmap == HBMMENU_CALLBACK);
+        CHECK(top[1].data == 0);
+        REQUIRE(top[1].submenu != nullptr);
+        CHECK(top[2].text == "Last");
+        CHECK(top[2].id == 504);
+        CHECK(top[2].data == 4);
+        CHECK(top[3].text == "Print");
+
+        std::vector<MenuEntry> sub = readMenu(top[1].submenu);
+        REQUIRE(sub.size() == 3);
+        CHECK(sub[0].text == "Edit");
+        CHECK(sub[0].id == 501);
+        CHECK(sub[0].data == 1);
+        CHECK((sub[1].type & MFT_SEPARATOR) != 0);
+        CHECK(sub[2].text == "View");
+        CHECK(sub[2].id == 503);
+        CHECK(sub[2].bitmap == nullptr);  // no icon: neither bitmap nor item data
+        CHECK(sub[2].data == 0);
+        CHECK(sub[2].submenu == nullptr);
+
+        // help text by command offset
+        IContextMenu* menu = handler.menu;
+        CHECK(helpText(menu, 0, 64) == "Tool commands");
+        CHECK(helpText(menu, 1, 36) == "Edit it");
+        CHECK(helpText(menu, 3, 36) == "");
+        CHECK(helpText(menu, 1, 35).substr(0, 4) == "####");          // too small: nothing
+        CHECK(helpText(menu, 1, 64, GCS_VERBA).substr(0, 4) == "####");  // not help text
+        CHECK(helpText(menu, 1, 64, GCS_VALIDATEA).substr(0, 4) == "####");
+        CHECK(helpText(menu, 99, 64).substr(0, 4) == "####");  // no such slot
+    }
+    DestroyMenu(popup);
+}
+
+TEST_CASE("long prompts are cut to the caller's buffer; menus stop at the last id") {
+    ComScope com;
+    SampleFolder samples;
+    clearStore();
+    putItem(1, "Long", false, "x.exe", std::string(40, 'p'));
+    putItem(2, "Next", false, "y.exe");
+    putIndex("*", {{1, 0}, {2, 0}, {0, 0}});
+    HMENU popup = CreatePopupMenu();
+    {
+        Handler handler({samples.root + "\\a.txt"}, popup, 0, 10, 10);
+        CHECK(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
+        std::vector<MenuEntry> entries = readMenu(popup);
+        REQUIRE(entries.size() == 1);
+        CHECK(entries[0].id == 10);
+
+        char buffer[64];
+        std::memset(buffer, '#', sizeof buffer);
+        CHECK(handler.menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, buffer, 36) == S_OK);
+        CHECK(std::string(buffer) == std::string(35, 'p'));
+        CHECK(buffer[36] == '#');  // nothing past the buffer
+    }
+    DestroyMenu(popup);
+}
+
+TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
+    ComScope com;
+    SampleFolder samples;
+    clearStore();
+    putItem(1, "Second", false, "x.exe", "", std::string(kLibrary) + ",1");
+    putItem(2, "Missing", false, "y.exe", "", "C:\\no\\such.dll,0");
+    putIndex("*", {{1, 0}, {2, 0}});
+    HMENU popup = CreatePopupMenu();
+    Handler handler({samples.root + "\\a.txt"}, popup);
+
+    MEASUREITEMSTRUCT measure = {ODT_MENU, 0, 1, 99, 99, 1};
+    LRESULT untouched = 12345;
+    CHECK(handler.menu->HandleMenuMsg2(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure),
+                                       &untouched) == S_OK);
+    CHECK(measure.itemWidth == 2);
+    CHECK(measure.itemHeight == 16);
+    CHECK(untouched == 12345);
+    CHECK(handler.menu->HandleMenuMsg(WM_INITMENUPOPUP, 0, 0) == S_OK);
+
+    HDC screen = GetDC(nullptr);
+    auto paint = [&](auto draw) {
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 20, 20);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all = {0, 0, 20, 20};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        draw(dc);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) pixels.push_back(GetPixel(dc, x, y));
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        return pixels;
+    };
+    auto drawItem = [&](ULONG_PTR data) {
+        return paint([&](HDC dc) {
+            DRAWITEMSTRUCT draw = {ODT_MENU, 0, 1, ODA_DRAWENTIRE, ODS_SELECTED,
+                                   nullptr, dc, {0, 2, 20, 18}, data};
+            CHECK(handler.menu->HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw),
+                                               nullptr) == S_OK);
+        });
+    };
+    auto expected = [&](int index) {
+        return paint([&](HDC dc) {
+            HICON icon = nullptr;
+            REQUIRE(ExtractIconExA(kLibrary, index, nullptr, &icon, 1) == 1);
+            DrawIconEx(dc, 1, 2, icon, 16, 16, 0, nullptr, DI_NORMAL);
+            DestroyIcon(icon);
+        });
+    };
+    std::vector<COLORREF> blank = paint([](HDC) {});
+    std::vector<COLORREF> drawn = drawItem(0);
+    CHECK(drawn != blank);
+    CHECK(drawn == expected(1));
+    CHECK(drawn != expected(0));
+    CHECK(drawItem(1) == blank);   // the icon file cannot be read: nothing drawn
+    CHECK(drawItem(77) == blank);  // no such slot
+    CHECK(handler.menu->HandleMenuMsg2(WM_DRAWITEM, 0, 0, nullptr) == S_OK);
+    ReleaseDC(nullptr, screen);
+    DestroyMenu(popup);
+}
+
+TEST_CASE("commands start their program with the placeholders expanded") {
+    ComScope com;
+    SampleFolder samples;
+    std::string recorder = windowsPath(RECORDER_PATH);
+    std::string record = samples.root + "\\record.txt";
+    DeleteFileA(record.c_str());
+    SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
+
+    clearStore();
+    putItem(1, "Nothing", false, "");
+    putItem(2, "Spaced", false, " \"" + recorder + "\" \"%1\"");
+    putItem(3, "Sub", true, "\"" + recorder + "\"");
+    putItem(4, "Record", false, "\"" + recorder + "\" /p \"%1\" 100% %x $(%0) $:2");
+    std::string manyPaths;
+    for (int i = 0; i < 80; ++i) manyPaths += " \"%1\"";
+    putItem(5, "Long arguments", false, "\"" + recorder + "\"" + manyPaths);
+    // cut to 259 characters this would still name the folder
+    std::string longFolder = "%0";
+    for (int i = 0; i < 130; ++i) longFolder += "\\.";
+    putItem(6, "Long directory", false, "\"" + recorder + "\" $(" + longFolder + ")");
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
+    HMENU popup = CreatePopupMenu();
+    std::string file = samples.root + "\\a.txt";
+    Handler handler({file}, popup);
+    REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
+
+    auto invoke = [&](LPCSTR verb) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof info;
+        info.lpVerb = verb;
+        info.nShow = SW_SHOWNORMAL;
+        return handler.menu->InvokeCommand(&info);
+    };
+    // None of these starts anything, and all succeed.
+    CHECK(invoke(MAKEINTRESOURCEA(0)) == S_OK);
+    CHECK(invoke(MAKEINTRESOURCEA(1)) == S_OK);
+    CHECK(invoke(MAKEINTRESOURCEA(2)) == S_OK);
+    CHECK(invoke(MAKEINTRESOURCEA(40)) == S_OK);
+    CHECK(invoke(MAKEINTRESOURCEA(5)) == S_OK);  // a working directory past any path's length
+    CHECK(invoke("open") == S_OK);
+    CHECK(handler.menu->InvokeCommand(nullptr) == S_OK);
+    Sleep(1500);  // long enough for a wrongly started recorder to have written
+    CHECK(GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES);
+
+    CHECK(invoke(MAKEINTRESOURCEA(3)) == S_OK);
+    std::string got = waitForRecord(record);
+    INFO("record: " << got);
+    std::istringstream lines(got);
+    std::string commandLine, directory, show;
+    std::getline(lines, commandLine);
+    std::getline(lines, directory);
+    std::getline(lines, show);
+    CHECK(commandLine.find("/p \"" + file + "\" 100") != std::string::npos);
+    CHECK(commandLine.find('%') == std::string::npos);
+    CHECK(commandLine.find("$(") == std::string::npos);
+    CHECK(directory == samples.root);
+    CHECK(show == std::to_string(SW_MAXIMIZE));
+
+    // Arguments longer than a fixed buffer are passed whole.
+    DeleteFileA(record.c_str());
+    CHECK(invoke(MAKEINTRESOURCEA(4)) == S_OK);
+    got = waitForRecord(record);
+    std::size_t quotedPaths = 0;
+    for (std::size_t at = got.find(file); at != std::string::npos; at = got.find(file, at + 1))
+        ++quotedPaths;
+    CHECK(quotedPaths == 80);
+    DestroyMenu(popup);
+    DeleteFileA(record.c_str());
+}
