@@ -151,7 +151,11 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
     clearStore();
     putItem(1, "Second", false, "x.exe", "", std::string(kLibrary) + ",1");
     putItem(2, "Missing", false, "y.exe", "", "C:\\no\\such.dll,0");
-    putIndex("*", {{1, 0}, {2, 0}});
+    // longer than 63 characters, and still the same library
+    std::string longPath = "C:\\windows";
+    while (longPath.size() < 90) longPath += "\\system32\\..";
+    putItem(3, "Long", false, "z.exe", "", longPath + "\\system32\\shell32.dll,1");
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}});
     HMENU popup = CreatePopupMenu();
     Handler handler({samples.root + "\\a.txt"}, popup);
 
@@ -201,6 +205,7 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
     CHECK(drawn != blank);
     CHECK(drawn == expected(1));
     CHECK(drawn != expected(0));
+    CHECK(drawItem(2) == expected(1));
     CHECK(drawItem(1) == blank);   // the icon file cannot be read: nothing drawn
     CHECK(drawItem(77) == blank);  // no such slot
     CHECK(handler.menu->HandleMenuMsg2(WM_DRAWITEM, 0, 0, nullptr) == S_OK);
