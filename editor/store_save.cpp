@@ -1,0 +1,200 @@
+#include "store_save.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <vector>
+
+#include "menu_store.h"
+#include "modified_marker.h"
+#include "save_bookkeeping.h"
+#include "tree_model.h"
+
+namespace editor {
+
+namespace {
+
+constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
+
+struct WalkedNode {
+    ItemRecord* record;  // nullptr for a separator
+    std::size_t parent;  // index of the parent in the walk, kNoParent at the top level
+};
+
+// Pre-order from the first top-level node: first child, else next sibling,
+// else the next sibling of the nearest ancestor that has one.
+std::vector<WalkedNode> walkTree(TreePrimitives& tree) {
+    std::vector<WalkedNode> walked;
+    std::vector<std::size_t> ancestors;  // walk indices of the open parents
+    TreeNode node = tree.firstChild(nullptr);
+    while (node) {
+        walked.push_back({tree.value(node), ancestors.empty() ? kNoParent : ancestors.back()});
+        if (walked.size() > store::kMaxIndexEntries) return walked;  // too many; stop early
+        if (TreeNode child = tree.firstChild(node)) {
+            ancestors.push_back(walked.size() - 1);
+            node = child;
+            continue;
+        }
+        while (node) {
+            if (TreeNode sibling = tree.nextSibling(node)) {
+                node = sibling;
+                break;
+            }
+            node = tree.parent(node);
+            if (node && !ancestors.empty()) ancestors.pop_back();
+        }
+    }
+    return walked;
+}
+
+bool keepsStoredId(const ItemRecord& record) {
+    return !record.isNew && record.id != 0 && record.id <= store::kMaxStoredId;
+}
+
+// Everything a save will write, worked out before the first write.
+struct SavePlan {
+    std::vector<store::IndexEntry> entries;
+    std::vector<ItemRecord*> records;   // items in walk order
+    std::vector<std::uint32_t> ids;     // their ids, same order
+    std::vector<std::uint32_t> freeIds; // the free list left, largest first
+    std::vector<std::uint32_t> keysToDelete;
+    std::uint32_t maxId = 0;
+    std::vector<std::uint32_t> nextDeletedIds;  // empty, room for every entry
+};
+
+SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
+    std::vector<WalkedNode> walked = walkTree(page.tree);
+    if (walked.size() > store::kMaxIndexEntries) return SaveResult::TooManyEntries;
+
+    // Ids this page shows under their stored ids.
+    std::vector<bool> shown(store::kMaxStoredId + 1, false);
+    std::uint32_t highestShown = 0;
+    for (const WalkedNode& node : walked) {
+        if (node.record && keepsStoredId(*node.record)) {
+            shown[node.record->id] = true;
+            highestShown = std::max(highestShown, node.record->id);
+        }
+    }
+
+    std::vector<std::uint32_t> storedFree;
+    {
+        store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+        out.maxId = std::max(store::readMaxId(keys, items.get()), highestShown);
+        storedFree = store::readFreeIds(keys, items.get());
+    }
+
+    // The free buffer: "FreeIDs", then the deleted ids from the last to the first.
+    std::vector<std::uint32_t>& free = out.freeIds;
+    free = storedFree;
+    const std::vector<std::uint32_t>& deleted = page.state.deletedIds;
+    for (std::size_t i = deleted.size(); i-- > 0;) {
+        std::uint32_t id = deleted[i];
+        free.push_back(id);
+        if (id != 0 && id <= store::kMaxStoredId && !shown[id]) out.keysToDelete.push_back(id);
+    }
+    // Equal ids are indistinguishable, so any descending sort gives what a
+    // selection sort would.
+    std::sort(free.begin(), free.end(), std::greater<std::uint32_t>());
+    free.erase(std::unique(free.begin(), free.end()), free.end());
+    const std::uint32_t maxId = out.maxId;
+    free.erase(std::remove_if(free.begin(), free.end(),
+                              [&](std::uint32_t id) {
+                                  return id == 0 || id > maxId ||
+                                         (id <= store::kMaxStoredId && shown[id]);
+                              }),
+               free.end());
+    // Free ids that touch MaxID are given back by lowering it.
+    std::size_t givenBack = 0;
+    while (givenBack < free.size() && free[givenBack] == out.maxId) {
+        ++givenBack;
+        --out.maxId;
+    }
+    free.erase(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(givenBack));
+
+    std::vector<bool> taken(store::kMaxStoredId + 1, false);
+    out.entries.reserve(walked.size());
+    out.records.reserve(walked.size());
+    out.ids.reserve(walked.size());
+    std::vector<std::uint32_t> walkIds(walked.size(), 0);
+    for (std::size_t i = 0; i < walked.size(); ++i) {
+        ItemRecord* record = walked[i].record;
+        std::uint32_t id = 0;
+        if (record) {
+            if (keepsStoredId(*record) && !taken[record->id]) {
+                id = record->id;
+            } else if (!free.empty()) {
+                id = free.back();  // smallest first
+                free.pop_back();
+            } else {
+                id = ++out.maxId;
+            }
+            if (id == 0 || id > store::kMaxStoredId) return SaveResult::NoIdLeft;
+            taken[id] = true;
+            out.records.push_back(record);
+            out.ids.push_back(id);
+        }
+        walkIds[i] = id;
+        std::uint32_t parentId = walked[i].parent == kNoParent ? 0 : walkIds[walked[i].parent];
+        out.entries.push_back({static_cast<std::uint16_t>(id), static_cast<std::uint16_t>(parentId)});
+    }
+    out.nextDeletedIds.reserve(out.entries.size());
+    return SaveResult::Saved;
+}
+
+void copyToStoredItem(const ItemRecord& record, store::StoredItem& item) {
+    std::memcpy(item.caption, record.caption, sizeof item.caption);
+    std::memcpy(item.prompt, record.prompt, sizeof item.prompt);
+    std::memcpy(item.icon, record.icon, sizeof item.icon);
+    std::memcpy(item.action, record.action, sizeof item.action);
+    item.isSubMenu = record.isSubmenu;
+}
+
+void writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
+    store::ScopedKey index(keys, keys.createForWrite(nullptr, store::kIndexKey));
+    store::ScopedKey items(keys, keys.createForWrite(nullptr, store::kItemsKey));
+    for (std::uint32_t id : plan.keysToDelete) store::deleteItem(keys, items.get(), id);
+    store::StoredItem item{};
+    for (std::size_t i = 0; i < plan.records.size(); ++i) {
+        copyToStoredItem(*plan.records[i], item);
+        store::writeItem(keys, items.get(), plan.ids[i], item);
+    }
+    store::writeIndexList(keys, index.get(), kind, plan.entries);
+    store::writeFreeIds(keys, items.get(), plan.freeIds);
+    store::writeMaxId(keys, items.get(), plan.maxId);
+}
+
+}  // namespace
+
+SaveResult saveTree(Page& page, store::KeyStore& keys, WindowHandle pageWindow) noexcept {
+    const char* kind = page.state.contextKind ? page.state.contextKind : "";
+    SavePlan saving;
+    try {
+        SaveResult planned = plan(page, keys, saving);
+        if (planned != SaveResult::Saved) return planned;
+    } catch (const std::bad_alloc&) {
+        return SaveResult::OutOfMemory;
+    }
+
+    announceSave(pageWindow, kind);
+    try {
+        writePlan(keys, kind, saving);
+    } catch (const std::bad_alloc&) {
+        // Part of the store is written; the page keeps its edits and stays
+        // modified so that the next save writes them again.
+        return SaveResult::OutOfMemory;
+    }
+    for (std::size_t i = 0; i < saving.records.size(); ++i) {
+        saving.records[i]->id = saving.ids[i];
+        saving.records[i]->isNew = 0;
+    }
+    page.state.maxId = saving.maxId > static_cast<std::uint32_t>(INT32_MAX)
+                           ? INT32_MAX
+                           : static_cast<std::int32_t>(saving.maxId);
+    page.state.deletedIds.swap(saving.nextDeletedIds);
+    clearModified(page);
+    return SaveResult::Saved;
+}
+
+}  // namespace editor

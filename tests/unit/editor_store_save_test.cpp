@@ -1,0 +1,328 @@
+// Saving a page's tree: id bookkeeping, the written list, the limits of the
+// store, and the process-wide save bookkeeping.
+#include <doctest/doctest.h>
+
+#include <string>
+#include <vector>
+
+#include "editor_test_support.h"
+#include "save_bookkeeping.h"
+#include "store_save.h"
+#include "tree_moves.h"
+
+using namespace editor_testing;
+using editor::SaveResult;
+
+namespace {
+
+using Ids = std::vector<std::uint32_t>;
+
+// Top-level commands with the given ids, in order.
+void putFlatMenu(store::MemoryKeyStore& keys, const char* kind, const Ids& ids) {
+    std::vector<store::IndexEntry> entries;
+    for (std::uint32_t id : ids) {
+        putItem(keys, id, "Item " + std::to_string(id));
+        entries.push_back({static_cast<std::uint16_t>(id), 0});
+    }
+    putIndex(keys, kind, entries);
+}
+
+void selectCaption(PageFixture& page, const std::string& caption) {
+    TreeNode node = findCaption(page.tree, caption);
+    REQUIRE(node);
+    page.tree.select(node);
+}
+
+void deleteCaption(PageFixture& page, const std::string& caption) {
+    selectCaption(page, caption);
+    REQUIRE(editor::deleteSelected(page.page));
+}
+
+// A new command after the selection, captioned so that it can be found.
+TreeNode newCommand(PageFixture& page, const std::string& caption) {
+    TreeNode node = editor::newNode(page.page, editor::kCommandNewCommand);
+    REQUIRE(node);
+    store::copyField(page.tree.value(node)->caption, store::kCaptionSize, caption.c_str());
+    page.tree.setText(node, caption.c_str());
+    return node;
+}
+
+SaveResult save(PageFixture& page) { return editor::saveTree(page.page, page.keys, &page); }
+
+std::size_t valueSize(store::MemoryKeyStore& keys, const std::string& path, const char* name) {
+    const store::MemoryKeyStore::Value* value = keys.value(path, name);
+    REQUIRE(value);
+    return value->data.size();
+}
+
+}  // namespace
+
+TEST_SUITE("editor store save") {
+
+TEST_CASE("ids come from the free list first, then above MaxID") {
+    store::MemoryKeyStore keys;
+
+    SUBCASE("the worked example: MaxID 10, FreeIDs {4}, deleted 9, 10 and 6") {
+        putFlatMenu(keys, "*", {1, 2, 3, 5, 6, 7, 8, 9, 10});
+        putMaxId(keys, 10);
+        putFreeIds(keys, {4});
+        PageFixture page(keys, "*");
+        page.load();
+        deleteCaption(page, "Item 9");
+        deleteCaption(page, "Item 10");
+        deleteCaption(page, "Item 6");
+        CHECK(page.state.deletedIds == Ids{9, 10, 6});
+        page.tree.select(nullptr);
+        TreeNode first = newCommand(page, "N1");
+        TreeNode second = newCommand(page, "N2");
+        bool third = false;
+        SUBCASE("two new items") {}
+        SUBCASE("three new items") {
+            newCommand(page, "N3");
+            third = true;
+        }
+
+        REQUIRE(save(page) == SaveResult::Saved);
+        if (!third) {
+            CHECK(storedList(keys, "*") == "(4,0) (6,0) (1,0) (2,0) (3,0) (5,0) (7,0) (8,0)");
+            CHECK(storedMaxId(keys) == 8);
+        } else {
+            CHECK(storedList(keys, "*") == "(4,0) (6,0) (9,0) (1,0) (2,0) (3,0) (5,0) (7,0) (8,0)");
+            CHECK(storedMaxId(keys) == 9);
+            CHECK(storedCaption(keys, 9) == "N3");
+        }
+        CHECK(valueSize(keys, store::kItemsKey, store::kFreeIdsValue) == 0);
+        CHECK(storedCaption(keys, 4) == "N1");
+        CHECK(storedCaption(keys, 6) == "N2");
+        CHECK_FALSE(keys.hasKey(itemPath(10)));
+        CHECK(page.tree.value(first)->id == 4);
+        CHECK(page.tree.value(second)->isNew == 0);
+        CHECK(page.state.maxId == (third ? 9 : 8));
+        CHECK(page.state.deletedIds.empty());
+        CHECK(page.state.modified == 0);
+        CHECK(page.sheet.tab == "Context Menu");
+    }
+
+    SUBCASE("FreeIDs {7, 3} and MaxID 9: two new items get 3 and 7 in pre-order") {
+        putItem(keys, 1, "Menu", true);
+        putItem(keys, 2, "Two");
+        putIndex(keys, "*", {{1, 0}, {2, 1}});
+        putFlatMenu(keys, "Directory", {4, 5, 6, 8, 9});
+        putMaxId(keys, 9);
+        putFreeIds(keys, {7, 3});
+        PageFixture page(keys, "*");
+        page.load();
+        selectCaption(page, "Two");
+        newCommand(page, "Inner");  // after Two, inside Menu
+        page.tree.select(nullptr);
+        newCommand(page, "Outer");  // first at the top level
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(3,0) (1,0) (2,1) (7,1)");
+        CHECK(storedFreeIds(keys).empty());
+        CHECK(storedMaxId(keys) == 9);
+    }
+
+    SUBCASE("deleted ids that touch MaxID lower it instead of being listed") {
+        putFlatMenu(keys, "*", {1, 2, 3, 4});
+        putMaxId(keys, 4);
+        PageFixture page(keys, "*");
+        page.load();
+        deleteCaption(page, "Item 4");
+        deleteCaption(page, "Item 1");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedMaxId(keys) == 3);
+        CHECK(storedFreeIds(keys) == Ids{1});
+        deleteCaption(page, "Item 3");
+        deleteCaption(page, "Item 2");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedMaxId(keys) == 0);
+        CHECK(storedFreeIds(keys).empty());
+        CHECK(storedList(keys, "*").empty());
+    }
+
+    SUBCASE("an item created by a save is deleted under its permanent id") {
+        putMaxId(keys, 5);
+        putFreeIds(keys, {2});
+        PageFixture page(keys, "*");
+        newCommand(page, "First");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(2,0)");
+        deleteCaption(page, "First");
+        CHECK(page.state.deletedIds == Ids{2});
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK_FALSE(keys.hasKey(itemPath(2)));
+        CHECK(storedFreeIds(keys) == Ids{2});
+    }
+}
+
+TEST_CASE("the written list follows the tree") {
+    store::MemoryKeyStore keys;
+
+    SUBCASE("an empty tree writes a zero-length list") {
+        PageFixture page(keys, "Directory");
+        page.state.modified = 1;
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(valueSize(keys, store::kIndexKey, "Directory") == 0);
+        CHECK(keys.value(store::kIndexKey, "Directory")->type == store::kTypeBinary);
+        CHECK(storedMaxId(keys) == 0);
+    }
+
+    SUBCASE("separators and new children inside new submenus") {
+        PageFixture page(keys, "*");
+        editor::newNode(page.page, editor::kCommandNewSubmenu);
+        editor::newNode(page.page, editor::kCommandNewCommand);
+        editor::newNode(page.page, editor::kCommandNewSeparator);
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(1,0) (2,1) (0,1)");
+        CHECK(keys.value(itemPath(1), store::kIsSubMenuValue)->data[0] == 1);
+    }
+
+    SUBCASE("a moved item is stored under its new parent, right after it") {
+        putItem(keys, 1, "Menu", true);
+        putItem(keys, 2, "Two");
+        putItem(keys, 3, "Three");
+        putIndex(keys, "*", {{1, 0}, {2, 0}, {3, 0}});
+        PageFixture page(keys, "*");
+        page.load();
+        selectCaption(page, "Two");
+        REQUIRE(editor::moveSelected(page.page, editor::kCommandMoveIn));
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(1,0) (2,1) (3,0)");
+    }
+
+    SUBCASE("other kinds keep their items") {
+        putItem(keys, 1, "Dir menu", true);
+        putItem(keys, 2, "Dir item");
+        putIndex(keys, "Directory", {{1, 0}, {2, 1}});
+        putFlatMenu(keys, "*", {3});
+        putMaxId(keys, 3);
+        std::string directoryList = storedList(keys, "Directory");
+        PageFixture page(keys, "*");
+        page.load();
+        deleteCaption(page, "Item 3");
+        newCommand(page, "New");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(3,0)");
+        CHECK(storedCaption(keys, 3) == "New");
+        CHECK(storedList(keys, "Directory") == directoryList);
+        CHECK(storedCaption(keys, 1) == "Dir menu");
+        CHECK(storedCaption(keys, 2) == "Dir item");
+    }
+}
+
+TEST_CASE("a save beyond the store's limits writes nothing and keeps the page") {
+    store::MemoryKeyStore keys;
+    putFlatMenu(keys, "*", {1, 995});
+    putMaxId(keys, 995);
+    PageFixture page(keys, "*");
+    page.load();
+    deleteCaption(page, "Item 1");  // the selection moves on to Item 995
+
+    SUBCASE("ids up to 999 fit") {
+        for (int i = 0; i < 5; ++i) newCommand(page, "n");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedMaxId(keys) == 999);
+        CHECK(storedList(keys, "*") == "(995,0) (1,0) (996,0) (997,0) (998,0) (999,0)");
+    }
+
+    SUBCASE("one more would need 1000") {
+        for (int i = 0; i < 6; ++i) newCommand(page, "n");
+        std::string storeBefore = keys.dump();
+        std::string treeBefore = shape(page.tree);
+        std::uint32_t generation = editor::saveGeneration();
+        CHECK(save(page) == SaveResult::NoIdLeft);
+        CHECK(keys.dump() == storeBefore);
+        CHECK(shape(page.tree) == treeBefore);
+        CHECK(page.tree.value(page.tree.nextSibling(page.tree.firstChild(nullptr)))->isNew == 1);
+        CHECK(page.state.deletedIds == Ids{1});
+        CHECK(page.state.maxId == 1001);
+        CHECK(page.state.modified == 1);
+        CHECK(page.sheet.tab == "*Context Menu");
+        CHECK(editor::saveGeneration() == generation);
+    }
+
+    SUBCASE("1024 entries fit, 1025 do not") {
+        page.tree.select(nullptr);
+        for (int i = 0; i < 1023; ++i) editor::newNode(page.page, editor::kCommandNewSeparator);
+        REQUIRE(page.tree.count() == 1024);
+        editor::newNode(page.page, editor::kCommandNewSeparator);
+        std::string storeBefore = keys.dump();
+        CHECK(save(page) == SaveResult::TooManyEntries);
+        CHECK(keys.dump() == storeBefore);
+        CHECK(page.state.modified == 1);
+        page.tree.select(page.tree.firstChild(nullptr));
+        editor::deleteSelected(page.page);
+        CHECK(save(page) == SaveResult::Saved);
+        CHECK(store::readIndexList(keys, "*").size() == 1024);
+    }
+}
+
+TEST_CASE("ids are never shared, even over store data no save wrote") {
+    store::MemoryKeyStore keys;
+
+    SUBCASE("a stale page writes back items another page deleted") {
+        putFlatMenu(keys, "*", {1, 2});
+        putMaxId(keys, 2);
+        PageFixture first(keys, "*");
+        PageFixture stale(keys, "*");
+        first.load();
+        stale.load();
+        deleteCaption(first, "Item 1");
+        REQUIRE(save(first) == SaveResult::Saved);
+        CHECK(storedFreeIds(keys) == Ids{1});
+        stale.tree.select(nullptr);
+        newCommand(stale, "New");
+        REQUIRE(save(stale) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(3,0) (1,0) (2,0)");
+        CHECK(storedFreeIds(keys).empty());
+        CHECK(storedMaxId(keys) == 3);
+        CHECK(storedCaption(keys, 1) == "Item 1");
+    }
+
+    SUBCASE("repeated, zero, too high or shown free ids are not given out") {
+        putFlatMenu(keys, "*", {3});
+        putMaxId(keys, 10);
+        putFreeIds(keys, {5, 5, 0, 12, 3});
+        PageFixture page(keys, "*");
+        page.load();
+        newCommand(page, "A");
+        newCommand(page, "B");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(5,0) (11,0) (3,0)");
+        CHECK(storedFreeIds(keys).empty());
+        CHECK(storedMaxId(keys) == 11);
+    }
+
+    SUBCASE("MaxID below an id the page shows is raised past it") {
+        putFlatMenu(keys, "*", {7});
+        putMaxId(keys, 2);
+        PageFixture page(keys, "*");
+        page.load();
+        newCommand(page, "New");
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedList(keys, "*") == "(8,0) (7,0)");
+        CHECK(storedMaxId(keys) == 8);
+    }
+}
+
+TEST_CASE("saves are announced to the other pages of the process") {
+    store::MemoryKeyStore keys;
+    PageFixture saver(keys, "*");
+    PageFixture other(keys, "*");
+    PageFixture unrelated(keys, "CDROM");  // no page of these tests saves CDROM
+    other.state.generationSeen = editor::saveGeneration();
+    unrelated.state.generationSeen = editor::saveGeneration();
+    std::uint32_t before = editor::saveGeneration();
+
+    REQUIRE(save(saver) == SaveResult::Saved);
+    CHECK(editor::saveGeneration() == before + 1);
+    CHECK(editor::lastSaver() == &saver);
+    CHECK(editor::kindSaved("*"));
+    CHECK_FALSE(editor::reloadWanted(saver.state, &saver));
+    CHECK(editor::reloadWanted(other.state, &other));
+    CHECK_FALSE(editor::reloadWanted(unrelated.state, &unrelated));
+    other.state.generationSeen = editor::saveGeneration();
+    CHECK_FALSE(editor::reloadWanted(other.state, &other));
+}
+
+}  // TEST_SUITE

@@ -1,0 +1,180 @@
+// A page over an in-memory tree and store, with fakes for the toolbar and the
+// property sheet, and helpers that lay out stores and describe trees.
+#pragma once
+
+#include <doctest/doctest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "memory_key_store.h"
+#include "memory_tree.h"
+#include "menu_store.h"
+#include "modified_marker.h"
+#include "page_view.h"
+#include "tree_model.h"
+
+namespace editor_testing {
+
+using editor::ItemRecord;
+using editor::TreeNode;
+using editor::TreePrimitives;
+
+struct FakeToolbar : editor::ToolbarButtons {
+    std::map<int, bool> enabled;
+    void setButtonEnabled(int command, bool on) override { enabled[command] = on; }
+    bool isEnabled(int command) const {
+        auto it = enabled.find(command);
+        return it != enabled.end() && it->second;
+    }
+    // "4:0 5:1 ..." for the delete and move buttons.
+    std::string editButtons() const {
+        std::string out;
+        for (int command = 4; command <= 8; ++command)
+            out += (out.empty() ? "" : " ") + std::to_string(command) + ":" +
+                   (isEnabled(command) ? "1" : "0");
+        return out;
+    }
+};
+
+struct FakeSheet : editor::SheetTab {
+    std::string tab = "Context Menu";
+    int changedSent = 0;
+    int unchangedSent = 0;
+    void sendChanged() override { ++changedSent; }
+    void sendUnchanged() override { ++unchangedSent; }
+    void readTabText(char* text, std::size_t size) override {
+        store::copyField(text, size, tab.c_str());
+    }
+    void writeTabText(const char* text) override { tab = text; }
+};
+
+// Records what the page would show in its item fields.
+struct FieldsListener : editor::PageTreeListener {
+    using PageTreeListener::PageTreeListener;
+    int shown = 0;
+    const ItemRecord* lastShown = nullptr;
+    TreeNode lastNode = nullptr;
+
+protected:
+    void showFields(TreeNode node, const ItemRecord* record) override {
+        ++shown;
+        lastNode = node;
+        lastShown = record;
+    }
+};
+
+struct PageFixture {
+    store::MemoryKeyStore& keys;
+    editor::PageState state;
+    editor::MemoryTree tree;
+    FakeToolbar toolbar;
+    FakeSheet sheet;
+    editor::Page page{state, tree, toolbar, sheet};
+    FieldsListener fields{page};
+
+    PageFixture(store::MemoryKeyStore& store, const char* kind) : keys(store) {
+        editor::setContextKind(state, kind);
+        tree.setListener(&fields);
+    }
+    ~PageFixture() { editor::clear(page); }
+
+    void load() { REQUIRE(editor::load(page, keys)); }
+    // What the page does when the user accepts a reload.
+    void reload() {
+        editor::clear(page);
+        editor::showNoSelection(page);
+        load();
+        editor::clearModified(page);
+    }
+};
+
+// Store layout helpers.
+inline std::string itemPath(std::uint32_t id) {
+    return std::string(store::kItemsKey) + "\\" + std::to_string(id);
+}
+
+inline void putItem(store::MemoryKeyStore& keys, std::uint32_t id, const std::string& caption,
+                    bool isSubmenu = false, const std::string& action = "") {
+    std::string path = itemPath(id);
+    keys.setString(path, store::kCaptionValue, caption);
+    keys.setString(path, store::kPromptValue, "");
+    keys.setString(path, store::kIconValue, "");
+    keys.setNumber(path, store::kIsSubMenuValue, isSubmenu ? 1 : 0);
+    keys.setString(path, store::kActionValue, action);
+}
+
+inline void putIndex(store::MemoryKeyStore& keys, const char* kind,
+                     const std::vector<store::IndexEntry>& entries) {
+    std::vector<unsigned char> bytes = store::encodeIndex(entries);
+    keys.setValue(store::kIndexKey, kind, store::kTypeBinary, bytes.data(), bytes.size());
+}
+
+inline void putMaxId(store::MemoryKeyStore& keys, std::uint32_t maxId) {
+    keys.setNumber(store::kItemsKey, store::kMaxIdValue, maxId);
+}
+
+inline void putFreeIds(store::MemoryKeyStore& keys, const std::vector<std::uint32_t>& ids) {
+    store::ScopedKey items(keys, keys.createForWrite(nullptr, store::kItemsKey));
+    store::writeFreeIds(keys, items.get(), ids);
+}
+
+inline std::uint32_t storedMaxId(store::MemoryKeyStore& keys) {
+    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+    return store::readMaxId(keys, items.get());
+}
+
+inline std::vector<std::uint32_t> storedFreeIds(store::MemoryKeyStore& keys) {
+    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+    return store::readFreeIds(keys, items.get());
+}
+
+// "(5,0) (6,5)" for an index list.
+inline std::string storedList(store::MemoryKeyStore& keys, const char* kind) {
+    std::string out;
+    for (const store::IndexEntry& entry : store::readIndexList(keys, kind))
+        out += (out.empty() ? "(" : " (") + std::to_string(entry.id) + "," +
+               std::to_string(entry.parent) + ")";
+    return out;
+}
+
+inline std::string storedCaption(store::MemoryKeyStore& keys, std::uint32_t id) {
+    const store::MemoryKeyStore::Value* value = keys.value(itemPath(id), store::kCaptionValue);
+    if (!value || value->data.empty()) return "<none>";
+    return std::string(value->data.begin(), value->data.end() - 1);
+}
+
+// Tree descriptions: captions in order, separators as "-", children in
+// parentheses, "+" after an expanded node.
+inline std::string shape(TreePrimitives& tree, bool withExpanded = false, TreeNode parent = nullptr) {
+    std::string out;
+    for (TreeNode node = tree.firstChild(parent); node; node = tree.nextSibling(node)) {
+        if (!out.empty()) out += ",";
+        const ItemRecord* record = tree.value(node);
+        out += record ? record->caption : "-";
+        if (withExpanded && tree.isExpanded(node)) out += "+";
+        if (tree.firstChild(node)) out += "(" + shape(tree, withExpanded, node) + ")";
+    }
+    return out;
+}
+
+inline TreeNode findCaption(TreePrimitives& tree, const std::string& caption,
+                            TreeNode parent = nullptr) {
+    for (TreeNode node = tree.firstChild(parent); node; node = tree.nextSibling(node)) {
+        const ItemRecord* record = tree.value(node);
+        if (record && caption == record->caption) return node;
+        if (TreeNode found = findCaption(tree, caption, node)) return found;
+    }
+    return nullptr;
+}
+
+inline void collectNodes(TreePrimitives& tree, TreeNode parent, std::vector<TreeNode>& out) {
+    for (TreeNode node = tree.firstChild(parent); node; node = tree.nextSibling(node)) {
+        out.push_back(node);
+        collectNodes(tree, node, out);
+    }
+}
+
+}  // namespace editor_testing
