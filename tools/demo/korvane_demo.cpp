@@ -1,0 +1,562 @@
+// korvane_demo: hosts the registered context-menu handler the way Explorer
+// does, for a sample file, and shows what it builds.
+//
+//   korvane_demo [--screen] [--ready-file PATH] [--hold-ms N]
+//
+// 1. Writes a small sample menu for files into the menu store
+//    (HKCU\Software\Talvex\Korvane): a submenu with two commands, a
+//    separator, and a command with an icon.
+// 2. Creates a sample file and gets the shell's own data object for it.
+// 3. Creates the handler by class identifier, initialises it with the data
+//    object and lets it build its menu into a real popup menu.
+// 4. Prints that menu as an indented tree: caption, command id, icon, help
+//    text, and the action the store holds for the entry.
+// 5. Runs one command, whose action writes a file next to the sample file,
+//    and prints that file.
+// With --screen it then shows the menu in a window (TrackPopupMenuEx), with
+// the menu's measuring and drawing messages forwarded to the handler, creates
+// PATH (--ready-file) once the menu is up, so that a screenshot can be taken,
+// and closes the menu after N milliseconds (--hold-ms, default 8000).
+//
+// Exit code 0 when everything worked, 1 otherwise.
+#include <windows.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// {50A2C9CD-CB78-435E-941D-4169387516E2}
+const CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
+                             {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
+
+const char kStoreKey[] = "Software\\Talvex\\Korvane";
+const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
+const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+const char kFileKind[] = "*";
+const char kResultName[] = "korvane-demo-result.txt";
+
+const UINT kFirstId = 1;
+const UINT kLastId = 0x7FFF;
+
+struct SampleItem {
+    std::uint16_t id;
+    std::uint16_t parent;  // 0: top level
+    const char* caption;
+    const char* prompt;
+    const char* icon;
+    DWORD isSubMenu;
+    const char* action;
+};
+
+// Pre-order, as the store keeps it. Id 0 is a separator.
+const SampleItem kSampleMenu[] = {
+    {1, 0, "Talvex tools", "Tools for the selected file", "", 1, ""},
+    {2, 1, "Write a note beside it", "Writes korvane-demo-result.txt next to the file", "", 0,
+     "cmd.exe /c echo Korvane ran this command for \"%1\" in %0> korvane-demo-result.txt $(%0) $:3"},
+    {3, 1, "List its folder", "Lists the folder of the file", "", 0,
+     "cmd.exe /c dir \"%0\" $:3"},
+    {0, 0, nullptr, nullptr, nullptr, 0, nullptr},
+    {4, 0, "Open in Notepad", "Opens the file in Notepad",
+     "C:\\windows\\system32\\shell32.dll,3", 0, "notepad.exe \"%1\""},
+};
+const std::uint16_t kMaxSampleId = 4;
+const std::uint16_t kCommandToRun = 2;
+
+bool setString(HKEY key, const char* name, const char* value) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                          static_cast<DWORD>(std::strlen(value) + 1)) == ERROR_SUCCESS;
+}
+
+bool setDword(HKEY key, const char* name, DWORD value) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof value) == ERROR_SUCCESS;
+}
+
+bool writeSampleMenu() {
+    SHDeleteKeyA(HKEY_CURRENT_USER, kStoreKey);
+
+    std::vector<BYTE> index;
+    for (const SampleItem& item : kSampleMenu) {
+        const std::uint16_t fields[2] = {item.id, item.parent};
+        for (std::uint16_t field : fields) {
+            index.push_back(static_cast<BYTE>(field & 0xFF));
+            index.push_back(static_cast<BYTE>(field >> 8));
+        }
+    }
+    HKEY indexKey = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kIndexKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &indexKey, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExA(indexKey, kFileKind, 0, REG_BINARY, index.data(),
+                             static_cast<DWORD>(index.size())) == ERROR_SUCCESS;
+    RegCloseKey(indexKey);
+
+    HKEY itemsKey = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &itemsKey, nullptr) != ERROR_SUCCESS)
+        return false;
+    ok = setDword(itemsKey, "MaxID", kMaxSampleId) && ok;
+    for (const SampleItem& item : kSampleMenu) {
+        if (item.id == 0) continue;
+        char name[8];
+        std::snprintf(name, sizeof name, "%u", static_cast<unsigned>(item.id));
+        HKEY itemKey = nullptr;
+        if (RegCreateKeyExA(itemsKey, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                            nullptr, &itemKey, nullptr) != ERROR_SUCCESS) {
+            ok = false;
+            continue;
+        }
+        ok = setString(itemKey, "Caption", item.caption) && ok;
+        ok = setString(itemKey, "Prompt", item.prompt) && ok;
+        ok = setString(itemKey, "Icon", item.icon) && ok;
+        ok = setDword(itemKey, "IsSubMenu", item.isSubMenu) && ok;
+        ok = setString(itemKey, "Action", item.action) && ok;
+        RegCloseKey(itemKey);
+    }
+    RegCloseKey(itemsKey);
+    return ok;
+}
+
+// The store's index list for files, as the handler reads it.
+std::vector<std::uint16_t> readIndexIds() {
+    std::vector<std::uint16_t> ids;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kIndexKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return ids;
+    BYTE data[4096];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, kFileKind, nullptr, nullptr, data, &size) == ERROR_SUCCESS) {
+        for (DWORD at = 0; at + 4 <= size; at += 4)
+            ids.push_back(static_cast<std::uint16_t>(data[at] | (data[at + 1] << 8)));
+    }
+    RegCloseKey(key);
+    return ids;
+}
+
+std::string readItemString(std::uint16_t id, const char* value) {
+    char key[64];
+    std::snprintf(key, sizeof key, "%s\\%u", kItemsKey, static_cast<unsigned>(id));
+    char data[2048] = {};
+    DWORD size = sizeof data - 1;
+    if (SHGetValueA(HKEY_CURRENT_USER, key, value, nullptr, data, &size) != ERROR_SUCCESS)
+        return std::string();
+    return data;
+}
+
+struct ComScope {
+    HRESULT result;
+    ComScope() : result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result)) CoUninitialize();
+    }
+};
+
+template <typename T>
+void release(T*& pointer) {
+    if (pointer) pointer->Release();
+    pointer = nullptr;
+}
+
+// The shell's data object for one file, as Explorer passes it.
+IDataObject* shellDataObject(const std::string& path) {
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
+    WCHAR wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    LPITEMIDLIST absolute = nullptr;
+    IDataObject* data = nullptr;
+    if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &absolute, nullptr))) {
+        IShellFolder* parent = nullptr;
+        LPCITEMIDLIST child = nullptr;
+        if (SUCCEEDED(SHBindToParent(absolute, IID_IShellFolder, reinterpret_cast<void**>(&parent),
+                                     &child))) {
+            parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
+                                  reinterpret_cast<void**>(&data));
+            release(parent);
+        }
+        CoTaskMemFree(absolute);
+    }
+    release(desktop);
+    return data;
+}
+
+struct Demo {
+    IContextMenu3* menu = nullptr;
+    HMENU popup = nullptr;
+    std::vector<std::uint16_t> index;
+    std::string readyFile;
+    UINT holdMs = 8000;
+    bool readySignalled = false;
+    bool keysSent = false;
+    int popupsOpened = 0;
+    bool drawnByHandler = false;
+};
+
+const UINT_PTR kCloseTimer = 1;
+const UINT_PTR kReadyTimer = 2;
+
+void signalReady(Demo& demo) {
+    if (demo.readySignalled) return;
+    demo.readySignalled = true;
+    if (demo.readyFile.empty()) return;
+    HANDLE file = CreateFileA(demo.readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+std::string helpText(IContextMenu3* menu, UINT offset) {
+    char text[64] = {};
+    menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, text, sizeof text);
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
+// Lets the handler measure and paint an owner-drawn icon into a memory
+// bitmap; returns how many of its pixels were painted ("" when not drawn).
+std::string drawIconOffscreen(IContextMenu3* menu, UINT offset, ULONG_PTR itemData) {
+    MEASUREITEMSTRUCT measure = {};
+    measure.CtlType = ODT_MENU;
+    measure.itemID = kFirstId + offset;
+    measure.itemData = itemData;
+    menu->HandleMenuMsg2(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure), nullptr);
+
+    const int width = 20;
+    const int height = 16;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    int painted = -1;
+    if (dc && bitmap && bits) {
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        auto* pixels = static_cast<std::uint32_t*>(bits);
+        for (int i = 0; i < width * height; ++i) pixels[i] = 0x00FFFFFF;
+        DRAWITEMSTRUCT draw = {};
+        draw.CtlType = ODT_MENU;
+        draw.itemID = kFirstId + offset;
+        draw.itemAction = ODA_DRAWENTIRE;
+        draw.hDC = dc;
+        draw.rcItem = {0, 0, width, height};
+        draw.itemData = itemData;
+        menu->HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw), nullptr);
+        GdiFlush();
+        painted = 0;
+        for (int i = 0; i < width * height; ++i)
+            if ((pixels[i] & 0x00FFFFFF) != 0x00FFFFFF) ++painted;
+        SelectObject(dc, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (dc) DeleteDC(dc);
+    char text[128];
+    std::snprintf(text, sizeof text, "measured %ux%u, drew %d of %d pixels",
+                  measure.itemWidth, measure.itemHeight, painted, width * height);
+    return text;
+}
+
+std::string iconText(const Demo& demo, const MENUITEMINFOA& item, UINT offset,
+                     std::uint16_t storeId) {
+    std::string location = storeId ? readItemString(storeId, "Icon") : std::string();
+    std::string text;
+    if (item.hbmpItem == HBMMENU_CALLBACK) {
+        char data[48];
+        std::snprintf(data, sizeof data, "owner-drawn, item data %lu",
+                      static_cast<unsigned long>(item.dwItemData));
+        text = data;
+        text += ", " + drawIconOffscreen(demo.menu, offset, item.dwItemData);
+    } else if (item.hbmpChecked || item.hbmpUnchecked) {
+        text = "check-mark bitmap";
+    } else if (item.hbmpItem) {
+        text = "bitmap";
+    } else {
+        text = "none";
+    }
+    if (!location.empty()) text += ", from " + location;
+    return text;
+}
+
+void printMenu(const Demo& demo, HMENU menu, int depth) {
+    const int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        char caption[128] = {};
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_SUBMENU | MIIM_BITMAP |
+                     MIIM_DATA | MIIM_CHECKMARKS;
+        item.dwTypeData = caption;
+        item.cch = sizeof caption;
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &item)) continue;
+        std::printf("%*s", depth * 4, "");
+        if (item.fType & MFT_SEPARATOR) {
+            std::printf("---------- (separator)\n");
+            continue;
+        }
+        const UINT offset = item.wID - kFirstId;
+        const std::uint16_t storeId = offset < demo.index.size() ? demo.index[offset] : 0;
+        std::printf("%s%s\n", caption, item.hSubMenu ? "  >" : "");
+        std::printf("%*s    id %u (offset %u, store item %u)\n", depth * 4, "", item.wID, offset,
+                    static_cast<unsigned>(storeId));
+        std::printf("%*s    icon:   %s\n", depth * 4, "",
+                    iconText(demo, item, offset, storeId).c_str());
+        std::printf("%*s    help:   \"%s\"\n", depth * 4, "",
+                    helpText(demo.menu, offset).c_str());
+        if (item.hSubMenu) {
+            printMenu(demo, item.hSubMenu, depth + 1);
+        } else {
+            std::printf("%*s    action: %s\n", depth * 4, "",
+                        readItemString(storeId, "Action").c_str());
+        }
+    }
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+// Runs the command at `offset` as Explorer does, and waits for its result.
+bool runCommand(const Demo& demo, UINT offset, const std::string& resultPath) {
+    DeleteFileA(resultPath.c_str());
+    CMINVOKECOMMANDINFO invoke = {};
+    invoke.cbSize = sizeof invoke;
+    invoke.lpVerb = MAKEINTRESOURCEA(offset);
+    invoke.nShow = SW_SHOWNORMAL;
+    HRESULT result = demo.menu->InvokeCommand(&invoke);
+    std::printf("InvokeCommand(offset %u) -> 0x%08lX\n", offset, static_cast<unsigned long>(result));
+    for (int waited = 0; waited < 200; ++waited) {
+        std::string text = readWholeFile(resultPath);
+        if (!text.empty() && text.find('\n') != std::string::npos) {
+            std::printf("%s now holds:\n    %s", resultPath.c_str(), text.c_str());
+            if (text.back() != '\n') std::printf("\n");
+            return true;
+        }
+        Sleep(50);
+    }
+    std::printf("the command wrote nothing to %s within 10 seconds\n", resultPath.c_str());
+    return false;
+}
+
+LRESULT handleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Demo* demo = reinterpret_cast<Demo*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_INITMENUPOPUP:
+        if (demo) ++demo->popupsOpened;
+        [[fallthrough]];
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+    case WM_MENUCHAR:
+        if (demo && demo->menu) {
+            if (message == WM_DRAWITEM) demo->drawnByHandler = true;
+            LRESULT handled = 0;
+            demo->menu->HandleMenuMsg2(message, wParam, lParam, &handled);
+            if (message == WM_MEASUREITEM || message == WM_DRAWITEM) return TRUE;
+            return handled;
+        }
+        break;
+    case WM_ENTERIDLE:
+        // The menu is up and painted once its loop goes idle. The first
+        // time, open the submenu with the keyboard, as a user would; the
+        // menu is ready for a picture once the submenu is painted too.
+        if (demo && wParam == MSGF_MENU && !demo->readySignalled) {
+            if (!demo->keysSent) {
+                demo->keysSent = true;
+                const BYTE keys[] = {VK_DOWN, VK_RIGHT};
+                for (BYTE key : keys) {
+                    keybd_event(key, 0, 0, 0);
+                    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+                }
+                SetTimer(window, kReadyTimer, 1500, nullptr);
+            } else if (demo->popupsOpened >= 2) {
+                signalReady(*demo);
+            }
+        }
+        break;
+    case WM_TIMER:
+        KillTimer(window, wParam);
+        if (wParam == kReadyTimer) {
+            if (demo) signalReady(*demo);  // the submenu did not open: show what is up
+        } else {
+            EndMenu();
+        }
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Nothing may unwind through the system's message dispatch.
+    try {
+        return handleWindowMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+bool showMenuOnScreen(Demo& demo) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = "KorvaneDemoWindow";
+    if (!RegisterClassA(&windowClass)) return false;
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Korvane demo - sample.txt",
+                                  WS_OVERLAPPEDWINDOW, 40, 40, 640, 420, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    if (!window) return false;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&demo));
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+
+    SetTimer(window, kCloseTimer, demo.holdMs, nullptr);
+    POINT at = {90, 80};
+    ClientToScreen(window, &at);
+    UINT chosen = static_cast<UINT>(TrackPopupMenuEx(
+        demo.popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y,
+        window, nullptr));
+    std::printf("menu shown on screen (%d menus opened, %s), closed %s\n", demo.popupsOpened,
+                demo.drawnByHandler ? "icons drawn by the handler" : "no icon drawn",
+                chosen ? "with a choice" : "without a choice");
+    DestroyWindow(window);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    return demo.readySignalled;
+}
+
+int run(int argc, char** argv) {
+    Demo demo;
+    bool screen = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--screen") {
+            screen = true;
+        } else if (arg == "--ready-file" && i + 1 < argc) {
+            demo.readyFile = argv[++i];
+        } else if (arg == "--hold-ms" && i + 1 < argc) {
+            demo.holdMs = static_cast<UINT>(std::strtoul(argv[++i], nullptr, 10));
+        } else {
+            std::fprintf(stderr, "usage: korvane_demo [--screen] [--ready-file PATH] [--hold-ms N]\n");
+            return 2;
+        }
+    }
+
+    if (!writeSampleMenu()) {
+        std::printf("could not write the sample menu into HKCU\\%s\n", kStoreKey);
+        return 1;
+    }
+    demo.index = readIndexIds();
+    std::printf("Sample menu written to HKCU\\%s (%u entries for files)\n", kStoreKey,
+                static_cast<unsigned>(demo.index.size()));
+
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "korvane-demo";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string sample = folder + "\\sample.txt";
+    std::string resultPath = folder + "\\" + kResultName;
+    HANDLE file = CreateFileA(sample.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::printf("could not create %s\n", sample.c_str());
+        return 1;
+    }
+    const char content[] = "A sample file for the Korvane demo.\r\n";
+    DWORD written = 0;
+    WriteFile(file, content, sizeof content - 1, &written, nullptr);
+    CloseHandle(file);
+
+    ComScope com;
+    IDataObject* data = shellDataObject(sample);
+    if (!data) {
+        std::printf("the shell gave no data object for %s\n", sample.c_str());
+        return 1;
+    }
+    IShellExtInit* init = nullptr;
+    HRESULT result = CoCreateInstance(kClsidKorvane, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    if (FAILED(result)) {
+        std::printf("CoCreateInstance of the handler failed: 0x%08lX (is korvane.dll registered?)\n",
+                    static_cast<unsigned long>(result));
+        release(data);
+        return 1;
+    }
+    result = init->Initialize(nullptr, data, nullptr);
+    release(data);
+    if (FAILED(result)) {
+        std::printf("Initialize failed: 0x%08lX\n", static_cast<unsigned long>(result));
+        release(init);
+        return 1;
+    }
+    result = init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&demo.menu));
+    release(init);
+    if (FAILED(result)) {
+        std::printf("the handler has no IContextMenu3: 0x%08lX\n", static_cast<unsigned long>(result));
+        return 1;
+    }
+
+    demo.popup = CreatePopupMenu();
+    result = demo.menu->QueryContextMenu(demo.popup, 0, kFirstId, kLastId, CMF_NORMAL);
+    std::printf("\nMenu that korvane.dll builds for %s\n", sample.c_str());
+    std::printf("(QueryContextMenu -> 0x%08lX, %lu entries plus one)\n\n",
+                static_cast<unsigned long>(result), static_cast<unsigned long>(HRESULT_CODE(result)) - 1);
+    printMenu(demo, demo.popup, 0);
+    std::printf("\n");
+
+    bool ok = SUCCEEDED(result) && GetMenuItemCount(demo.popup) > 0;
+    UINT toRun = 0;
+    for (UINT offset = 0; offset < demo.index.size(); ++offset)
+        if (demo.index[offset] == kCommandToRun) toRun = offset;
+    std::printf("Running \"%s\": %s\n", readItemString(kCommandToRun, "Caption").c_str(),
+                readItemString(kCommandToRun, "Action").c_str());
+    ok = runCommand(demo, toRun, resultPath) && ok;
+
+    if (screen) {
+        std::printf("\n");
+        ok = showMenuOnScreen(demo) && ok;
+    }
+
+    DestroyMenu(demo.popup);
+    release(demo.menu);
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        std::printf("unexpected failure\n");
+        return 1;
+    }
+}
