@@ -1,0 +1,340 @@
+// Benchmark: one QueryContextMenu of the registered handler against the
+// floor, the time of only reading the same registry values in the same order
+// with plain registry calls. Run under Wine in a prefix where korvane.dll is
+// registered (scripts/bench does all of it). Prints medians and the ratio
+// for a 20-item menu and for the largest menu the store holds.
+//
+//   bench_query_menu [runs-small] [runs-large]
+//
+// The store is written under HKEY_CURRENT_USER for the file kind "*" and is
+// removed again at the end.
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// {50A2C9CD-CB78-435E-941D-4169387516E2}
+const CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
+                             {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
+
+const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
+const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+const char kKind[] = "*";
+
+struct Entry {
+    std::uint16_t id;
+    std::uint16_t parent;
+};
+
+struct Item {
+    std::uint16_t id;
+    bool submenu;
+};
+
+// ---------------------------------------------------------------- the store
+
+void setString(HKEY key, const char* name, const std::string& text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+}
+
+void writeStore(const std::vector<Entry>& entries, const std::vector<Item>& items) {
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
+    HKEY index = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kIndexKey, 0, nullptr, 0, KEY_WRITE, nullptr, &index,
+                    nullptr);
+    std::vector<BYTE> bytes;
+    for (const Entry& e : entries) {
+        bytes.push_back(static_cast<BYTE>(e.id & 0xFF));
+        bytes.push_back(static_cast<BYTE>(e.id >> 8));
+        bytes.push_back(static_cast<BYTE>(e.parent & 0xFF));
+        bytes.push_back(static_cast<BYTE>(e.parent >> 8));
+    }
+    RegSetValueExA(index, kKind, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+    RegCloseKey(index);
+
+    HKEY itemsKey = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &itemsKey,
+                    nullptr);
+    DWORD maxId = 0;
+    for (const Item& it : items) {
+        maxId = std::max<DWORD>(maxId, it.id);
+        HKEY key = nullptr;
+        RegCreateKeyExA(itemsKey, std::to_string(it.id).c_str(), 0, nullptr, 0, KEY_WRITE,
+                        nullptr, &key, nullptr);
+        char text[128];
+        std::snprintf(text, sizeof text, "%s %u", it.submenu ? "Submenu" : "Command", it.id);
+        setString(key, "Caption", text);
+        std::snprintf(text, sizeof text, "Runs the tool for entry number %u of the menu", it.id);
+        setString(key, "Prompt", text);
+        std::snprintf(text, sizeof text, "C:\\windows\\system32\\shell32.dll,%u", it.id % 40);
+        setString(key, "Icon", text);
+        DWORD isSub = it.submenu ? 1 : 0;
+        RegSetValueExA(key, "IsSubMenu", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&isSub), 4);
+        std::snprintf(text, sizeof text,
+                      "\"C:\\Program Files\\Talvex Tools\\tool%u.exe\" /open \"%%1\" $(%%0) $:0",
+                      it.id);
+        setString(key, "Action", text);
+        RegCloseKey(key);
+    }
+    RegSetValueExA(itemsKey, "MaxID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&maxId), 4);
+    RegCloseKey(itemsKey);
+}
+
+// 20 items: two submenus of six commands each between top-level commands.
+void smallMenu(std::vector<Entry>& entries, std::vector<Item>& items) {
+    std::uint16_t id = 1;
+    auto add = [&](std::uint16_t parent, bool submenu) {
+        entries.push_back({id, parent});
+        items.push_back({id, submenu});
+        return id++;
+    };
+    for (int block = 0; block < 2; ++block) {
+        std::uint16_t sub = add(0, true);
+        for (int i = 0; i < 6; ++i) add(sub, false);
+        add(0, false);
+    }
+    while (id <= 20) add(0, false);
+}
+
+// The largest list the store holds: 1024 entries, of which 999 items (every
+// id a key name allows) and 25 separators. 25 blocks, each a submenu holding
+// a nested submenu (19 commands, a separator, 9 commands) followed by 9
+// commands of its own; then 24 top-level commands.
+void largeMenu(std::vector<Entry>& entries, std::vector<Item>& items) {
+    std::uint16_t id = 1;
+    auto add = [&](std::uint16_t parent, bool submenu) {
+        entries.push_back({id, parent});
+        items.push_back({id, submenu});
+        return id++;
+    };
+    for (int block = 0; block < 25; ++block) {
+        std::uint16_t outer = add(0, true);
+        std::uint16_t inner = add(outer, true);
+        for (int i = 0; i < 19; ++i) add(inner, false);
+        entries.push_back({0, inner});
+        for (int i = 0; i < 9; ++i) add(inner, false);
+        for (int i = 0; i < 9; ++i) add(outer, false);
+    }
+    while (id <= 999) add(0, false);
+}
+
+// ---------------------------------------------------------------- timing
+
+double nowMicroseconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n == 0 ? 0.0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0);
+}
+
+// The floor: every registry read the menu needs, nothing else, into fields
+// of the handler's sizes. Returns the number of entries read.
+size_t readLikeTheHandler() {
+    HKEY index = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kIndexKey, 0, KEY_READ, &index) != ERROR_SUCCESS)
+        return 0;
+    DWORD size = 0;
+    RegQueryValueExA(index, kKind, nullptr, nullptr, nullptr, &size);
+    size_t n = size / 4;
+    std::vector<BYTE> list(n * 4 + 4);
+    DWORD got = static_cast<DWORD>(list.size());
+    RegQueryValueExA(index, kKind, nullptr, nullptr, list.data(), &got);
+    HKEY itemsKey = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, KEY_READ, &itemsKey);
+    char caption[64], prompt[64], icon[64], action[2048], name[8];
+    DWORD isSub = 0;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned id = list[i * 4] | (list[i * 4 + 1] << 8);
+        if (id == 0) continue;
+        std::snprintf(name, sizeof name, "%u", id);
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(itemsKey, name, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        DWORD len = sizeof caption;
+        RegQueryValueExA(key, "Caption", nullptr, nullptr, reinterpret_cast<BYTE*>(caption), &len);
+        len = sizeof prompt;
+        RegQueryValueExA(key, "Prompt", nullptr, nullptr, reinterpret_cast<BYTE*>(prompt), &len);
+        len = sizeof icon;
+        RegQueryValueExA(key, "Icon", nullptr, nullptr, reinterpret_cast<BYTE*>(icon), &len);
+        len = sizeof isSub;
+        RegQueryValueExA(key, "IsSubMenu", nullptr, nullptr, reinterpret_cast<BYTE*>(&isSub), &len);
+        if (!isSub) {
+            len = sizeof action;
+            RegQueryValueExA(key, "Action", nullptr, nullptr, reinterpret_cast<BYTE*>(action), &len);
+        }
+        RegCloseKey(key);
+    }
+    RegCloseKey(itemsKey);
+    RegCloseKey(index);
+    return n;
+}
+
+int countItems(HMENU menu) {
+    int total = 0;
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        ++total;
+        HMENU sub = GetSubMenu(menu, i);
+        if (sub) total += countItems(sub);
+    }
+    return total;
+}
+
+struct Figures {
+    double handler = 0;    // median of QueryContextMenu alone
+    double rightClick = 0; // median of create + Initialize + QueryContextMenu + release
+    double floor = 0;      // median of the plain reads
+    HRESULT lastResult = 0;
+    int itemsInMenu = 0;
+    size_t entriesRead = 0;
+    bool ok = true;
+};
+
+Figures measure(IDataObject* data, int runs) {
+    Figures f;
+    std::vector<double> handler, rightClick, floor;
+    for (int run = 0; run < runs + 1; ++run) {
+        // Alternate the two so that drift in the machine hits both alike;
+        // the first round only warms caches and is not counted.
+        double t0 = nowMicroseconds();
+        f.entriesRead = readLikeTheHandler();
+        double t1 = nowMicroseconds();
+
+        double c0 = nowMicroseconds();
+        IContextMenu* menu = nullptr;
+        if (FAILED(CoCreateInstance(kClsidKorvane, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+                                    reinterpret_cast<void**>(&menu)))) {
+            f.ok = false;
+            return f;
+        }
+        IShellExtInit* init = nullptr;
+        menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init));
+        if (init) {
+            init->Initialize(nullptr, data, nullptr);
+            init->Release();
+        }
+        HMENU popup = CreatePopupMenu();
+        double q0 = nowMicroseconds();
+        f.lastResult = menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL);
+        double q1 = nowMicroseconds();
+        if (run == 0) f.itemsInMenu = countItems(popup);
+        DestroyMenu(popup);
+        menu->Release();
+        double c1 = nowMicroseconds();
+
+        if (run > 0) {
+            floor.push_back(t1 - t0);
+            handler.push_back(q1 - q0);
+            rightClick.push_back(c1 - c0);
+        }
+    }
+    f.handler = median(handler);
+    f.rightClick = median(rightClick);
+    f.floor = median(floor);
+    return f;
+}
+
+bool report(const char* name, size_t entries, size_t items, IDataObject* data, int runs) {
+    Figures f = measure(data, runs);
+    if (!f.ok) {
+        std::printf("%s: the handler could not be created (is korvane.dll registered?)\n", name);
+        return false;
+    }
+    const unsigned long expectedCode = static_cast<unsigned long>(entries + 1);
+    const unsigned long code = static_cast<unsigned long>(HRESULT_CODE(f.lastResult));
+    std::printf("%s: %zu entries (%zu items), %d runs\n", name, entries, items, runs);
+    std::printf("  QueryContextMenu              median %10.1f us\n", f.handler);
+    std::printf("  floor (plain registry reads)  median %10.1f us\n", f.floor);
+    std::printf("  ratio handler / floor                %10.2f    (goal: at most 1.30)%s\n",
+                f.floor > 0 ? f.handler / f.floor : 0.0,
+                f.floor > 0 && f.handler / f.floor <= 1.3 ? "" : "   ** above the goal **");
+    std::printf("  whole right click             median %10.1f us (create, Initialize, "
+                "QueryContextMenu, DestroyMenu, Release)\n",
+                f.rightClick);
+    bool sane = code == expectedCode && f.itemsInMenu == static_cast<int>(entries) &&
+                f.entriesRead == entries;
+    std::printf("  check: result code %lu (expected %lu), %d menu items (expected %zu)%s\n", code,
+                expectedCode, f.itemsInMenu, entries, sane ? "" : "   ** MISMATCH **");
+    return sane;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runsSmall = argc > 1 ? std::atoi(argv[1]) : 1000;
+    int runsLarge = argc > 2 ? std::atoi(argv[2]) : 100;
+    if (runsSmall < 1) runsSmall = 1;
+    if (runsLarge < 1) runsLarge = 1;
+
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    std::string path = std::string(dir) + "bench_target.txt";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    IShellFolder* desktop = nullptr;
+    IShellFolder* parent = nullptr;
+    PIDLIST_RELATIVE pidl = nullptr;
+    PCUITEMID_CHILD child = nullptr;
+    IDataObject* data = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop)) ||
+        FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &pidl, nullptr)) ||
+        FAILED(SHBindToParent(reinterpret_cast<PCIDLIST_ABSOLUTE>(pidl), IID_IShellFolder,
+                              reinterpret_cast<void**>(&parent), &child)) ||
+        FAILED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
+                                     reinterpret_cast<void**>(&data)))) {
+        std::printf("no shell data object for %s\n", path.c_str());
+        return 2;
+    }
+
+    std::printf("bench_query_menu (%d-bit), target %s\n", static_cast<int>(sizeof(void*) * 8),
+                path.c_str());
+    bool ok = true;
+    {
+        std::vector<Entry> entries;
+        std::vector<Item> items;
+        smallMenu(entries, items);
+        writeStore(entries, items);
+        ok = report("20-item menu", entries.size(), items.size(), data, runsSmall) && ok;
+    }
+    {
+        std::vector<Entry> entries;
+        std::vector<Item> items;
+        largeMenu(entries, items);
+        writeStore(entries, items);
+        ok = report("largest menu", entries.size(), items.size(), data, runsLarge) && ok;
+    }
+
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
+    data->Release();
+    parent->Release();
+    desktop->Release();
+    CoTaskMemFree(pidl);
+    DeleteFileA(path.c_str());
+    CoUninitialize();
+    return ok ? 0 : 1;
+}

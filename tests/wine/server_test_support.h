@@ -1,0 +1,114 @@
+// Shared by the Wine tests of korvane.dll's COM server and registration:
+// the class identifier, the DLL's location, and a few small helpers.
+#pragma once
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace server_test {
+
+// {50A2C9CD-CB78-435E-941D-4169387516E2}
+constexpr CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
+                                 {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
+constexpr const char kClsidText[] = "{50A2C9CD-CB78-435E-941D-4169387516E2}";
+constexpr const char kFriendlyName[] = "Talvex Korvane";
+
+// The build passes the DLL's host path (KORVANE_DLL_PATH); under Wine the
+// host file system is drive Z:.
+inline std::string dllPath() {
+    std::string path = KORVANE_DLL_PATH;
+    if (!path.empty() && path[0] == '/') {
+        path = "Z:" + path;
+    }
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    char full[MAX_PATH] = {};
+    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return (n > 0 && n < MAX_PATH) ? std::string(full) : path;
+}
+
+// A recognisable non-null value to pre-fill out-pointers with, so a method
+// that leaves them untouched is caught.
+inline void* garbagePointer() {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(0xDEADBEEFu));
+}
+
+inline std::string hresultText(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// The four exports, looked up on a module the test loaded itself so that
+// the object count read back is the DLL's own.
+struct Exports {
+    HMODULE module = nullptr;
+    HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+    HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+
+    bool load() {
+        module = LoadLibraryA(dllPath().c_str());
+        if (!module) return false;
+        canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+        getClassObject = reinterpret_cast<decltype(getClassObject)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        registerServer = reinterpret_cast<decltype(registerServer)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+        unregisterServer = reinterpret_cast<decltype(unregisterServer)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+        return canUnloadNow && getClassObject && registerServer && unregisterServer;
+    }
+};
+
+// A real shell data object for one path, as Explorer hands it to a handler
+// (the same road the shell takes: parse the path, bind to its parent
+// folder, ask the folder for the child's data object). Null on failure.
+inline IDataObject* shellDataObject(const std::string& path) {
+    wchar_t wide[MAX_PATH] = {};
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return nullptr;
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
+    PIDLIST_RELATIVE pidl = nullptr;
+    HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &pidl, nullptr);
+    desktop->Release();
+    if (FAILED(hr)) return nullptr;
+    IShellFolder* parent = nullptr;
+    PCUITEMID_CHILD child = nullptr;
+    IDataObject* data = nullptr;
+    if (SUCCEEDED(SHBindToParent(reinterpret_cast<PCIDLIST_ABSOLUTE>(pidl), IID_IShellFolder,
+                                 reinterpret_cast<void**>(&parent), &child))) {
+        if (FAILED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
+                                         reinterpret_cast<void**>(&data)))) {
+            data = nullptr;
+        }
+        parent->Release();
+    }
+    CoTaskMemFree(pidl);
+    return data;
+}
+
+// Creates (or truncates) a small file in the temporary folder; returns its path.
+inline std::string makeTempFile(const char* name) {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    std::string path = std::string(dir) + name;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, "x", 1, &written, nullptr);
+        CloseHandle(file);
+    }
+    return path;
+}
+
+}  // namespace server_test
