@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "shell_host.h"
+
 namespace {
 
-// {50A2C9CD-CB78-435E-941D-4169387516E2}
-const CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
-                             {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
+using shell_host::kClsidKorvane;
 
 const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
 const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
@@ -42,52 +42,24 @@ struct Item {
 
 // ---------------------------------------------------------------- the store
 
-void setString(HKEY key, const char* name, const std::string& text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-}
-
 void writeStore(const std::vector<Entry>& entries, const std::vector<Item>& items) {
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
-    HKEY index = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kIndexKey, 0, nullptr, 0, KEY_WRITE, nullptr, &index,
-                    nullptr);
-    std::vector<BYTE> bytes;
-    for (const Entry& e : entries) {
-        bytes.push_back(static_cast<BYTE>(e.id & 0xFF));
-        bytes.push_back(static_cast<BYTE>(e.id >> 8));
-        bytes.push_back(static_cast<BYTE>(e.parent & 0xFF));
-        bytes.push_back(static_cast<BYTE>(e.parent >> 8));
-    }
-    RegSetValueExA(index, kKind, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
-    RegCloseKey(index);
-
-    HKEY itemsKey = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &itemsKey,
-                    nullptr);
+    shell_host::Entries list;
+    for (const Entry& e : entries) list.push_back({e.id, e.parent});
+    shell_host::putIndex(kKind, list);
     DWORD maxId = 0;
+    char caption[64], prompt[64], icon[64], action[128];
     for (const Item& it : items) {
         maxId = std::max<DWORD>(maxId, it.id);
-        HKEY key = nullptr;
-        RegCreateKeyExA(itemsKey, std::to_string(it.id).c_str(), 0, nullptr, 0, KEY_WRITE,
-                        nullptr, &key, nullptr);
-        char text[128];
-        std::snprintf(text, sizeof text, "%s %u", it.submenu ? "Submenu" : "Command", it.id);
-        setString(key, "Caption", text);
-        std::snprintf(text, sizeof text, "Runs the tool for entry number %u of the menu", it.id);
-        setString(key, "Prompt", text);
-        std::snprintf(text, sizeof text, "C:\\windows\\system32\\shell32.dll,%u", it.id % 40);
-        setString(key, "Icon", text);
-        DWORD isSub = it.submenu ? 1 : 0;
-        RegSetValueExA(key, "IsSubMenu", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&isSub), 4);
-        std::snprintf(text, sizeof text,
+        std::snprintf(caption, sizeof caption, "%s %u", it.submenu ? "Submenu" : "Command", it.id);
+        std::snprintf(prompt, sizeof prompt, "Runs the tool for entry number %u of the menu", it.id);
+        std::snprintf(icon, sizeof icon, "C:\\windows\\system32\\shell32.dll,%u", it.id % 40);
+        std::snprintf(action, sizeof action,
                       "\"C:\\Program Files\\Talvex Tools\\tool%u.exe\" /open \"%%1\" $(%%0) $:0",
                       it.id);
-        setString(key, "Action", text);
-        RegCloseKey(key);
+        shell_host::putItem(it.id, caption, it.submenu, action, prompt, icon);
     }
-    RegSetValueExA(itemsKey, "MaxID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&maxId), 4);
-    RegCloseKey(itemsKey);
+    shell_host::setDword(kItemsKey, "MaxID", maxId);
 }
 
 // 20 items: two submenus of six commands each between top-level commands.
@@ -294,19 +266,8 @@ int main(int argc, char** argv) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 
-    wchar_t wide[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    IShellFolder* desktop = nullptr;
-    IShellFolder* parent = nullptr;
-    PIDLIST_RELATIVE pidl = nullptr;
-    PCUITEMID_CHILD child = nullptr;
-    IDataObject* data = nullptr;
-    if (FAILED(SHGetDesktopFolder(&desktop)) ||
-        FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &pidl, nullptr)) ||
-        FAILED(SHBindToParent(reinterpret_cast<PCIDLIST_ABSOLUTE>(pidl), IID_IShellFolder,
-                              reinterpret_cast<void**>(&parent), &child)) ||
-        FAILED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
-                                     reinterpret_cast<void**>(&data)))) {
+    IDataObject* data = shell_host::dataObjectFor({path});
+    if (!data) {
         std::printf("no shell data object for %s\n", path.c_str());
         return 2;
     }
@@ -331,9 +292,6 @@ int main(int argc, char** argv) {
 
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
     data->Release();
-    parent->Release();
-    desktop->Release();
-    CoTaskMemFree(pidl);
     DeleteFileA(path.c_str());
     CoUninitialize();
     return ok ? 0 : 1;

@@ -8,9 +8,9 @@
 #include "korvane.h"
 #include "menu_handler.h"
 #include "module.h"
-#include "shell_test_support.h"
+#include "shell_host.h"
 
-using namespace shell_test;
+using namespace shell_host;
 
 namespace {
 
@@ -114,7 +114,7 @@ TEST_CASE("data objects without a file list, and releasing the held one") {
     EmptyDataObject empty;
     {
         handler::MenuHandler handler;
-        shell_test::setDword("Software\\Talvex\\Quillon", "IsBackground", 1);
+        shell_host::setDword("Software\\Talvex\\Quillon", "IsBackground", 1);
         handler.initialize(nullptr, &empty);
         CHECK(kindOf(handler) == "(none)");
         CHECK(backgroundFlag() == 0);

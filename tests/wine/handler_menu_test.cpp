@@ -8,10 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "server_test_support.h"
-#include "shell_test_support.h"
+#include "shell_host.h"
 
-using namespace shell_test;
+using namespace shell_host;
 
 namespace {
 
@@ -25,7 +24,7 @@ struct Handler {
     Handler(const std::vector<std::string>& paths, HMENU popup, UINT index = 0,
             UINT first = 1, UINT last = 0x7FFF) {
         IShellExtInit* init = nullptr;
-        HRESULT created = CoCreateInstance(server_test::kClsidKorvane, nullptr,
+        HRESULT created = CoCreateInstance(kClsidKorvane, nullptr,
                                            CLSCTX_INPROC_SERVER, IID_IShellExtInit,
                                            reinterpret_cast<void**>(&init));
         REQUIRE(created == S_OK);

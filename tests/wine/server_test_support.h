@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <string>
 
+#include "shell_host.h"
+
 namespace server_test {
 
-// {50A2C9CD-CB78-435E-941D-4169387516E2}
-constexpr CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
-                                 {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
-constexpr const char kClsidText[] = "{50A2C9CD-CB78-435E-941D-4169387516E2}";
+using shell_host::kClsidKorvane;
+using shell_host::kClsidText;
 constexpr const char kFriendlyName[] = "Talvex Korvane";
 
 // The build passes the DLL's host path (KORVANE_DLL_PATH); under Wine the
@@ -69,31 +69,9 @@ struct Exports {
     }
 };
 
-// A real shell data object for one path, as Explorer hands it to a handler
-// (the same road the shell takes: parse the path, bind to its parent
-// folder, ask the folder for the child's data object). Null on failure.
+// A real shell data object for one path, as Explorer hands it to a handler.
 inline IDataObject* shellDataObject(const std::string& path) {
-    wchar_t wide[MAX_PATH] = {};
-    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return nullptr;
-    IShellFolder* desktop = nullptr;
-    if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
-    PIDLIST_RELATIVE pidl = nullptr;
-    HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &pidl, nullptr);
-    desktop->Release();
-    if (FAILED(hr)) return nullptr;
-    IShellFolder* parent = nullptr;
-    PCUITEMID_CHILD child = nullptr;
-    IDataObject* data = nullptr;
-    if (SUCCEEDED(SHBindToParent(reinterpret_cast<PCIDLIST_ABSOLUTE>(pidl), IID_IShellFolder,
-                                 reinterpret_cast<void**>(&parent), &child))) {
-        if (FAILED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
-                                         reinterpret_cast<void**>(&data)))) {
-            data = nullptr;
-        }
-        parent->Release();
-    }
-    CoTaskMemFree(pidl);
-    return data;
+    return shell_host::dataObjectFor({path});
 }
 
 // Creates (or truncates) a small file in the temporary folder; returns its path.

@@ -33,11 +33,11 @@
 #include <string>
 #include <vector>
 
+#include "shell_host.h"
+
 namespace {
 
-// {50A2C9CD-CB78-435E-941D-4169387516E2}
-const CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
-                             {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
+using shell_host::kClsidKorvane;
 
 const char kStoreKey[] = "Software\\Talvex\\Korvane";
 const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
@@ -72,59 +72,16 @@ const SampleItem kSampleMenu[] = {
 const std::uint16_t kMaxSampleId = 4;
 const std::uint16_t kCommandToRun = 2;
 
-bool setString(HKEY key, const char* name, const char* value) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                          static_cast<DWORD>(std::strlen(value) + 1)) == ERROR_SUCCESS;
-}
-
-bool setDword(HKEY key, const char* name, DWORD value) {
-    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof value) == ERROR_SUCCESS;
-}
-
 bool writeSampleMenu() {
     SHDeleteKeyA(HKEY_CURRENT_USER, kStoreKey);
-
-    std::vector<BYTE> index;
-    for (const SampleItem& item : kSampleMenu) {
-        const std::uint16_t fields[2] = {item.id, item.parent};
-        for (std::uint16_t field : fields) {
-            index.push_back(static_cast<BYTE>(field & 0xFF));
-            index.push_back(static_cast<BYTE>(field >> 8));
-        }
-    }
-    HKEY indexKey = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kIndexKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &indexKey, nullptr) != ERROR_SUCCESS)
-        return false;
-    bool ok = RegSetValueExA(indexKey, kFileKind, 0, REG_BINARY, index.data(),
-                             static_cast<DWORD>(index.size())) == ERROR_SUCCESS;
-    RegCloseKey(indexKey);
-
-    HKEY itemsKey = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &itemsKey, nullptr) != ERROR_SUCCESS)
-        return false;
-    ok = setDword(itemsKey, "MaxID", kMaxSampleId) && ok;
-    for (const SampleItem& item : kSampleMenu) {
-        if (item.id == 0) continue;
-        char name[8];
-        std::snprintf(name, sizeof name, "%u", static_cast<unsigned>(item.id));
-        HKEY itemKey = nullptr;
-        if (RegCreateKeyExA(itemsKey, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                            nullptr, &itemKey, nullptr) != ERROR_SUCCESS) {
-            ok = false;
-            continue;
-        }
-        ok = setString(itemKey, "Caption", item.caption) && ok;
-        ok = setString(itemKey, "Prompt", item.prompt) && ok;
-        ok = setString(itemKey, "Icon", item.icon) && ok;
-        ok = setDword(itemKey, "IsSubMenu", item.isSubMenu) && ok;
-        ok = setString(itemKey, "Action", item.action) && ok;
-        RegCloseKey(itemKey);
-    }
-    RegCloseKey(itemsKey);
-    return ok;
+    shell_host::Entries index;
+    for (const SampleItem& item : kSampleMenu) index.push_back({item.id, item.parent});
+    bool ok = shell_host::putIndex(kFileKind, index);
+    for (const SampleItem& item : kSampleMenu)
+        if (item.id != 0)
+            ok = shell_host::putItem(item.id, item.caption, item.isSubMenu != 0, item.action,
+                                     item.prompt, item.icon) && ok;
+    return shell_host::setDword(kItemsKey, "MaxID", kMaxSampleId) && ok;
 }
 
 // The store's index list for files, as the handler reads it.
@@ -165,29 +122,6 @@ template <typename T>
 void release(T*& pointer) {
     if (pointer) pointer->Release();
     pointer = nullptr;
-}
-
-// The shell's data object for one file, as Explorer passes it.
-IDataObject* shellDataObject(const std::string& path) {
-    IShellFolder* desktop = nullptr;
-    if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
-    WCHAR wide[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    LPITEMIDLIST absolute = nullptr;
-    IDataObject* data = nullptr;
-    if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &absolute, nullptr))) {
-        IShellFolder* parent = nullptr;
-        LPCITEMIDLIST child = nullptr;
-        if (SUCCEEDED(SHBindToParent(absolute, IID_IShellFolder, reinterpret_cast<void**>(&parent),
-                                     &child))) {
-            parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
-                                  reinterpret_cast<void**>(&data));
-            release(parent);
-        }
-        CoTaskMemFree(absolute);
-    }
-    release(desktop);
-    return data;
 }
 
 struct Demo {
@@ -496,7 +430,7 @@ int run(int argc, char** argv) {
     CloseHandle(file);
 
     ComScope com;
-    IDataObject* data = shellDataObject(sample);
+    IDataObject* data = shell_host::dataObjectFor({sample});
     if (!data) {
         std::printf("the shell gave no data object for %s\n", sample.c_str());
         return 1;

@@ -1,6 +1,6 @@
-// Shared by the Wine tests that drive the handler as Explorer does: writing
-// menus into the store, real shell data objects and folder identifier lists,
-// reading real menus back.
+// What every host of the handler needs (the Wine tests, the benchmark and the
+// demo): the class identifier, writing menus into the store, real shell data
+// objects and folder identifier lists, reading real menus back.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +14,12 @@
 #include <utility>
 #include <vector>
 
-namespace shell_test {
+namespace shell_host {
+
+// {50A2C9CD-CB78-435E-941D-4169387516E2}
+constexpr CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
+                                 {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
+constexpr const char kClsidText[] = "{50A2C9CD-CB78-435E-941D-4169387516E2}";
 
 struct ComScope {
     ComScope() { CoInitialize(nullptr); }
@@ -33,28 +38,39 @@ inline void clearStore() {
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex");
 }
 
-inline void setString(const char* path, const char* name, const std::string& text) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
+inline bool setString(HKEY key, const char* name, const std::string& text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
-inline void setDword(const char* path, const char* name, DWORD value) {
+inline bool setDword(HKEY key, const char* name, DWORD value) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4) ==
+           ERROR_SUCCESS;
+}
+
+// Opens (creating) a key under HKEY_CURRENT_USER for the length of one write.
+template <typename Write>
+bool withKey(const char* path, Write write) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+        return false;
+    bool ok = write(key);
     RegCloseKey(key);
+    return ok;
+}
+
+inline bool setString(const char* path, const char* name, const std::string& text) {
+    return withKey(path, [&](HKEY key) { return setString(key, name, text); });
+}
+
+inline bool setDword(const char* path, const char* name, DWORD value) {
+    return withKey(path, [&](HKEY key) { return setDword(key, name, value); });
 }
 
 using Entries = std::vector<std::pair<std::uint16_t, std::uint16_t>>;  // (id, parent)
 
-inline void putIndex(const char* kind, const Entries& entries) {
+inline bool putIndex(const char* kind, const Entries& entries) {
     std::vector<BYTE> bytes;
     for (const auto& [id, parent] : entries) {
         bytes.push_back(static_cast<BYTE>(id));
@@ -62,22 +78,24 @@ inline void putIndex(const char* kind, const Entries& entries) {
         bytes.push_back(static_cast<BYTE>(parent));
         bytes.push_back(static_cast<BYTE>(parent >> 8));
     }
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane\\index", 0, nullptr, 0,
-                    KEY_WRITE, nullptr, &key, nullptr);
-    RegSetValueExA(key, kind, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
+    return withKey("Software\\Talvex\\Korvane\\index", [&](HKEY key) {
+        return RegSetValueExA(key, kind, 0, REG_BINARY, bytes.data(),
+                              static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+    });
 }
 
-inline void putItem(unsigned id, const std::string& caption, bool isSubMenu,
+// An item's five values, in the order a save writes them.
+inline bool putItem(unsigned id, const std::string& caption, bool isSubMenu,
                     const std::string& action = "", const std::string& prompt = "",
                     const std::string& icon = "") {
     std::string path = "Software\\Talvex\\Korvane\\items\\" + std::to_string(id);
-    setString(path.c_str(), "Caption", caption);
-    setString(path.c_str(), "Prompt", prompt);
-    setString(path.c_str(), "Icon", icon);
-    setDword(path.c_str(), "IsSubMenu", isSubMenu ? 1 : 0);
-    setString(path.c_str(), "Action", action);
+    return withKey(path.c_str(), [&](HKEY key) {
+        bool ok = setString(key, "Caption", caption);
+        ok = setString(key, "Prompt", prompt) && ok;
+        ok = setString(key, "Icon", icon) && ok;
+        ok = setDword(key, "IsSubMenu", isSubMenu ? 1 : 0) && ok;
+        return setString(key, "Action", action) && ok;
+    });
 }
 
 inline DWORD backgroundFlag() {
@@ -182,4 +200,4 @@ struct SampleFolder {
     }
 };
 
-}  // namespace shell_test
+}  // namespace shell_host
