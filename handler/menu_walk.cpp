@@ -103,8 +103,9 @@ unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& 
         else
             store::copyField(slot.action, sizeof slot.action, item.action);
 
-        sink.insertItem(top.menu, top.position++, menuItem);
-        if (menuItem.submenu) stack.push_back({entry.id, 0, menuItem.submenu});
+        bool inserted = sink.insertItem(top.menu, top.position, menuItem);
+        if (inserted) ++top.position;
+        if (inserted && menuItem.submenu) stack.push_back({entry.id, 0, menuItem.submenu});
     }
     return static_cast<unsigned>(count) + 1;
 }

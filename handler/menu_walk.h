@@ -43,7 +43,9 @@ public:
     virtual ~MenuSink() = default;
     virtual MenuHandle createSubmenu() = 0;
     virtual void insertSeparator(MenuHandle menu, unsigned position) = 0;
-    virtual void insertItem(MenuHandle menu, unsigned position, const MenuItem& item) = 0;
+    // Returns false when the menu did not take the item; a submenu it carried
+    // is then gone.
+    virtual bool insertItem(MenuHandle menu, unsigned position, const MenuItem& item) = 0;
     // Renders the small icon at file/index into a bitmap; null when none.
     virtual BitmapHandle makeIconBitmap(const char* file, int index) = 0;
 };

@@ -18,7 +18,7 @@ void Win32MenuSink::insertSeparator(MenuHandle menu, unsigned position) {
     InsertMenuA(static_cast<HMENU>(menu), position, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
 }
 
-void Win32MenuSink::insertItem(MenuHandle menu, unsigned position, const MenuItem& item) {
+bool Win32MenuSink::insertItem(MenuHandle menu, unsigned position, const MenuItem& item) {
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_STRING | MIIM_ID;
@@ -38,8 +38,9 @@ void Win32MenuSink::insertItem(MenuHandle menu, unsigned position, const MenuIte
         info.fMask |= MIIM_SUBMENU;
         info.hSubMenu = static_cast<HMENU>(item.submenu);
     }
-    if (!InsertMenuItemA(static_cast<HMENU>(menu), position, TRUE, &info) && item.submenu)
-        DestroyMenu(static_cast<HMENU>(item.submenu));  // nobody else owns it now
+    if (InsertMenuItemA(static_cast<HMENU>(menu), position, TRUE, &info)) return true;
+    if (item.submenu) DestroyMenu(static_cast<HMENU>(item.submenu));  // nobody else owns it now
+    return false;
 }
 
 BitmapHandle Win32MenuSink::makeIconBitmap(const char* file, int index) {

@@ -17,7 +17,7 @@ public:
 
     MenuHandle createSubmenu() override;
     void insertSeparator(MenuHandle menu, unsigned position) override;
-    void insertItem(MenuHandle menu, unsigned position, const MenuItem& item) override;
+    bool insertItem(MenuHandle menu, unsigned position, const MenuItem& item) override;
     BitmapHandle makeIconBitmap(const char* file, int index) override;
 
 private:

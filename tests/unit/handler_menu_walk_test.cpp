@@ -20,18 +20,21 @@ public:
     std::vector<std::string> log;
     int menus = 1;  // menu 1 is the host's
     int bitmaps = 0;
+    const char* refuse = nullptr;  // the caption of an item the menu will not take
 
     MenuHandle createSubmenu() override { return reinterpret_cast<MenuHandle>(++menus); }
     void insertSeparator(MenuHandle menu, unsigned position) override {
         log.push_back(name(menu) + ":" + std::to_string(position) + " separator");
     }
-    void insertItem(MenuHandle menu, unsigned position, const MenuItem& item) override {
+    bool insertItem(MenuHandle menu, unsigned position, const MenuItem& item) override {
+        if (refuse && std::string(item.caption) == refuse) return false;
         std::ostringstream line;
         line << name(menu) << ':' << position << ' ' << item.caption << " #" << item.id;
         if (item.submenu) line << " ->" << name(item.submenu);
         if (item.ownerDrawnIcon) line << " draw" << item.itemData;
         if (item.checkMarks) line << " bitmap";
         log.push_back(line.str());
+        return true;
     }
     BitmapHandle makeIconBitmap(const char*, int) override {
         ++bitmaps;
@@ -126,6 +129,13 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
                           "m1:2 Big #104", "m1:3 separator"});
     CHECK(std::string(table[2].action).empty());
     CHECK(std::string(table[4].action) == "big.exe");
+
+    // a submenu the menu refused takes its contents to the top level
+    sink.log.clear();
+    sink.refuse = "Sub";
+    CHECK(buildMenu(keys, request("*", 0), sink, table) == 7);
+    CHECK(sink.log == Log{"m1:0 Cmd #101", "m1:1 Bare #102", "m1:2 Big #104", "m1:3 separator"});
+    sink.refuse = nullptr;
 
     // without an items key every item is left out, separators stay
     keys.removeKeyTree(store::kItemsKey);
