@@ -43,12 +43,32 @@ std::size_t actionLength(const ActionField& action) {
 
 const char* orEmpty(const char* text) { return text ? text : ""; }
 
-std::size_t findSuffixMarker(const char* action, std::size_t length) {
+// The first space followed by "$" and one of `kinds`; the length when none.
+std::size_t findMarker(const char* action, std::size_t length, const char* kinds) {
     for (std::size_t i = 0; i + 2 < length; ++i) {
-        if (action[i] == ' ' && action[i + 1] == '$' && (action[i + 2] == '(' || action[i + 2] == ':'))
+        if (action[i] == ' ' && action[i + 1] == '$' && action[i + 2] != '\0' &&
+            std::strchr(kinds, action[i + 2]))
             return i;
     }
     return length;
+}
+
+std::size_t findSuffixMarker(const char* action, std::size_t length) {
+    return findMarker(action, length, "(:");
+}
+
+// Every edit is one of these: the characters from `from` up to `to` give way
+// to before + text + after; the rest of the action stays. Refused (false, the
+// action unchanged) when the result would not fit the field.
+bool replaceRange(ActionField& action, std::size_t length, std::size_t from, std::size_t to,
+                  const char* before, const char* text, const char* after) {
+    ActionBuilder edited;
+    edited.append(action, from);
+    edited.append(before);
+    edited.append(orEmpty(text));
+    edited.append(after);
+    edited.append(action + to, length - to);
+    return edited.storeInto(action);
 }
 
 }  // namespace
@@ -61,71 +81,37 @@ std::size_t suffixMarker(const char* action) noexcept {
 bool insertArgument(ActionField& action, const char* text) noexcept {
     std::size_t length = actionLength(action);
     std::size_t marker = findSuffixMarker(action, length);
-    ActionBuilder edited;
-    edited.append(action, marker);
-    edited.append(" \"");
-    edited.append(orEmpty(text));
-    edited.append("\"");
-    edited.append(action + marker, length - marker);
-    return edited.storeInto(action);
+    return replaceRange(action, length, marker, marker, " \"", text, "\"");
 }
 
 bool setWorkingDirectory(ActionField& action, const char* directory) noexcept {
     std::size_t length = actionLength(action);
     std::size_t marker = findSuffixMarker(action, length);
-    ActionBuilder edited;
-    if (marker < length && action[marker + 2] == '(') {
-        std::size_t start = marker + 3;
-        const void* close = std::memchr(action + start, ')', length - start);
-        edited.append(action, start);
-        edited.append(orEmpty(directory));
-        if (close) {
-            std::size_t end = static_cast<std::size_t>(static_cast<const char*>(close) - action);
-            edited.append(action + end, length - end);
-        } else {
-            edited.append(")");
-        }
-    } else {
-        edited.append(action, marker);
-        edited.append(" $(");
-        edited.append(orEmpty(directory));
-        edited.append(")");
-        edited.append(action + marker, length - marker);
-    }
-    return edited.storeInto(action);
+    if (marker == length || action[marker + 2] != '(')
+        return replaceRange(action, length, marker, marker, " $(", directory, ")");
+    // Replace the old directory; one without ")" runs to the end and gets one.
+    std::size_t start = marker + 3;
+    const void* close = std::memchr(action + start, ')', length - start);
+    if (!close) return replaceRange(action, length, start, length, "", directory, ")");
+    std::size_t end = static_cast<std::size_t>(static_cast<const char*>(close) - action);
+    return replaceRange(action, length, start, end, "", directory, "");
 }
 
 bool setWindowState(ActionField& action, char digit) noexcept {
     if (digit < '0' || digit > '3') return false;
     std::size_t length = actionLength(action);
     const char digitText[2] = {digit, '\0'};
-    ActionBuilder edited;
-    std::size_t state = length;
-    for (std::size_t i = 0; i + 2 < length; ++i) {
-        if (action[i] == ' ' && action[i + 1] == '$' && action[i + 2] == ':') {
-            state = i;
-            break;
-        }
-    }
-    if (state < length) {
-        std::size_t digitAt = state + 3;
-        edited.append(action, digitAt);
-        edited.append(digitText);
-        if (digitAt < length) edited.append(action + digitAt + 1, length - digitAt - 1);
-    } else {
-        edited.append(action, length);
-        edited.append(" $:");
-        edited.append(digitText);
-    }
-    return edited.storeInto(action);
+    std::size_t state = findMarker(action, length, ":");
+    if (state == length) return replaceRange(action, length, length, length, " $:", digitText, "");
+    std::size_t digitAt = state + 3;
+    std::size_t digitEnd = digitAt < length ? digitAt + 1 : length;
+    return replaceRange(action, length, digitAt, digitEnd, "", digitText, "");
 }
 
 bool replaceProgram(ActionField& action, const char* program) noexcept {
     std::size_t length = actionLength(action);
     std::size_t rest = length;  // where the part after the old program starts
-    if (length == 0) {
-        rest = 0;
-    } else if (action[0] == ' ') {
+    if (length == 0 || action[0] == ' ') {
         rest = 0;
     } else if (action[0] == '"') {
         const void* closing = std::memchr(action + 1, '"', length - 1);
@@ -135,12 +121,7 @@ bool replaceProgram(ActionField& action, const char* program) noexcept {
         const void* space = std::memchr(action, ' ', length);
         rest = space ? static_cast<std::size_t>(static_cast<const char*>(space) - action) : length;
     }
-    ActionBuilder edited;
-    edited.append("\"");
-    edited.append(orEmpty(program));
-    edited.append("\"");
-    edited.append(action + rest, length - rest);
-    return edited.storeInto(action);
+    return replaceRange(action, length, 0, rest, "\"", program, "\"");
 }
 
 }  // namespace editor

@@ -62,20 +62,28 @@ void writeStore(const std::vector<Entry>& entries, const std::vector<Item>& item
     shell_host::setDword(kItemsKey, "MaxID", maxId);
 }
 
-// 20 items: two submenus of six commands each between top-level commands.
-void smallMenu(std::vector<Entry>& entries, std::vector<Item>& items) {
+// Gives out ids in order while a menu list is written down.
+struct ListBuilder {
+    std::vector<Entry>& entries;
+    std::vector<Item>& items;
     std::uint16_t id = 1;
-    auto add = [&](std::uint16_t parent, bool submenu) {
+
+    std::uint16_t add(std::uint16_t parent, bool submenu) {
         entries.push_back({id, parent});
         items.push_back({id, submenu});
         return id++;
-    };
-    for (int block = 0; block < 2; ++block) {
-        std::uint16_t sub = add(0, true);
-        for (int i = 0; i < 6; ++i) add(sub, false);
-        add(0, false);
     }
-    while (id <= 20) add(0, false);
+};
+
+// 20 items: two submenus of six commands each between top-level commands.
+void smallMenu(std::vector<Entry>& entries, std::vector<Item>& items) {
+    ListBuilder list{entries, items};
+    for (int block = 0; block < 2; ++block) {
+        std::uint16_t sub = list.add(0, true);
+        for (int i = 0; i < 6; ++i) list.add(sub, false);
+        list.add(0, false);
+    }
+    while (list.id <= 20) list.add(0, false);
 }
 
 // The largest list the store holds: 1024 entries, of which 999 items (every
@@ -83,21 +91,16 @@ void smallMenu(std::vector<Entry>& entries, std::vector<Item>& items) {
 // a nested submenu (19 commands, a separator, 9 commands) followed by 9
 // commands of its own; then 24 top-level commands.
 void largeMenu(std::vector<Entry>& entries, std::vector<Item>& items) {
-    std::uint16_t id = 1;
-    auto add = [&](std::uint16_t parent, bool submenu) {
-        entries.push_back({id, parent});
-        items.push_back({id, submenu});
-        return id++;
-    };
+    ListBuilder list{entries, items};
     for (int block = 0; block < 25; ++block) {
-        std::uint16_t outer = add(0, true);
-        std::uint16_t inner = add(outer, true);
-        for (int i = 0; i < 19; ++i) add(inner, false);
+        std::uint16_t outer = list.add(0, true);
+        std::uint16_t inner = list.add(outer, true);
+        for (int i = 0; i < 19; ++i) list.add(inner, false);
         entries.push_back({0, inner});
-        for (int i = 0; i < 9; ++i) add(inner, false);
-        for (int i = 0; i < 9; ++i) add(outer, false);
+        for (int i = 0; i < 9; ++i) list.add(inner, false);
+        for (int i = 0; i < 9; ++i) list.add(outer, false);
     }
-    while (id <= 999) add(0, false);
+    while (list.id <= 999) list.add(0, false);
 }
 
 // ---------------------------------------------------------------- timing
