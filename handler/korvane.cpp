@@ -2,12 +2,10 @@
 
 #include <new>
 
-#include "module.h"
 
 namespace handler {
 
-Korvane::Korvane() { objectCreated(); }
-Korvane::~Korvane() { objectDestroyed(); }
+Korvane::Korvane() = default;
 
 STDMETHODIMP Korvane::QueryInterface(REFIID interfaceId, void** result) {
     if (!result) return E_POINTER;

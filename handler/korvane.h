@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "class_factory.h"
 #include "menu_handler.h"
+#include "server_module.h"
 
 namespace handler {
 
-class Korvane final : public IShellExtInit, public IContextMenu3 {
+class Korvane final : public IShellExtInit, public IContextMenu3, private shellext::CountedObject {
 public:
     Korvane();
     Korvane(const Korvane&) = delete;
@@ -34,9 +36,12 @@ public:
                                 LRESULT* result) override;
 
 private:
-    ~Korvane();
+    ~Korvane() = default;
     ULONG references_ = 0;
     MenuHandler handler_;
 };
+
+// The factory that creates Korvane objects.
+using KorvaneClassFactory = shellext::ClassFactory<Korvane>;
 
 }  // namespace handler

@@ -9,9 +9,15 @@
 
 #include "menu_walk.h"
 #include "store_layout.h"
-#include "win32_handles.h"
+#include "owned_handle.h"
 
 namespace handler {
+
+using shellext::OwnedBitmap;
+using shellext::OwnedIcon;
+using shellext::OwnedMemoryDc;
+using shellext::OwnedScreenDc;
+using shellext::Selection;
 
 struct SystemVersion {
     unsigned major;

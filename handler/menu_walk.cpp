@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "icon_location.h"
 #include "menu_store.h"
 
 namespace handler {
@@ -14,43 +15,12 @@ struct OpenMenu {
     MenuHandle menu;
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 IconMode chooseIconMode(unsigned majorVersion, unsigned minorVersion, const char* kind) {
     bool background = kind && std::strcmp(kind, store::kKindBackground) == 0;
     return majorVersion == 5 && minorVersion == 0 && background ? IconMode::Bitmaps
                                                                 : IconMode::OwnerDrawn;
-}
-
-int parseIconLocation(const char* location, char* file, std::size_t fileSize) {
-    if (fileSize == 0) return 0;
-    file[0] = '\0';
-    if (!location) return 0;
-    const char* comma = std::strrchr(location, ',');
-    const char* end = comma ? comma : location + std::strlen(location);
-    int index = 0;
-    if (comma) {
-        const char* p = comma + 1;
-        bool negative = *p == '-';
-        if (negative || *p == '+') ++p;
-        long value = 0;
-        for (; *p >= '0' && *p <= '9' && value < 100000000; ++p) value = value * 10 + (*p - '0');
-        index = static_cast<int>(negative ? -value : value);
-    }
-    const char* begin = location;
-    while (begin < end && isBlank(*begin)) ++begin;
-    while (end > begin && isBlank(end[-1])) --end;
-    if (end - begin >= 2 && *begin == '"' && end[-1] == '"') {
-        ++begin;
-        --end;
-    }
-    std::size_t length = static_cast<std::size_t>(end - begin);
-    if (length > fileSize - 1) length = fileSize - 1;
-    std::memcpy(file, begin, length);
-    file[length] = '\0';
-    return index;
 }
 
 unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& sink,
@@ -90,7 +60,8 @@ unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& 
         MenuItem menuItem{item.caption, request.firstId + static_cast<unsigned>(offset),
                           nullptr, false, 0, nullptr};
         if (item.icon[0] != '\0') {
-            slot.iconIndex = parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
+            slot.iconIndex =
+                store::parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
             if (request.iconMode == IconMode::OwnerDrawn) {
                 menuItem.ownerDrawnIcon = true;
                 menuItem.itemData = offset;

@@ -54,10 +54,6 @@ public:
 // and only in a folder background's menu.
 IconMode chooseIconMode(unsigned majorVersion, unsigned minorVersion, const char* kind);
 
-// Splits an icon location at its last comma into the file (unquoted, blanks
-// trimmed, cut to fileSize - 1) and the icon index (0 without a comma).
-int parseIconLocation(const char* location, char* file, std::size_t fileSize);
-
 struct MenuRequest {
     const char* kind;      // null: nothing is shown
     MenuHandle menu;       // the menu the host passed

@@ -6,9 +6,15 @@
 #include <vector>
 
 #include "menu_walk.h"
-#include "win32_handles.h"
+#include "owned_handle.h"
 
 namespace handler {
+
+using shellext::OwnedBitmap;
+using shellext::OwnedIcon;
+using shellext::OwnedMemoryDc;
+using shellext::OwnedScreenDc;
+using shellext::Selection;
 
 class Win32MenuSink : public MenuSink {
 public:

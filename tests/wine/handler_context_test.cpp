@@ -8,6 +8,7 @@
 #include "korvane.h"
 #include "menu_handler.h"
 #include "module.h"
+#include "server_module.h"
 #include "shell_host.h"
 
 using namespace shell_host;
@@ -209,5 +210,5 @@ TEST_CASE("icon mode by system version, and the fallback bitmaps' lifetime") {
     }
     handler::setVersionQuery(nullptr);
     CoTaskMemFree(folder);
-    CHECK(handler::liveObjects() == 0);
+    CHECK(shellext::liveObjects() == 0);
 }

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace handler {
+namespace shellext {
 
 template <typename Handle, typename Policy>
 class Owned {
@@ -41,13 +41,16 @@ struct MemoryDcPolicy { static void close(HDC dc) { DeleteDC(dc); } };
 struct ScreenDcPolicy { static void close(HDC dc) { ReleaseDC(nullptr, dc); } };
 struct MenuPolicy { static void close(HMENU menu) { DestroyMenu(menu); } };
 struct KeyPolicy { static void close(HKEY key) { RegCloseKey(key); } };
+struct WindowPolicy { static void close(HWND window) { DestroyWindow(window); } };
 
 using OwnedIcon = Owned<HICON, IconPolicy>;
 using OwnedBitmap = Owned<HBITMAP, GdiObjectPolicy>;
+using OwnedFont = Owned<HFONT, GdiObjectPolicy>;
 using OwnedMemoryDc = Owned<HDC, MemoryDcPolicy>;
 using OwnedScreenDc = Owned<HDC, ScreenDcPolicy>;
 using OwnedMenu = Owned<HMENU, MenuPolicy>;
 using OwnedKey = Owned<HKEY, KeyPolicy>;
+using OwnedWindow = Owned<HWND, WindowPolicy>;
 
 // Selects an object into a device context and puts the previous one back.
 class Selection {
@@ -64,4 +67,4 @@ private:
     HGDIOBJ previous_;
 };
 
-}  // namespace handler
+}  // namespace shellext

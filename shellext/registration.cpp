@@ -1,34 +1,24 @@
-// DllRegisterServer and DllUnregisterServer: one table of handler keys,
-// walked by both.
-#include <windows.h>
+#include "registration.h"
+
 #include <objbase.h>
 #include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "module.h"
-#include "win32_handles.h"
+#include "owned_handle.h"
+
+namespace shellext {
 
 namespace {
-
-using handler::OwnedKey;
-
-// Shell classes whose context menus get the handler. The last one decides
-// the result of registering and unregistering.
-const char* const kHandlerKeyFormats[] = {
-    "*\\shellex\\ContextMenuHandlers\\%s",
-    "Directory\\Background\\shellex\\ContextMenuHandlers\\%s",
-    "Directory\\shellex\\ContextMenuHandlers\\%s",
-};
 
 constexpr std::size_t kTextSize = 260;
 
 // The class identifier in its registry form, "{...}" with upper-case hex.
-bool classIdText(char (&text)[kTextSize]) {
+bool classIdText(const CLSID& classId, char (&text)[kTextSize]) {
     text[0] = '\0';
     LPOLESTR wide = nullptr;
-    if (FAILED(StringFromIID(handler::kKorvaneClassId, &wide)) || !wide) return false;
+    if (FAILED(StringFromIID(classId, &wide)) || !wide) return false;
     int converted = WideCharToMultiByte(CP_ACP, 0, wide, -1, text, kTextSize, nullptr, nullptr);
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(CoGetMalloc(1, &allocator)) && allocator) {
@@ -58,44 +48,47 @@ bool formatKey(char (&out)[kTextSize], const char* format, const char* argument)
 
 }  // namespace
 
-extern "C" HRESULT WINAPI DllRegisterServer() {
+HRESULT registerServer(const ServerRegistration& server, HINSTANCE module) {
     char classId[kTextSize];
     char classKeyName[kTextSize];
-    if (!classIdText(classId) || !formatKey(classKeyName, "CLSID\\%s", classId))
+    if (!classIdText(server.classId, classId) || !formatKey(classKeyName, "CLSID\\%s", classId))
         return E_UNEXPECTED;
     char modulePath[kTextSize] = {};
-    GetModuleFileNameA(handler::moduleHandle(), modulePath, sizeof modulePath);
+    GetModuleFileNameA(module, modulePath, sizeof modulePath);
     modulePath[kTextSize - 1] = '\0';
 
     if (OwnedKey classKey = createKey(HKEY_CLASSES_ROOT, classKeyName)) {
-        setString(classKey.get(), nullptr, handler::kFriendlyName);
-        if (OwnedKey server = createKey(classKey.get(), "InprocServer32")) {
-            setString(server.get(), nullptr, modulePath);
-            setString(server.get(), "ThreadingModel", "Apartment");
+        setString(classKey.get(), nullptr, server.friendlyName);
+        if (OwnedKey inproc = createKey(classKey.get(), "InprocServer32")) {
+            setString(inproc.get(), nullptr, modulePath);
+            setString(inproc.get(), "ThreadingModel", "Apartment");
         }
     }
     bool lastCreated = false;
-    for (const char* format : kHandlerKeyFormats) {
+    for (std::size_t i = 0; i < server.handlerKeyCount; ++i) {
         char name[kTextSize];
         OwnedKey key;
-        if (formatKey(name, format, handler::kFriendlyName)) key = createKey(HKEY_CLASSES_ROOT, name);
+        if (formatKey(name, server.handlerKeyFormats[i], server.friendlyName))
+            key = createKey(HKEY_CLASSES_ROOT, name);
         if (key) setString(key.get(), nullptr, classId);
         lastCreated = static_cast<bool>(key);
     }
     return lastCreated ? S_OK : E_UNEXPECTED;
 }
 
-extern "C" HRESULT WINAPI DllUnregisterServer() {
+HRESULT unregisterServer(const ServerRegistration& server) {
     char classId[kTextSize];
     char classKeyName[kTextSize];
-    if (!classIdText(classId) || !formatKey(classKeyName, "CLSID\\%s", classId))
+    if (!classIdText(server.classId, classId) || !formatKey(classKeyName, "CLSID\\%s", classId))
         return E_UNEXPECTED;
     SHDeleteKeyA(HKEY_CLASSES_ROOT, classKeyName);
     bool lastDeleted = false;
-    for (const char* format : kHandlerKeyFormats) {
+    for (std::size_t i = 0; i < server.handlerKeyCount; ++i) {
         char name[kTextSize];
-        lastDeleted = formatKey(name, format, handler::kFriendlyName) &&
+        lastDeleted = formatKey(name, server.handlerKeyFormats[i], server.friendlyName) &&
                       RegDeleteKeyA(HKEY_CLASSES_ROOT, name) == ERROR_SUCCESS;
     }
     return lastDeleted ? S_OK : E_UNEXPECTED;
 }
+
+}  // namespace shellext

@@ -1,0 +1,30 @@
+// What every in-process server module keeps: its handle and the count of
+// live factories and objects (and whatever else keeps it loaded, such as a
+// property page). Each DLL links its own copy, so each has its own count.
+#pragma once
+
+#include <windows.h>
+
+namespace shellext {
+
+void setModuleHandle(HINSTANCE module);
+HINSTANCE moduleHandle();
+
+// Objects are apartment threaded, so plain counts suffice.
+void objectCreated();
+void objectDestroyed();
+long liveObjects();
+
+// DllCanUnloadNow's answer.
+inline HRESULT canUnloadNow() { return liveObjects() == 0 ? S_OK : S_FALSE; }
+
+// Counts an object in the module for as long as it lives; a base of every
+// factory and COM object.
+struct CountedObject {
+    CountedObject() { objectCreated(); }
+    CountedObject(const CountedObject&) = delete;
+    CountedObject& operator=(const CountedObject&) = delete;
+    ~CountedObject() { objectDestroyed(); }
+};
+
+}  // namespace shellext
