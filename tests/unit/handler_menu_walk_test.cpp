@@ -177,18 +177,6 @@ TEST_CASE("menu walk: the bitmap fallback") {
     CHECK(sink.bitmaps == 1);
 }
 
-TEST_CASE("icon locations split at the last comma") {
-    char file[8];
-    CHECK(parseIconLocation("a,b.dll,12", file, sizeof file) == 12);
-    CHECK(std::string(file) == "a,b.dll");
-    CHECK(parseIconLocation("\"C:\\x.dll\" ,3", file, sizeof file) == 3);
-    CHECK(std::string(file) == "C:\\x.dl");  // unquoted, then cut to the field
-    CHECK(parseIconLocation("plain.ico", file, sizeof file) == 0);
-    CHECK(std::string(file) == "plain.i");
-    CHECK(parseIconLocation("f,x", file, sizeof file) == 0);
-    CHECK(parseIconLocation("f,99999999999999", file, sizeof file) >= 0);
-}
-
 TEST_CASE("random index lists build without fault") {
     std::mt19937 random(99);
     for (int round = 0; round < 300; ++round) {
