@@ -14,6 +14,7 @@
 #include "menu_store.h"
 #include "modified_marker.h"
 #include "page_view.h"
+#include "store_writer.h"
 #include "tree_model.h"
 
 namespace editor_testing {
@@ -91,35 +92,13 @@ struct PageFixture {
     }
 };
 
-// Store layout helpers.
-inline std::string itemPath(std::uint32_t id) {
-    return std::string(store::kItemsKey) + "\\" + std::to_string(id);
-}
+// Store layout: the store writer, and reading back what a save wrote.
+using store::putFreeIds;
+using store::putIndex;
+using store::putItem;
+using store::putMaxId;
 
-inline void putItem(store::MemoryKeyStore& keys, std::uint32_t id, const std::string& caption,
-                    bool isSubmenu = false, const std::string& action = "") {
-    std::string path = itemPath(id);
-    keys.setString(path, store::kCaptionValue, caption);
-    keys.setString(path, store::kPromptValue, "");
-    keys.setString(path, store::kIconValue, "");
-    keys.setNumber(path, store::kIsSubMenuValue, isSubmenu ? 1 : 0);
-    keys.setString(path, store::kActionValue, action);
-}
-
-inline void putIndex(store::MemoryKeyStore& keys, const char* kind,
-                     const std::vector<store::IndexEntry>& entries) {
-    std::vector<unsigned char> bytes = store::encodeIndex(entries);
-    keys.setValue(store::kIndexKey, kind, store::kTypeBinary, bytes.data(), bytes.size());
-}
-
-inline void putMaxId(store::MemoryKeyStore& keys, std::uint32_t maxId) {
-    keys.setNumber(store::kItemsKey, store::kMaxIdValue, maxId);
-}
-
-inline void putFreeIds(store::MemoryKeyStore& keys, const std::vector<std::uint32_t>& ids) {
-    store::ScopedKey items(keys, keys.createForWrite(nullptr, store::kItemsKey));
-    store::writeFreeIds(keys, items.get(), ids);
-}
+inline std::string itemPath(std::uint32_t id) { return store::itemKeyPath(id); }
 
 inline std::uint32_t storedMaxId(store::MemoryKeyStore& keys) {
     store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));

@@ -104,7 +104,9 @@ TEST_CASE("lists no save wrote load safely") {
     }
 
     SUBCASE("ids the store cannot hold, or named twice, are saved afresh") {
-        putItem(keys, 1000, "Big", true);
+        // an item over 999, which no save writes
+        keys.setString(itemPath(1000), store::kCaptionValue, "Big");
+        keys.setNumber(itemPath(1000), store::kIsSubMenuValue, 1);
         putItem(keys, 4, "Four");
         putItem(keys, 2, "Two");
         putIndex(keys, "*", {{1000, 0}, {4, 1000}, {4, 0}, {2, 0}});

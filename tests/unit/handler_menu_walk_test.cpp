@@ -117,7 +117,9 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
     store::MemoryKeyStore keys;
     putItem(keys, 1, "Sub", true);
     putItem(keys, 2, "Cmd", false, "x.exe");
-    putItem(keys, 1200, "Big", false, "big.exe");
+    // an item over 999, which no save writes
+    keys.setString(testing_support::itemPath(1200), store::kCaptionValue, "Big");
+    keys.setString(testing_support::itemPath(1200), store::kActionValue, "big.exe");
     keys.setString(testing_support::itemPath(3), store::kCaptionValue, "Bare");  // values missing
 
     RecordingSink sink;
@@ -186,9 +188,16 @@ TEST_CASE("random index lists build without fault") {
             entry.id = static_cast<std::uint16_t>(random() % 12);
             entry.parent = static_cast<std::uint16_t>(random() % 3 ? random() % 12 : 0);
         }
-        for (std::uint16_t id = 1; id < 12; ++id)
-            if (random() % 4) putItem(keys, id, std::string(random() % 90, 'x'), random() % 2,
-                                      std::string(random() % 3000, 'y'), "", "i.dll,1");
+        for (std::uint16_t id = 1; id < 12; ++id) {
+            if (random() % 4 == 0) continue;
+            // captions and actions of any length, also past what a save writes
+            std::string caption(random() % 90, 'x');
+            bool isSubMenu = random() % 2;
+            std::string action(random() % 3000, 'y');
+            putItem(keys, id, "", isSubMenu, "", "", "i.dll,1");
+            keys.setString(testing_support::itemPath(id), store::kCaptionValue, caption);
+            keys.setString(testing_support::itemPath(id), store::kActionValue, action);
+        }
         std::vector<unsigned char> bytes = store::encodeIndex(entries);
         bytes.resize(bytes.size() + random() % 4, 0xAB);
         keys.setValue(store::kIndexKey, "*", store::kTypeBinary, bytes.data(), bytes.size());

@@ -59,7 +59,7 @@ void writeStore(const std::vector<Entry>& entries, const std::vector<Item>& item
                       it.id);
         shell_host::putItem(it.id, caption, it.submenu, action, prompt, icon);
     }
-    shell_host::setDword(kItemsKey, "MaxID", maxId);
+    shell_host::putMaxId(maxId);
 }
 
 // Gives out ids in order while a menu list is written down.

@@ -115,7 +115,7 @@ TEST_CASE("data objects without a file list, and releasing the held one") {
     EmptyDataObject empty;
     {
         handler::MenuHandler handler;
-        shell_host::setDword("Software\\Talvex\\Quillon", "IsBackground", 1);
+        store::writeBackgroundFlag(shell_host::registryStore(), true);
         handler.initialize(nullptr, &empty);
         CHECK(kindOf(handler) == "(none)");
         CHECK(backgroundFlag() == 0);

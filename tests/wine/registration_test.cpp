@@ -316,12 +316,8 @@ TEST_CASE("unregistration leaves the menu store and other handlers in place") {
     REQUIRE(hresultText(dll.registerServer()) == hresultText(S_OK));
 
     // A store with one entry, and another handler beside ours.
+    REQUIRE(shell_host::putIndex("*", {{1, 0}}));
     HKEY key;
-    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane\\index", 0, nullptr, 0,
-                            KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS);
-    const BYTE entry[4] = {1, 0, 0, 0};
-    RegSetValueExA(key, "*", 0, REG_BINARY, entry, sizeof entry);
-    RegCloseKey(key);
     const char other[] = "*\\shellex\\ContextMenuHandlers\\Another Handler";
     REQUIRE(RegCreateKeyExA(HKEY_CLASSES_ROOT, other, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                             nullptr) == ERROR_SUCCESS);

@@ -81,7 +81,7 @@ bool writeSampleMenu() {
         if (item.id != 0)
             ok = shell_host::putItem(item.id, item.caption, item.isSubMenu != 0, item.action,
                                      item.prompt, item.icon) && ok;
-    return shell_host::setDword(kItemsKey, "MaxID", kMaxSampleId) && ok;
+    return shell_host::putMaxId(kMaxSampleId) && ok;
 }
 
 // The store's index list for files, as the handler reads it.

@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "registry_key_store.h"
+#include "store_writer.h"
 
 namespace shell_host {
 
@@ -38,65 +40,25 @@ inline void clearStore() {
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex");
 }
 
-inline bool setString(HKEY key, const char* name, const std::string& text) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+// The hosts write the store through the store writer over the registry.
+inline store::RegistryKeyStore& registryStore() {
+    static store::RegistryKeyStore keys;
+    return keys;
 }
 
-inline bool setDword(HKEY key, const char* name, DWORD value) {
-    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4) ==
-           ERROR_SUCCESS;
-}
-
-// Opens (creating) a key under HKEY_CURRENT_USER for the length of one write.
-template <typename Write>
-bool withKey(const char* path, Write write) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    bool ok = write(key);
-    RegCloseKey(key);
-    return ok;
-}
-
-inline bool setString(const char* path, const char* name, const std::string& text) {
-    return withKey(path, [&](HKEY key) { return setString(key, name, text); });
-}
-
-inline bool setDword(const char* path, const char* name, DWORD value) {
-    return withKey(path, [&](HKEY key) { return setDword(key, name, value); });
-}
-
-using Entries = std::vector<std::pair<std::uint16_t, std::uint16_t>>;  // (id, parent)
+using Entries = std::vector<store::IndexEntry>;
 
 inline bool putIndex(const char* kind, const Entries& entries) {
-    std::vector<BYTE> bytes;
-    for (const auto& [id, parent] : entries) {
-        bytes.push_back(static_cast<BYTE>(id));
-        bytes.push_back(static_cast<BYTE>(id >> 8));
-        bytes.push_back(static_cast<BYTE>(parent));
-        bytes.push_back(static_cast<BYTE>(parent >> 8));
-    }
-    return withKey("Software\\Talvex\\Korvane\\index", [&](HKEY key) {
-        return RegSetValueExA(key, kind, 0, REG_BINARY, bytes.data(),
-                              static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
-    });
+    return store::putIndex(registryStore(), kind, entries);
 }
 
-// An item's five values, in the order a save writes them.
 inline bool putItem(unsigned id, const std::string& caption, bool isSubMenu,
                     const std::string& action = "", const std::string& prompt = "",
                     const std::string& icon = "") {
-    std::string path = "Software\\Talvex\\Korvane\\items\\" + std::to_string(id);
-    return withKey(path.c_str(), [&](HKEY key) {
-        bool ok = setString(key, "Caption", caption);
-        ok = setString(key, "Prompt", prompt) && ok;
-        ok = setString(key, "Icon", icon) && ok;
-        ok = setDword(key, "IsSubMenu", isSubMenu ? 1 : 0) && ok;
-        return setString(key, "Action", action) && ok;
-    });
+    return store::putItem(registryStore(), id, caption, isSubMenu, action, prompt, icon);
 }
+
+inline bool putMaxId(std::uint32_t maxId) { return store::putMaxId(registryStore(), maxId); }
 
 inline DWORD backgroundFlag() {
     DWORD value = 0xFFFFFFFF, size = sizeof value, type = 0;
