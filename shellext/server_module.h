@@ -14,6 +14,9 @@ HINSTANCE moduleHandle();
 void objectCreated();
 void objectDestroyed();
 long liveObjects();
+// The count itself, for a host that keeps it as a parent reference counter
+// (a property page's pcRefParent).
+UINT* objectCounter();
 
 // DllCanUnloadNow's answer.
 inline HRESULT canUnloadNow() { return liveObjects() == 0 ? S_OK : S_FALSE; }

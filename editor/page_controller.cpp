@@ -1,0 +1,161 @@
+#include "page_controller.h"
+
+#include "menu_store.h"
+#include "modified_marker.h"
+#include "save_bookkeeping.h"
+#include "tree_model.h"
+#include "tree_moves.h"
+
+namespace editor {
+
+QuestionText questionText(Question question) {
+    switch (question) {
+        case Question::Delete:
+            return {"Are you sure you want to delete the item?", "Confirm - Quillon", false};
+        case Question::Reload:
+            return {"Data is modified by another instance. Do you want to reload it?",
+                    "Confirm - Quillon", false};
+        case Question::SaveOnCancel:
+            return {"Do you want to save the changes?", "Comfirm", true};
+        case Question::SaveOnClose:
+            break;
+    }
+    return {"Do you want to save the changes?", "Comfirm", false};
+}
+
+const char* saveRefusalText(SaveResult result) {
+    switch (result) {
+        case SaveResult::Saved:
+            return nullptr;
+        case SaveResult::NoIdLeft:
+            return "The menu was not saved: it holds more items than the store can number "
+                   "(item numbers end at 999). Delete some items and apply again; "
+                   "nothing you built has been lost.";
+        case SaveResult::TooManyEntries:
+            return "The menu was not saved: a menu can hold at most 1024 entries, separators "
+                   "included. Delete some entries and apply again; nothing you built has "
+                   "been lost.";
+        case SaveResult::OutOfMemory:
+            break;
+    }
+    return "The menu was not saved: the system ran out of memory. Close some programs and "
+           "apply again; nothing you built has been lost.";
+}
+
+void PageController::initialize() noexcept {
+    load(page_, keys_);
+    page_.state.modified = 0;
+    page_.state.generationSeen = saveGeneration();
+}
+
+void PageController::destroy() noexcept { clear(page_); }
+
+void PageController::command(int id) noexcept {
+    switch (id) {
+        case kCommandNewSubmenu:
+        case kCommandNewCommand:
+        case kCommandNewSeparator:
+            if (newNode(page_, id) && id != kCommandNewSeparator) fields_.focusCaption();
+            break;
+        case kCommandDelete:
+            if (page_.tree.selected() && dialogs_.ask(Question::Delete) == Answer::Yes)
+                deleteSelected(page_);
+            break;
+        case kCommandMoveUp:
+        case kCommandMoveDown:
+        case kCommandMoveOut:
+        case kCommandMoveIn:
+            moveSelected(page_, id);
+            break;
+        default:
+            break;
+    }
+}
+
+void PageController::fieldEdited(Field field, const char* text) noexcept {
+    TreeNode node = page_.tree.selected();
+    ItemRecord* record = recordOf(page_.tree, node);
+    if (!record) return;  // a separator or nothing: the fields are disabled
+    markModified(page_);
+    switch (field) {
+        case Field::Caption:
+            store::copyField(record->caption, sizeof record->caption, text);
+            page_.tree.setText(node, record->caption);
+            break;
+        case Field::Prompt:
+            store::copyField(record->prompt, sizeof record->prompt, text);
+            break;
+        case Field::Icon:
+            store::copyField(record->icon, sizeof record->icon, text);
+            break;
+        case Field::Action:
+            store::copyField(record->action, sizeof record->action, text);
+            break;
+    }
+}
+
+void PageController::nodeDeleted(TreeNode node, ItemRecord* record) noexcept {
+    onNodeDeleted(page_, node, record);
+}
+
+void PageController::selectionChanged(TreeNode node) noexcept {
+    if (!onSelectionChanged(page_, node)) return;
+    const ItemRecord* record = recordOf(page_.tree, node);
+    // A submenu has no action; a separator has no fields at all.
+    fields_.enableFields(record != nullptr, record && !record->isSubmenu);
+    if (record)
+        fields_.showTexts(record->caption, record->prompt, record->icon, record->action);
+    else
+        fields_.showTexts("", "", "", "");
+}
+
+bool PageController::reloadCheck() noexcept {
+    if (!reloadWanted(page_.state, window_)) return false;
+    if (dialogs_.ask(Question::Reload) == Answer::Yes)
+        reload();
+    else
+        markModified(page_);  // applying this page then writes its tree over the other save
+    page_.state.generationSeen = saveGeneration();
+    return true;
+}
+
+void PageController::reload() noexcept {
+    clear(page_);
+    showNoSelection(page_);
+    load(page_, keys_);
+    clearModified(page_);
+}
+
+bool PageController::apply() noexcept {
+    cancelAnswered_ = false;
+    if (!page_.state.modified) return true;
+    SaveResult result = saveTree(page_, keys_, window_);
+    if (result == SaveResult::Saved) return true;
+    dialogs_.saveRefused(saveRefusalText(result));
+    return false;
+}
+
+bool PageController::queryCancel() noexcept {
+    cancelAnswered_ = false;
+    if (!page_.state.modified) return false;
+    switch (dialogs_.ask(Question::SaveOnCancel)) {
+        case Answer::Yes:
+            if (!apply()) return true;  // refused: keep the sheet open with the edits
+            break;
+        case Answer::No:
+            break;
+        case Answer::Cancel:
+            return true;
+    }
+    cancelAnswered_ = true;
+    return false;
+}
+
+void PageController::reset() noexcept {
+    bool answered = cancelAnswered_;
+    cancelAnswered_ = false;
+    if (answered || !page_.state.modified) return;
+    if (dialogs_.ask(Question::SaveOnClose) == Answer::Yes) apply();
+}
+
+}  // namespace editor

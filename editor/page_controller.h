@@ -1,0 +1,99 @@
+// The editor page's behaviour, message by message, as plain logic: what the
+// page does on its toolbar commands, field edits, tree notifications, the
+// reload check and the property sheet's apply and cancel. The Win32 page
+// translates window messages into these calls and implements the views.
+#pragma once
+
+#include "key_store.h"
+#include "page_view.h"
+#include "store_save.h"
+
+namespace editor {
+
+enum class Field { Caption, Prompt, Icon, Action };
+
+// The four item fields with their labels and the two buttons beside them.
+class FieldView {
+public:
+    virtual ~FieldView() = default;
+    // itemFields: caption, description and icon with their labels and the
+    // "..." button; actionFields: the action label, edit and menu button.
+    virtual void enableFields(bool itemFields, bool actionFields) = 0;
+    virtual void showTexts(const char* caption, const char* prompt, const char* icon,
+                           const char* action) = 0;
+    // Puts the caret in the caption edit with all its text selected.
+    virtual void focusCaption() = 0;
+};
+
+enum class Question {
+    Delete,         // "Are you sure you want to delete the item?"
+    Reload,         // "Data is modified by another instance. Do you want to reload it?"
+    SaveOnCancel,   // "Do you want to save the changes?" with Yes, No and Cancel
+    SaveOnClose,    // the same with Yes and No: the sheet closes whatever the answer
+};
+enum class Answer { Yes, No, Cancel };
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+    virtual Answer ask(Question question) = 0;
+    // Tells the user that a save was refused, and why.
+    virtual void saveRefused(const char* reason) = 0;
+};
+
+struct QuestionText {
+    const char* text;
+    const char* title;
+    bool withCancel;
+};
+QuestionText questionText(Question question);
+
+// Why a save was refused, in words for the user; nullptr for Saved.
+const char* saveRefusalText(SaveResult result);
+
+class PageController {
+public:
+    PageController(Page& page, FieldView& fields, UserDialogs& dialogs, store::KeyStore& keys,
+                   WindowHandle pageWindow)
+        : page_(page), fields_(fields), dialogs_(dialogs), keys_(keys), window_(pageWindow) {}
+
+    // The page's dialog was created: load its list, unmodified, with the
+    // current save generation taken in.
+    void initialize() noexcept;
+    // The page's window goes: every record is freed.
+    void destroy() noexcept;
+
+    // Toolbar commands 1 to 8; delete asks first.
+    void command(int id) noexcept;
+    // A change the user typed into a field (the caller has checked that the
+    // edit has the focus); the text is cut to the field's size.
+    void fieldEdited(Field field, const char* text) noexcept;
+
+    void nodeDeleted(TreeNode node, ItemRecord* record) noexcept;
+    void selectionChanged(TreeNode node) noexcept;
+
+    // Offers to reload after another page saved this page's kind; returns
+    // false when there was nothing to ask.
+    bool reloadCheck() noexcept;
+
+    // Apply: saves when modified. Returns false when the store refused the
+    // tree; the user has been told and the page keeps every edit.
+    bool apply() noexcept;
+    // The user cancels while this page is active: returns true to keep the
+    // sheet open. Asks at most once per cancel.
+    bool queryCancel() noexcept;
+    // The sheet is closing without applying.
+    void reset() noexcept;
+
+private:
+    void reload() noexcept;
+
+    Page& page_;
+    FieldView& fields_;
+    UserDialogs& dialogs_;
+    store::KeyStore& keys_;
+    WindowHandle window_;
+    bool cancelAnswered_ = false;
+};
+
+}  // namespace editor

@@ -1,0 +1,149 @@
+#include "quillon.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstddef>
+#include <new>
+
+#include "activation_context.h"
+#include "com_boundary.h"
+#include "editor_kind.h"
+#include "menu_store.h"
+#include "page_window.h"
+#include "quillon_module.h"
+#include "registry_key_store.h"
+#include "resources/resource_ids.h"
+
+namespace editor {
+
+namespace {
+
+// The size of the page layout that ends with the activation-context field,
+// as the property sheet of every version takes it (52 bytes on 32-bit).
+const DWORD kPageDescriptionSize =
+    static_cast<DWORD>(offsetof(PROPSHEETPAGEA, hActCtx) + sizeof(HANDLE));
+
+// The page's state travels in the page description's lParam: the sheet
+// copies it into the page and hands it back to the callback and to the
+// dialog's WM_INITDIALOG, so two pages on one thread never meet in one slot.
+UINT CALLBACK pageCallback(HWND, UINT message, LPPROPSHEETPAGEA page) {
+    return shellext::guardedOr<UINT>(1, [&]() -> UINT {
+        auto* context = page ? reinterpret_cast<PageContext*>(page->lParam) : nullptr;
+        if (!context) return 1;
+        if (message == PSPCB_ADDREF && !context->counted) {
+            // Counted here as well as through pcRefParent: some hosts never
+            // move that counter, and the page must keep the module loaded.
+            context->counted = true;
+            shellext::objectCreated();
+            TlsSetValue(pageSlot(), context);
+        } else if (message == PSPCB_RELEASE) {
+            if (TlsGetValue(pageSlot()) == context) TlsSetValue(pageSlot(), nullptr);
+            bool counted = context->counted;
+            delete context;
+            if (counted) shellext::objectDestroyed();
+        }
+        return 1;
+    });
+}
+
+}  // namespace
+
+Quillon::~Quillon() {
+    if (selection_) selection_->Release();
+}
+
+STDMETHODIMP Quillon::QueryInterface(REFIID interfaceId, void** result) {
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    if (IsEqualIID(interfaceId, IID_IShellExtInit) || IsEqualIID(interfaceId, IID_IUnknown))
+        *result = static_cast<IShellExtInit*>(this);
+    else if (IsEqualIID(interfaceId, IID_IShellPropSheetExt))
+        *result = static_cast<IShellPropSheetExt*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) Quillon::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) Quillon::Release() {
+    if (--references_ != 0) return references_;
+    delete this;
+    return 0;
+}
+
+STDMETHODIMP Quillon::Initialize(LPCITEMIDLIST, IDataObject* selection, HKEY) {
+    shellext::guardedCall([&] {
+        if (selection_) selection_->Release();
+        selection_ = nullptr;
+        contextKind_ = nullptr;
+        if (selection) {
+            selection_ = selection;
+            selection_->AddRef();
+            chooseKind(selection);
+        }
+        return S_OK;
+    });
+    return S_OK;
+}
+
+void Quillon::chooseKind(IDataObject* selection) {
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(selection->GetData(&format, &medium))) return;
+    path_[0] = '\0';
+    if (DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0, path_, sizeof path_) > 0) {
+        path_[sizeof path_ - 1] = '\0';
+        SelectionFacts facts = {};
+        facts.isDriveRoot = PathIsRootA(path_) != FALSE;
+        facts.driveType = facts.isDriveRoot ? GetDriveTypeA(path_) : 0;
+        facts.isDirectory = !facts.isDriveRoot && PathIsDirectoryA(path_) != FALSE;
+        if (facts.isDirectory) {
+            store::RegistryKeyStore keys;
+            facts.backgroundFlag = store::readBackgroundFlag(keys);
+        }
+        contextKind_ = editorKind(facts);
+    }
+    ReleaseStgMedium(&medium);
+}
+
+STDMETHODIMP Quillon::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) {
+    return shellext::guardedCall([&]() -> HRESULT {
+        // Nothing defines a menu for an object of no kind: no page.
+        if (!contextKind_ || !addPage) return S_OK;
+        auto* context = new (std::nothrow) PageContext();
+        if (!context) return E_OUTOFMEMORY;
+        setContextKind(context->state, contextKind_);
+
+        PROPSHEETPAGEA page = {};
+        page.dwSize = kPageDescriptionSize;
+        page.dwFlags = PSP_USEICONID | PSP_USEREFPARENT | PSP_USECALLBACK;
+        page.hInstance = shellext::moduleHandle();
+        page.pszTemplate = MAKEINTRESOURCEA(IDD_PAGE);
+        page.pszIcon = MAKEINTRESOURCEA(IDI_TAB_ICON);
+        page.pfnDlgProc = pageDialogProc;
+        page.lParam = reinterpret_cast<LPARAM>(context);
+        page.pfnCallback = pageCallback;
+        page.pcRefParent = shellext::objectCounter();
+        HPROPSHEETPAGE handle = nullptr;
+        {
+            ActivationScope scope;
+            handle = CreatePropertySheetPageA(&page);
+        }
+        if (!handle) {
+            if (!context->counted) delete context;  // the callback never took it
+            return E_OUTOFMEMORY;
+        }
+        if (addPage(handle, lParam)) return S_OK;
+        ActivationScope scope;
+        DestroyPropertySheetPage(handle);  // its release frees the context
+        return E_FAIL;
+    });
+}
+
+STDMETHODIMP Quillon::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) { return E_NOTIMPL; }
+
+}  // namespace editor

@@ -1,0 +1,179 @@
+// properties_demo: opens the shell's own Properties dialog of the demo's
+// sample file, as Explorer's "Properties" command does, selects the
+// "Context Menu" tab that quillon.dll adds, and selects a command in its
+// tree, so that the page shows a command's fields.
+//
+//   properties_demo [--ready-file PATH] [--hold-ms N]
+//
+// PATH is created once the page is up (for a screenshot). Without --hold-ms
+// the dialog stays until the user closes it; with it, it is cancelled after
+// N milliseconds. Prints the page's tree. Exit code 0 when the page came up.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <prsht.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const int kTreeId = 101;
+
+struct Opening {
+    std::string path;
+};
+
+// The shell's "properties" verb on the file; Wine runs the sheet modally on
+// this thread, so it returns when the dialog is closed.
+DWORD WINAPI openProperties(void* parameter) {
+    const std::string& path = static_cast<Opening*>(parameter)->path;
+    CoInitialize(nullptr);
+    IShellFolder* desktop = nullptr;
+    if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        LPITEMIDLIST list = nullptr;
+        if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &list, nullptr))) {
+            IShellFolder* parent = nullptr;
+            LPCITEMIDLIST child = nullptr;
+            if (SUCCEEDED(SHBindToParent(list, IID_IShellFolder, reinterpret_cast<void**>(&parent),
+                                         &child))) {
+                IContextMenu* menu = nullptr;
+                if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
+                                                    reinterpret_cast<void**>(&menu)))) {
+                    CMINVOKECOMMANDINFO invoke = {};
+                    invoke.cbSize = sizeof invoke;
+                    invoke.lpVerb = "properties";
+                    invoke.nShow = SW_SHOWNORMAL;
+                    menu->InvokeCommand(&invoke);
+                    menu->Release();
+                }
+                parent->Release();
+            }
+            CoTaskMemFree(list);
+        }
+        desktop->Release();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+struct Search {
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findSheet(HWND window, LPARAM parameter) {
+    char title[256] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strncmp(title, "Properties for", 14) != 0) return TRUE;
+    reinterpret_cast<Search*>(parameter)->found = window;
+    return FALSE;
+}
+
+HWND waitForSheet(DWORD thread, HANDLE threadHandle) {
+    for (int i = 0; i < 300; ++i) {
+        Search search;
+        EnumThreadWindows(thread, findSheet, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (WaitForSingleObject(threadHandle, 100) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
+int tabIndexOf(HWND sheet, const char* title) {
+    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[260] = {};
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        if (std::strcmp(text, title) == 0) return i;
+    }
+    return -1;
+}
+
+HTREEITEM next(HWND tree, HTREEITEM item, UINT relation) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+std::string textOf(HWND tree, HTREEITEM item) {
+    char text[260] = {};
+    TVITEMA read = {};
+    read.mask = TVIF_TEXT;
+    read.hItem = item;
+    read.pszText = text;
+    read.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read));
+    return text;
+}
+
+void printTree(HWND tree, HTREEITEM first, int depth) {
+    for (HTREEITEM item = first; item; item = next(tree, item, TVGN_NEXT)) {
+        std::printf("  %*s%s\n", depth * 2, "", textOf(tree, item).c_str());
+        printTree(tree, next(tree, item, TVGN_CHILD), depth + 1);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* readyFile = nullptr;
+    long holdMs = -1;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--ready-file") == 0) readyFile = argv[i + 1];
+        else if (std::strcmp(argv[i], "--hold-ms") == 0) holdMs = std::strtol(argv[i + 1], nullptr, 10);
+    }
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    Opening opening{std::string(temp) + "korvane-demo\\sample.txt"};
+
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, openProperties, &opening, 0, &threadId);
+    HWND sheet = thread ? waitForSheet(threadId, thread) : nullptr;
+    if (!sheet) {
+        std::printf("the Properties dialog of %s did not open\n", opening.path.c_str());
+        return 1;
+    }
+    int tab = tabIndexOf(sheet, "Context Menu");
+    if (tab < 0) {
+        std::printf("the Properties dialog has no \"Context Menu\" tab: is quillon.dll registered?\n");
+        PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+        WaitForSingleObject(thread, 10000);
+        return 1;
+    }
+    SendMessageA(sheet, PSM_SETCURSEL, tab, 0);
+    HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    HWND tree = GetDlgItem(page, kTreeId);
+    // The first command inside the first submenu, shown with its fields.
+    HTREEITEM root = next(tree, nullptr, TVGN_ROOT);
+    HTREEITEM command = next(tree, root, TVGN_CHILD);
+    if (command) {
+        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(command));
+    }
+    std::printf("The \"Context Menu\" page of \"Properties for sample.txt\" (quillon.dll):\n");
+    printTree(tree, root, 0);
+    if (command) std::printf("Selected: %s\n", textOf(tree, command).c_str());
+    std::fflush(stdout);
+
+    if (readyFile) {
+        HANDLE ready = CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+    }
+    if (holdMs >= 0) {
+        if (WaitForSingleObject(thread, static_cast<DWORD>(holdMs)) != WAIT_OBJECT_0)
+            PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    }
+    WaitForSingleObject(thread, INFINITE);
+    return 0;
+}
