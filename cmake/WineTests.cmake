@@ -18,14 +18,14 @@
 # driver (windows, dialogs and menus work, nothing is shown). With SCREEN the
 # setup starts an Xvfb server for the test and selects the X11 driver.
 #
-# How a test program finds DLLs and helper programs:
-#   - environment: TEST_PATH_BUILD_DIR is the build tree, and for every target
-#     named after REGISTER or PATHS, TEST_PATH_<TARGET> (upper case, "-"
-#     becoming "_") is its file, e.g. TEST_PATH_KORVANE. scripts/wine-run hands
-#     every TEST_PATH_* value to the program as a Windows path (Z:\...).
-#     tests/wine/test_paths.h reads them.
-#   - ARGS: absolute paths, e.g. $<TARGET_FILE:korvane>, reach the program as
-#     Windows paths too (for programs with a main of their own).
+# How a test program finds DLLs and helper programs: through its environment
+# only. TEST_PATH_BUILD_DIR is the build tree, and for every target named after
+# REGISTER or PATHS, TEST_PATH_<TARGET> (upper case, "-" becoming "_") is its
+# file, e.g. TEST_PATH_KORVANE. scripts/wine-run hands every TEST_PATH_* value
+# to the program as a Windows path (Z:\...); the programs read them through
+# tests/wine/test_paths.h (test_paths::path("KORVANE")), which fails the test
+# with the variable's name when one is missing. ARGS are the program's own
+# options (wine-run passes absolute paths among them as Windows paths as well).
 #
 # A program that cannot run on this host (a 32-bit program where the kernel
 # cannot run 32-bit code) makes its test "Skipped" (exit code 77), not failed;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shell_host.h"
+#include "test_paths.h"
 
 using namespace shell_host;
 
@@ -215,7 +216,7 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
 TEST_CASE("commands start their program with the placeholders expanded") {
     ComScope com;
     SampleFolder samples;
-    std::string recorder = windowsPath(RECORDER_PATH);
+    std::string recorder = test_paths::path("RECORD_INVOCATION");
     std::string record = samples.root + "\\record.txt";
     DeleteFileA(record.c_str());
     SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());

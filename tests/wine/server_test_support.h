@@ -11,6 +11,7 @@
 #include <string>
 
 #include "shell_host.h"
+#include "test_paths.h"
 
 namespace server_test {
 
@@ -18,20 +19,8 @@ using shell_host::kClsidKorvane;
 using shell_host::kClsidText;
 constexpr const char kFriendlyName[] = "Talvex Korvane";
 
-// The build passes the DLL's host path (KORVANE_DLL_PATH); under Wine the
-// host file system is drive Z:.
-inline std::string dllPath() {
-    std::string path = KORVANE_DLL_PATH;
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-    }
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    char full[MAX_PATH] = {};
-    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return (n > 0 && n < MAX_PATH) ? std::string(full) : path;
-}
+// The DLL's file, from the test's environment (REGISTER korvane).
+inline std::string dllPath() { return test_paths::path("KORVANE"); }
 
 // A recognisable non-null value to pre-fill out-pointers with, so a method
 // that leaves them untouched is caught.

@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <string>
+
+#include "test_paths.h"
 
 namespace {
 
@@ -44,10 +45,9 @@ TEST_CASE("the prefix is set up for unattended runs") {
 
     // The environment of the test reaches the program, with paths in
     // Windows form.
-    char buildDir[MAX_PATH] = {};
-    REQUIRE(GetEnvironmentVariableA("TEST_PATH_BUILD_DIR", buildDir, sizeof buildDir) > 0);
-    CHECK(std::strncmp(buildDir, "Z:\\", 3) == 0);
-    CHECK(GetFileAttributesA(buildDir) != INVALID_FILE_ATTRIBUTES);
+    std::string buildDir = test_paths::path("BUILD_DIR");
+    CHECK(buildDir.compare(0, 3, "Z:\\") == 0);
+    CHECK(GetFileAttributesA(buildDir.c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_CASE("menus and windows work without a display") {
@@ -89,9 +89,9 @@ TEST_CASE("korvane.dll was registered before the test") {
     const char* classKey = "CLSID\\{50A2C9CD-CB78-435E-941D-4169387516E2}\\InprocServer32";
     std::string server = readString(HKEY_CLASSES_ROOT, classKey, nullptr);
     // The server path is the DLL this build made, given to the test as well.
-    char expected[MAX_PATH] = {};
-    REQUIRE(GetEnvironmentVariableA("TEST_PATH_KORVANE", expected, sizeof expected) > 0);
-    CHECK(lstrcmpiA(server.c_str(), expected) == 0);
+    std::string expected = test_paths::path("KORVANE");
+    INFO("registered: " << server << ", built: " << expected);
+    CHECK(lstrcmpiA(server.c_str(), expected.c_str()) == 0);
     CHECK(readString(HKEY_CLASSES_ROOT, classKey, "ThreadingModel") == "Apartment");
 }
 #endif

@@ -28,14 +28,6 @@ struct ComScope {
     ~ComScope() { CoUninitialize(); }
 };
 
-// A host path (as the build passes it) in the form Wine shows it: drive Z:.
-inline std::string windowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
 inline void clearStore() {
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex");
 }
