@@ -10,7 +10,7 @@
 
 namespace editor {
 
-class TreeView final : public TreePrimitives {
+class TreeView : public TreePrimitives {
 public:
     explicit TreeView(HWND tree = nullptr) : tree_(tree) {}
     void attach(HWND tree) { tree_ = tree; }
