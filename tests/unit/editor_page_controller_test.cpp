@@ -1,0 +1,217 @@
+// The page's behaviour as a user meets it: the fields a selection shows,
+// typing, the questions on delete, reload and cancel, and a save the store
+// refuses. Two pages share one store as two Properties dialogs would.
+#include <doctest/doctest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "container_printers.h"
+#include "editor_test_support.h"
+#include "page_controller.h"
+
+using namespace editor_testing;
+using editor::Answer;
+using editor::Field;
+using editor::Question;
+
+namespace {
+
+struct RecordingFields : editor::FieldView {
+    bool itemFields = false, actionFields = false;
+    std::string texts;
+    int focused = 0;
+    void enableFields(bool item, bool action) override {
+        itemFields = item;
+        actionFields = action;
+    }
+    void showTexts(const char* c, const char* p, const char* i, const char* a) override {
+        texts = std::string(c) + "|" + p + "|" + i + "|" + a;
+    }
+    void focusCaption() override { ++focused; }
+};
+
+// Answers the questions in order and writes down which were asked.
+struct ScriptedDialogs : editor::UserDialogs {
+    std::deque<Answer> answers;
+    std::vector<std::string> asked;
+    std::string refusal;
+    Answer ask(Question question) override {
+        editor::QuestionText words = editor::questionText(question);
+        asked.push_back(std::string(words.title) + ": " + words.text + (words.withCancel ? " [+Cancel]" : ""));
+        REQUIRE_MESSAGE(!answers.empty(), "a question nobody expected: " << asked.back());
+        Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void saveRefused(const char* reason) override { refusal = reason; }
+};
+
+// One editor page over the in-memory tree: the controller and what it drives.
+struct ControlledPage {
+    editor::PageState state;
+    editor::MemoryTree tree;
+    FakeToolbar toolbar;
+    FakeSheet sheet;
+    editor::Page page{state, tree, toolbar, sheet};
+    RecordingFields fields;
+    ScriptedDialogs dialogs;
+    int windowTag = 0;
+    editor::PageController controller;
+    struct Router : editor::TreeListener {
+        editor::PageController& c;
+        explicit Router(editor::PageController& controller) : c(controller) {}
+        void nodeDeleted(TreeNode n, ItemRecord* r) override { c.nodeDeleted(n, r); }
+        void selectionChanged(TreeNode n) override { c.selectionChanged(n); }
+    } router{controller};
+
+    ControlledPage(store::MemoryKeyStore& keys, const char* kind)
+        : controller(page, fields, dialogs, keys, &windowTag) {
+        editor::setContextKind(state, kind);
+        tree.setListener(&router);
+        controller.initialize();
+    }
+    ~ControlledPage() { controller.destroy(); }
+    void select(const char* caption) { tree.select(findCaption(tree, caption)); }
+};
+
+const char kSaveQuestion[] = "Comfirm: Do you want to save the changes?";
+
+void storeSample(store::MemoryKeyStore& keys, const char* kind) {
+    putItem(keys, 1, "Tools", true);
+    putItem(keys, 2, "Edit", false, "notepad.exe \"%1\"", "Edits it", "shell32.dll,3");
+    putIndex(keys, kind, {{1, 0}, {2, 1}, {0, 0}});
+    putMaxId(keys, 2);
+}
+
+}  // namespace
+
+TEST_SUITE("editor page behaviour") {
+
+TEST_CASE("selecting, typing and deleting") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+    CHECK(shape(p.tree) == "Tools(Edit),-");
+    CHECK(p.state.modified == 0);
+
+    p.select("Edit");
+    CHECK(p.fields.itemFields);
+    CHECK(p.fields.actionFields);
+    CHECK(p.fields.texts == "Edit|Edits it|shell32.dll,3|notepad.exe \"%1\"");
+    CHECK(p.toolbar.isEnabled(editor::kCommandDelete));
+    p.select("Tools");
+    CHECK(p.fields.itemFields);
+    CHECK_FALSE(p.fields.actionFields);  // a submenu has no action
+    CHECK(p.state.modified == 0);        // showing a record is no edit
+    p.tree.select(p.tree.nextSibling(p.tree.firstChild(nullptr)));
+    CHECK_FALSE(p.fields.itemFields);
+    CHECK(p.fields.texts == "|||");
+
+    p.select("Edit");
+    std::string longCaption(100, 'c');
+    p.controller.fieldEdited(Field::Caption, longCaption.c_str());
+    p.controller.fieldEdited(Field::Prompt, "Opens it");
+    const ItemRecord* edit = p.tree.selected() ? p.tree.value(p.tree.selected()) : nullptr;
+    REQUIRE(edit);
+    CHECK(std::string(edit->caption) == std::string(63, 'c'));
+    CHECK(shape(p.tree) == "Tools(" + std::string(63, 'c') + "),-");
+    CHECK(std::string(edit->prompt) == "Opens it");
+    CHECK(p.sheet.tab == "*Context Menu");
+    CHECK(p.sheet.changedSent == 1);
+
+    p.dialogs.answers = {Answer::No, Answer::Yes};
+    p.controller.command(editor::kCommandDelete);
+    CHECK(shape(p.tree) == "Tools(" + std::string(63, 'c') + "),-");
+    p.select("Tools");
+    p.controller.command(editor::kCommandDelete);
+    CHECK(shape(p.tree) == "-");
+    CHECK(p.state.deletedIds == std::vector<std::uint32_t>{2, 1});
+    CHECK(p.dialogs.asked ==
+          std::vector<std::string>(2, "Confirm - Quillon: Are you sure you want to delete the item?"));
+
+    p.controller.command(editor::kCommandNewCommand);
+    CHECK(p.fields.focused == 1);
+    p.controller.command(editor::kCommandNewSeparator);
+    CHECK(p.fields.focused == 1);  // a separator has no caption to type
+}
+
+TEST_CASE("another page's save offers a reload, once, to pages of its kind") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage a(keys, "*");
+    ControlledPage b(keys, "*");
+    ControlledPage folders(keys, "Directory");
+
+    a.controller.command(editor::kCommandNewSeparator);
+    REQUIRE(a.controller.apply());
+    CHECK(storedList(keys, "*") == "(0,0) (1,0) (2,1) (0,0)");
+    CHECK_FALSE(a.controller.reloadCheck());        // its own save
+    CHECK_FALSE(folders.controller.reloadCheck());  // no page saved its kind
+
+    SUBCASE("Yes shows the other page's tree, unmodified") {
+        b.dialogs.answers = {Answer::Yes};
+        CHECK(b.controller.reloadCheck());
+        CHECK(shape(b.tree) == "-,Tools(Edit),-");
+        CHECK(b.state.modified == 0);
+    }
+    SUBCASE("No keeps this page's tree and marks it modified") {
+        b.dialogs.answers = {Answer::No};
+        CHECK(b.controller.reloadCheck());
+        CHECK(shape(b.tree) == "Tools(Edit),-");
+        CHECK(b.sheet.tab == "*Context Menu");
+    }
+    CHECK_FALSE(b.controller.reloadCheck());  // only once per save
+    CHECK(b.dialogs.asked.size() == 1);
+}
+
+TEST_CASE("cancelling asks once, and Cancel keeps every edit") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+
+    CHECK_FALSE(p.controller.queryCancel());  // nothing changed: nothing asked
+    p.controller.reset();
+    CHECK(p.dialogs.asked.empty());
+
+    p.controller.command(editor::kCommandNewSeparator);
+    p.dialogs.answers = {Answer::Cancel, Answer::No};
+    CHECK(p.controller.queryCancel());  // stays open
+    CHECK(shape(p.tree) == "-,Tools(Edit),-");
+    CHECK(p.controller.queryCancel() == false);
+    p.controller.reset();  // the answer No was given already
+    CHECK(p.dialogs.asked == std::vector<std::string>{kSaveQuestion + std::string(" [+Cancel]"),
+                                                      kSaveQuestion + std::string(" [+Cancel]")});
+    CHECK(storedList(keys, "*") == "(1,0) (2,1) (0,0)");
+
+    SUBCASE("Yes saves as Apply does") {
+        p.dialogs.answers = {Answer::Yes};
+        CHECK_FALSE(p.controller.queryCancel());
+        CHECK(storedList(keys, "*") == "(0,0) (1,0) (2,1) (0,0)");
+    }
+    SUBCASE("cancelled from another tab: asked with Yes and No at the reset") {
+        p.dialogs.answers = {Answer::Yes};
+        p.controller.reset();
+        CHECK(p.dialogs.asked.back() == kSaveQuestion);
+        CHECK(storedList(keys, "*") == "(0,0) (1,0) (2,1) (0,0)");
+    }
+}
+
+TEST_CASE("a tree the store cannot hold is refused, kept and still modified") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+    for (int i = 0; i < 1024; ++i) p.controller.command(editor::kCommandNewSeparator);
+
+    CHECK_FALSE(p.controller.apply());
+    CHECK(p.dialogs.refusal.find("at most 1024 entries") != std::string::npos);
+    CHECK(storedList(keys, "*") == "(1,0) (2,1) (0,0)");
+    CHECK(p.state.modified == 1);
+    CHECK(p.tree.count() == 1027);
+
+    p.dialogs.answers = {Answer::Yes};
+    CHECK(p.controller.queryCancel());  // Yes could not save: the sheet stays open
+}
+
+}  // TEST_SUITE
