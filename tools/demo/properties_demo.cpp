@@ -160,6 +160,8 @@ int main(int argc, char** argv) {
         SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(command));
     }
+    // The focus in the tree, as after a click, so the selection shows.
+    SendMessageA(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(tree), TRUE);
     std::printf("The \"Context Menu\" page of \"Properties for sample.txt\" (quillon.dll):\n");
     printTree(tree, root, 0);
     if (command) std::printf("Selected: %s\n", textOf(tree, command).c_str());
