@@ -1,0 +1,79 @@
+// How the Wine tests' checks print what they compare, so that a failure
+// reads as values ("0x80004002 (E_NOINTERFACE)", "[7, 6]") and never as
+// "{?} == {?}".
+#pragma once
+
+#include <windows.h>
+
+#include <doctest/doctest.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// A COM result, compared and printed as one: CHECK(Hr(call()) == Hr(S_OK)).
+struct Hr {
+    HRESULT value;
+    explicit Hr(HRESULT v) : value(v) {}
+    bool operator==(const Hr& other) const { return value == other.value; }
+    bool operator!=(const Hr& other) const { return value != other.value; }
+};
+
+namespace doctest {
+
+template <>
+struct StringMaker<Hr> {
+    static String convert(const Hr& hr) {
+        static const std::pair<HRESULT, const char*> names[] = {
+            {S_OK, "S_OK"},
+            {S_FALSE, "S_FALSE"},
+            {E_NOINTERFACE, "E_NOINTERFACE"},
+            {E_UNEXPECTED, "E_UNEXPECTED"},
+            {E_NOTIMPL, "E_NOTIMPL"},
+            {E_FAIL, "E_FAIL"},
+            {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
+            {E_INVALIDARG, "E_INVALIDARG"},
+            {E_POINTER, "E_POINTER"},
+            {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"},
+            {CLASS_E_NOAGGREGATION, "CLASS_E_NOAGGREGATION"},
+        };
+        char text[64];
+        std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr.value));
+        std::string out = text;
+        for (const auto& [value, name] : names)
+            if (value == hr.value) out += std::string(" (") + name + ")";
+        return out.c_str();
+    }
+};
+
+template <typename T>
+struct StringMaker<std::vector<T>> {
+    static String convert(const std::vector<T>& values) {
+        std::string out = "[";
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (i) out += ", ";
+            out += toString(values[i]).c_str();
+        }
+        return (out + "]").c_str();
+    }
+};
+
+template <typename K, typename V>
+struct StringMaker<std::map<K, V>> {
+    static String convert(const std::map<K, V>& values) {
+        std::string out = "{";
+        bool first = true;
+        for (const auto& [key, value] : values) {
+            if (!first) out += ", ";
+            first = false;
+            out += toString(key).c_str();
+            out += ": ";
+            out += toString(value).c_str();
+        }
+        return (out + "}").c_str();
+    }
+};
+
+}  // namespace doctest

@@ -1,0 +1,11 @@
+# The Wine tests of quillon.dll: its page in Wine's own Properties dialog
+# (with korvane.dll registered too, whose menus set the background flag),
+# and its COM server and registration.
+if(TARGET quillon)
+  foreach(test quillon_page_test quillon_server_test)
+    add_executable(${test} ${test}.cpp)
+    target_link_libraries(${test} PRIVATE doctest_main ${HOST_LIBRARIES} comctl32)
+    add_dependencies(${test} quillon korvane)
+    add_wine_test(${test} ${test} REGISTER quillon korvane)
+  endforeach()
+endif()

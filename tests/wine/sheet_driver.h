@@ -1,0 +1,792 @@
+// Drives Wine's own Properties dialog the way a user would, from the test's
+// thread: the dialog runs on a thread of its own (as it does in Explorer),
+// the test finds the sheet and its pages by title, sends the page the same
+// messages that clicks and typing send, and answers message boxes from a
+// watcher thread. Every wait is bounded; a step that does not finish in time
+// fails its check, and a dialog thread that stays stuck ends the program
+// rather than letting the test hang.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <doctest/doctest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell_host.h"
+
+namespace sheet_driver {
+
+constexpr DWORD kWait = 5000;       // ms: one step, or one question to appear
+constexpr DWORD kOpenWait = 15000;  // ms: the first sheet of a process loads the shell
+constexpr UINT kCallMessage = WM_APP + 17;
+constexpr int kApplyButton = 0x3021;  // the sheet's "Apply" button
+
+inline std::string windowText(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+inline std::string className(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+inline std::vector<HWND> threadWindows(DWORD thread) {
+    std::vector<HWND> found;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A top-level dialog of the thread with this title that is not in `known`.
+inline HWND findDialog(DWORD thread, const std::string& title,
+                       const std::vector<HWND>& known = {}) {
+    for (HWND window : threadWindows(thread)) {
+        if (className(window) != "#32770" || windowText(window) != title) continue;
+        bool old = false;
+        for (HWND k : known) old = old || k == window;
+        if (!old) return window;
+    }
+    return nullptr;
+}
+
+template <typename Condition>
+bool waitUntil(Condition condition, DWORD timeout = kWait) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > timeout) return false;
+        Sleep(10);
+    }
+}
+
+// Presses a way out of every message box of the thread (a step that timed
+// out is usually waiting for one).
+inline void dismissBoxes(DWORD thread) {
+    for (HWND window : threadWindows(thread)) {
+        if (className(window) != "#32770" || !GetWindow(window, GW_OWNER)) continue;
+        if (windowText(window).rfind("Properties for ", 0) == 0) continue;
+        for (int id : {IDNO, IDCANCEL, IDOK}) {
+            HWND button = GetDlgItem(window, id);
+            if (button && IsWindowVisible(button)) {
+                PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(button));
+                break;
+            }
+        }
+    }
+}
+
+// Opens the Properties dialog of a path as the shell's own context menu does
+// for its "Properties" command. Returns when the dialog has closed.
+inline void showProperties(const std::string& path) {
+    LPITEMIDLIST list = shell_host::idListFor(path);
+    if (!list) return;
+    IShellFolder* parent = nullptr;
+    LPCITEMIDLIST child = nullptr;
+    IContextMenu* menu = nullptr;
+    if (SUCCEEDED(SHBindToParent(list, IID_IShellFolder, reinterpret_cast<void**>(&parent),
+                                 &child)) &&
+        SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
+                                        reinterpret_cast<void**>(&menu)))) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof info;
+        info.lpVerb = "properties";
+        info.nShow = SW_SHOWNORMAL;
+        menu->InvokeCommand(&info);
+        menu->Release();
+    }
+    if (parent) parent->Release();
+    CoTaskMemFree(list);
+}
+
+// A thread of the test program that hosts Properties dialogs, as one of
+// Explorer's windows does. Work for it is posted to a hidden window of the
+// thread, so it runs inside whatever modal loop the thread is in.
+class DialogThread {
+public:
+    DialogThread() {
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, &DialogThread::main, this, 0, &id_);
+        if (!thread_ || WaitForSingleObject(ready_, kWait) != WAIT_OBJECT_0 || !agent_)
+            FAIL_CHECK("the dialog thread did not start");
+    }
+
+    DialogThread(const DialogThread&) = delete;
+    DialogThread& operator=(const DialogThread&) = delete;
+
+    ~DialogThread() {
+        // Whatever a test left open is cancelled, newest sheet first, and
+        // any question on the way is answered "No".
+        for (int round = 0; round < 8 && open_ > 0; ++round) {
+            dismissBoxes(id_);
+            HWND newest = nullptr;
+            for (HWND s : sheets_)
+                if (IsWindow(s)) newest = s;
+            if (newest) PostMessageA(newest, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            waitUntil([&] { dismissBoxes(id_); return !newest || !IsWindow(newest); }, 2000);
+        }
+        if (open_ > 0) FAIL_CHECK("a Properties dialog of the test did not close");
+        if (agent_) PostMessageA(agent_, WM_CLOSE, 0, 0);
+        if (thread_ && WaitForSingleObject(thread_, kWait) != WAIT_OBJECT_0)
+            FAIL_CHECK("the dialog thread did not end");
+        if (thread_) CloseHandle(thread_);
+        if (ready_) CloseHandle(ready_);
+    }
+
+    DWORD id() const { return id_; }
+    int openDialogs() const { return open_; }
+
+    // Runs `work` on this thread and waits for it to end.
+    bool run(std::function<void()> work, DWORD timeout = kWait) {
+        auto call = std::make_shared<Call>();
+        call->work = std::move(work);
+        call->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!post(call)) return false;
+        if (WaitForSingleObject(call->done, timeout) == WAIT_OBJECT_0) return true;
+        int queued = kQueued;
+        if (call->state.compare_exchange_strong(queued, kCancelled)) {
+            FAIL_CHECK("a step on the dialog thread did not start within " << timeout << " ms");
+            return false;
+        }
+        // It runs, stuck in some modal loop: free it, since its work refers
+        // to the caller's frame.
+        FAIL_CHECK("a step on the dialog thread did not finish within " << timeout << " ms");
+        for (int i = 0; i < 50 && WaitForSingleObject(call->done, 100) != WAIT_OBJECT_0; ++i)
+            dismissBoxes(id_);
+        if (WaitForSingleObject(call->done, 0) != WAIT_OBJECT_0) {
+            std::fprintf(stderr, "sheet_driver: the dialog thread is stuck; ending the test\n");
+            std::fflush(stderr);
+            ExitProcess(3);
+        }
+        return false;
+    }
+
+    // Starts the Properties dialog of a path on this thread and waits for
+    // its sheet to appear; null (with a failed check) if it does not.
+    HWND openProperties(const std::string& path) {
+        std::string name = path.substr(path.find_last_of('\\') + 1);
+        std::vector<HWND> known = sheets_;
+        ++open_;
+        auto call = std::make_shared<Call>();
+        call->work = [this, path] {
+            showProperties(path);
+            --open_;
+        };
+        if (!post(call)) {
+            --open_;
+            return nullptr;
+        }
+        HWND sheet = nullptr;
+        const std::string title = "Properties for " + name;
+        if (!waitUntil([&] { return (sheet = findDialog(id_, title, known)) != nullptr; },
+                       kOpenWait))
+            FAIL_CHECK("no window \"" << title << "\" appeared");
+        if (sheet) sheets_.push_back(sheet);
+        return sheet;
+    }
+
+private:
+    enum { kQueued, kRunning, kCancelled, kDone };
+    struct Call {
+        std::function<void()> work;
+        std::atomic<int> state{kQueued};
+        HANDLE done = nullptr;
+        ~Call() {
+            if (done) CloseHandle(done);
+        }
+    };
+
+    bool post(const std::shared_ptr<Call>& call) {
+        auto* held = new std::shared_ptr<Call>(call);
+        if (PostMessageA(agent_, kCallMessage, 0, reinterpret_cast<LPARAM>(held))) return true;
+        delete held;
+        FAIL_CHECK("could not post to the dialog thread");
+        return false;
+    }
+
+    static LRESULT CALLBACK agentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == kCallMessage) {
+            std::unique_ptr<std::shared_ptr<Call>> held(
+                reinterpret_cast<std::shared_ptr<Call>*>(lParam));
+            Call& call = **held;
+            int queued = kQueued;
+            if (call.state.compare_exchange_strong(queued, kRunning)) {
+                try {
+                    call.work();
+                } catch (...) {
+                }
+                call.state = kDone;
+                if (call.done) SetEvent(call.done);
+            }
+            return 0;
+        }
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    static DWORD WINAPI main(void* self) {
+        auto* me = static_cast<DialogThread*>(self);
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = &DialogThread::agentProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "SheetDriverAgent";
+        RegisterClassA(&wc);  // fails harmlessly once it exists
+        me->agent_ = CreateWindowExA(0, "SheetDriverAgent", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                     nullptr, wc.hInstance, nullptr);
+        SetEvent(me->ready_);
+        MSG msg;
+        while (me->agent_ && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        CoUninitialize();
+        return 0;
+    }
+
+    HANDLE thread_ = nullptr;
+    HANDLE ready_ = nullptr;
+    DWORD id_ = 0;
+    HWND agent_ = nullptr;
+    std::atomic<int> open_{0};
+    std::vector<HWND> sheets_;
+};
+
+// Waits on a thread of its own for a message box with the given title on
+// the dialog thread, notes what it asks, and presses one of its buttons.
+class Answer {
+public:
+    Answer(DWORD dialogThread, std::string title, int button, DWORD timeout = kWait)
+        : dialogThread_(dialogThread), title_(std::move(title)), button_(button),
+          timeout_(timeout) {
+        thread_ = CreateThread(nullptr, 0, &Answer::main, this, 0, nullptr);
+    }
+    Answer(const Answer&) = delete;
+    Answer& operator=(const Answer&) = delete;
+    ~Answer() { finish(); }
+
+    // Waits for the watcher; true when the box came and was answered.
+    bool asked() {
+        finish();
+        return asked_;
+    }
+    // The question, its buttons ("Yes No Cancel") and owner, once asked.
+    const std::string& text() {
+        finish();
+        return text_;
+    }
+    const std::string& buttons() {
+        finish();
+        return buttons_;
+    }
+    HWND owner() {
+        finish();
+        return owner_;
+    }
+
+private:
+    void finish() {
+        if (!thread_) return;
+        WaitForSingleObject(thread_, timeout_ + kWait);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+
+    static DWORD WINAPI main(void* self) {
+        auto* me = static_cast<Answer*>(self);
+        HWND box = nullptr;
+        if (!waitUntil([&] { return (box = findDialog(me->dialogThread_, me->title_)) != nullptr; },
+                       me->timeout_))
+            return 0;
+        // The box's controls exist once it is shown; its text is the
+        // longest static text.
+        waitUntil([&] { return GetDlgItem(box, IDOK) || GetDlgItem(box, IDYES) ||
+                               GetDlgItem(box, IDNO); }, 1000);
+        Sleep(20);
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (className(child) == "Static" && windowText(child).size() > me->text_.size())
+                me->text_ = windowText(child);
+        }
+        static const std::pair<int, const char*> names[] = {
+            {IDOK, "OK"}, {IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+        for (const auto& [id, name] : names) {
+            HWND b = GetDlgItem(box, id);
+            if (b && IsWindowVisible(b))
+                me->buttons_ += std::string(me->buttons_.empty() ? "" : " ") + name;
+        }
+        me->owner_ = GetWindow(box, GW_OWNER);
+        me->asked_ = true;
+        HWND button = GetDlgItem(box, me->button_);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(me->button_, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+        waitUntil([&] { return !IsWindow(box); }, kWait);
+        return 0;
+    }
+
+    DWORD dialogThread_;
+    std::string title_;
+    int button_;
+    DWORD timeout_;
+    HANDLE thread_ = nullptr;
+    bool asked_ = false;
+    std::string text_, buttons_;
+    HWND owner_ = nullptr;
+};
+
+// One Properties dialog, driven from the test thread.
+class Sheet {
+public:
+    Sheet(DialogThread& thread, const std::string& path)
+        : thread_(thread), window_(thread.openProperties(path)) {}
+
+    explicit operator bool() const { return window_ != nullptr; }
+    HWND window() const { return window_; }
+    DialogThread& thread() { return thread_; }
+
+    bool open() const { return window_ && IsWindow(window_); }
+    bool waitClosed(DWORD timeout = kWait) {
+        return waitUntil([&] { return !open(); }, timeout);
+    }
+
+    std::vector<std::string> tabs() {
+        std::vector<std::string> names;
+        thread_.run([&] {
+            HWND tab = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETTABCONTROL, 0, 0));
+            int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) names.push_back(tabText(tab, i));
+        });
+        return names;
+    }
+
+    // Shows the tab whose title (without a leading "*") is `name`; returns
+    // its page window.
+    HWND showTab(const std::string& name) {
+        HWND page = nullptr;
+        thread_.run([&] {
+            HWND tab = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETTABCONTROL, 0, 0));
+            int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                std::string text = tabText(tab, i);
+                if (!text.empty() && text[0] == '*') text.erase(0, 1);
+                if (text != name) continue;
+                SendMessageA(window_, PSM_SETCURSEL, i, 0);
+                page = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETCURRENTPAGEHWND, 0, 0));
+            }
+        });
+        return page;
+    }
+
+    // The tab text of a page, "*" included.
+    std::string tabOf(HWND page) {
+        std::string text = "<no tab>";
+        thread_.run([&] {
+            HWND tab = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETTABCONTROL, 0, 0));
+            int index = static_cast<int>(SendMessageA(window_, PSM_HWNDTOINDEX,
+                                                      reinterpret_cast<WPARAM>(page), 0));
+            if (index >= 0) text = tabText(tab, index);
+        });
+        return text;
+    }
+
+    bool applyEnabled() {
+        bool enabled = false;
+        thread_.run([&] { enabled = IsWindowEnabled(GetDlgItem(window_, kApplyButton)) != 0; });
+        return enabled;
+    }
+
+    // PSBTN_APPLYNOW, PSBTN_OK or PSBTN_CANCEL, as the user clicks them.
+    void press(int button) {
+        thread_.run([&] { SendMessageA(window_, PSM_PRESSBUTTON, button, 0); });
+    }
+    void apply() { press(PSBTN_APPLYNOW); }
+
+private:
+    static std::string tabText(HWND tab, int index) {
+        char text[260] = {};
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    DialogThread& thread_;
+    HWND window_;
+};
+
+// The "Context Menu" page of a sheet: its tree, fields and toolbar.
+class Page {
+public:
+    explicit Page(Sheet& sheet) : sheet_(sheet), thread_(sheet.thread()) {
+        window_ = sheet.showTab("Context Menu");
+        if (!window_) {
+            FAIL_CHECK("the sheet has no \"Context Menu\" page");
+            return;
+        }
+        thread_.run([&] {
+            tree_ = GetDlgItem(window_, 101);
+            toolbar_ = FindWindowExA(window_, nullptr, "ToolbarWindow32", nullptr);
+        });
+        if (!tree_) FAIL_CHECK("the page has no tree (control 101)");
+        if (!toolbar_) FAIL_CHECK("the page has no toolbar");
+    }
+
+    explicit operator bool() const { return window_ && tree_ && toolbar_; }
+    HWND window() const { return window_; }
+    HWND toolbar() const { return toolbar_; }
+    DialogThread& thread() { return thread_; }
+
+    // The user looks at another tab and comes back (PSN_SETACTIVE).
+    void activate() {
+        sheet_.showTab("General");
+        sheet_.showTab("Context Menu");
+    }
+    std::string tab() { return sheet_.tabOf(window_); }
+
+    // The tree as text: "Sub(A,---,B),C"; a separator reads "---".
+    std::string tree() {
+        std::string text;
+        thread_.run([&] { text = branch(TVI_ROOT); });
+        return text;
+    }
+
+    std::string selected() {
+        std::string text = "<none>";
+        thread_.run([&] {
+            HTREEITEM item = caret();
+            if (item) text = shortText(item);
+        });
+        return text;
+    }
+
+    // Selects the node at a path of node texts, "Sub/A" ("---" for the
+    // first separator of a level).
+    bool select(const std::string& path) {
+        bool found = false;
+        thread_.run([&] {
+            HTREEITEM item = find(path);
+            if (item) found = SendMessageA(tree_, TVM_SELECTITEM, TVGN_CARET,
+                                           reinterpret_cast<LPARAM>(item)) != 0;
+        });
+        if (!found) FAIL_CHECK("no node \"" << path << "\" to select in " << tree());
+        return found;
+    }
+
+    bool expanded(const std::string& path) {
+        bool open = false;
+        thread_.run([&] {
+            HTREEITEM item = find(path);
+            open = item && (SendMessageA(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
+                                         TVIS_EXPANDED) & TVIS_EXPANDED);
+        });
+        return open;
+    }
+
+    // A toolbar button clicked (commands 1 to 8).
+    void command(int id) {
+        thread_.run([&] {
+            SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(toolbar_));
+        });
+    }
+    // Buttons 1 to 8: "E" enabled, "G" greyed, else the state number.
+    std::string toolbarStates() {
+        std::string states;
+        thread_.run([&] {
+            for (int id = 1; id <= 8; ++id) {
+                LRESULT s = SendMessageA(toolbar_, TB_GETSTATE, id, 0);
+                if (s == -1) states += "?";
+                else if (s & TBSTATE_ENABLED) states += "E";
+                else if (s & TBSTATE_INDETERMINATE) states += "G";
+                else states += "(" + std::to_string(s) + ")";
+            }
+        });
+        return states;
+    }
+
+    // The enabled controls among 102 to 111, e.g. "102 103 104"; "" for none.
+    std::string enabledControls() {
+        std::string ids;
+        thread_.run([&] {
+            for (int id = 102; id <= 111; ++id)
+                if (IsWindowEnabled(GetDlgItem(window_, id)))
+                    ids += (ids.empty() ? "" : " ") + std::to_string(id);
+        });
+        return ids;
+    }
+
+    // The four fields: "caption|description|icon|action".
+    std::string fields() {
+        return text(103) + "|" + text(105) + "|" + text(107) + "|" + text(110);
+    }
+
+    std::string text(int id) {
+        std::string value;
+        thread_.run([&] {
+            HWND control = GetDlgItem(window_, id);
+            std::vector<char> buffer(GetWindowTextLengthA(control) + 2);
+            GetWindowTextA(control, buffer.data(), static_cast<int>(buffer.size()));
+            value = buffer.data();
+        });
+        return value;
+    }
+
+    // The user replaces the text of an edit: the edit gets the focus, as a
+    // click gives it, then its whole text is replaced.
+    void type(int id, const std::string& text) {
+        thread_.run([&] {
+            HWND edit = GetDlgItem(window_, id);
+            SetFocus(edit);
+            SendMessageA(edit, EM_SETSEL, 0, -1);
+            SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        });
+    }
+    // ...and key by key at the end of what is there.
+    void typeKeys(int id, const std::string& keys) {
+        thread_.run([&] {
+            HWND edit = GetDlgItem(window_, id);
+            SetFocus(edit);
+            for (char key : keys) {
+                char one[2] = {key, 0};
+                const int end = GetWindowTextLengthA(edit);
+                SendMessageA(edit, EM_SETSEL, end, end);
+                SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(one));
+            }
+        });
+    }
+    // The control id of the window with the keyboard focus (-1: none of the page).
+    int focus() {
+        int id = -1;
+        thread_.run([&] {
+            HWND f = GetFocus();
+            if (f && GetParent(f) == window_) id = GetDlgCtrlID(f);
+        });
+        return id;
+    }
+
+private:
+    HTREEITEM caret() {
+        return reinterpret_cast<HTREEITEM>(SendMessageA(tree_, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    }
+    HTREEITEM next(HTREEITEM item, UINT how) {
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree_, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+    }
+    std::string nodeText(HTREEITEM item) {
+        char text[1024] = {};
+        TVITEMA tv = {};
+        tv.mask = TVIF_TEXT | TVIF_HANDLE;
+        tv.hItem = item;
+        tv.pszText = text;
+        tv.cchTextMax = sizeof text;
+        SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+        return text;
+    }
+    std::string shortText(HTREEITEM item) {
+        std::string text = nodeText(item);
+        return text == std::string(30, '-') ? "---" : text;
+    }
+    std::string branch(HTREEITEM parent) {
+        std::string text;
+        HTREEITEM item = parent == TVI_ROOT ? next(nullptr, TVGN_ROOT) : next(parent, TVGN_CHILD);
+        for (; item; item = next(item, TVGN_NEXT)) {
+            if (!text.empty()) text += ",";
+            text += shortText(item);
+            if (next(item, TVGN_CHILD)) text += "(" + branch(item) + ")";
+        }
+        return text;
+    }
+    HTREEITEM find(const std::string& path) {
+        HTREEITEM parent = TVI_ROOT, item = nullptr;
+        size_t start = 0;
+        while (start <= path.size()) {
+            size_t end = path.find('/', start);
+            if (end == std::string::npos) end = path.size();
+            const std::string name = path.substr(start, end - start);
+            item = parent == TVI_ROOT ? next(nullptr, TVGN_ROOT) : next(parent, TVGN_CHILD);
+            while (item && shortText(item) != name) item = next(item, TVGN_NEXT);
+            if (!item) return nullptr;
+            parent = item;
+            start = end + 1;
+        }
+        return item;
+    }
+
+    Sheet& sheet_;
+    DialogThread& thread_;
+    HWND window_ = nullptr;
+    HWND tree_ = nullptr;
+    HWND toolbar_ = nullptr;
+};
+
+// The menu store read back as text, to compare with what the page showed.
+namespace stored {
+
+constexpr const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
+constexpr const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+
+struct Value {
+    bool present = false;
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+};
+
+inline Value read(const std::string& key, const char* name) {
+    Value v;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return v;
+    DWORD size = 0;
+    if (RegQueryValueExA(handle, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+        v.bytes.resize(size);
+        v.present = RegQueryValueExA(handle, name, nullptr, &v.type,
+                                     size ? v.bytes.data() : nullptr, &size) == ERROR_SUCCESS;
+        v.bytes.resize(size);
+    }
+    RegCloseKey(handle);
+    return v;
+}
+
+inline std::vector<std::pair<unsigned, unsigned>> entries(const char* kind) {
+    std::vector<std::pair<unsigned, unsigned>> list;
+    Value v = read(kIndexKey, kind);
+    for (size_t i = 0; i + 4 <= v.bytes.size(); i += 4)
+        list.emplace_back(v.bytes[i] | v.bytes[i + 1] << 8, v.bytes[i + 2] | v.bytes[i + 3] << 8);
+    return list;
+}
+
+// The raw index list: "1/0 2/1 0/1"; "<absent>" without a value.
+inline std::string index(const char* kind) {
+    Value v = read(kIndexKey, kind);
+    if (!v.present) return "<absent>";
+    std::string text = v.type == REG_BINARY ? "" : "<type " + std::to_string(v.type) + "> ";
+    for (const auto& [id, parent] : entries(kind))
+        text += (text.empty() ? "" : " ") + std::to_string(id) + "/" + std::to_string(parent);
+    return text;
+}
+
+// A string value as stored: its text when it is REG_SZ with the zero
+// counted; otherwise marked.
+inline std::string text(const std::string& key, const char* name) {
+    Value v = read(key, name);
+    if (!v.present) return "<absent>";
+    std::string s(v.bytes.begin(), v.bytes.end());
+    if (v.type != REG_SZ || s.empty() || s.back() != '\0' || s.find('\0') != s.size() - 1)
+        return "<type " + std::to_string(v.type) + ", " + std::to_string(v.bytes.size()) +
+               " bytes>";
+    s.pop_back();
+    return s;
+}
+
+inline std::string dword(const std::string& key, const char* name) {
+    Value v = read(key, name);
+    if (!v.present) return "<absent>";
+    if (v.type != REG_DWORD || v.bytes.size() != 4) return "<type " + std::to_string(v.type) + ">";
+    DWORD d;
+    std::memcpy(&d, v.bytes.data(), 4);
+    return std::to_string(d);
+}
+
+inline std::string itemKey(unsigned id) { return std::string(kItemsKey) + "\\" + std::to_string(id); }
+
+// An item's five values: "caption|prompt|icon|isSubMenu|action".
+inline std::string item(unsigned id) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, itemKey(id).c_str(), 0, KEY_READ, &handle) !=
+        ERROR_SUCCESS)
+        return "<no key>";
+    RegCloseKey(handle);
+    const std::string key = itemKey(id);
+    return text(key, "Caption") + "|" + text(key, "Prompt") + "|" + text(key, "Icon") + "|" +
+           dword(key, "IsSubMenu") + "|" + text(key, "Action");
+}
+
+// The list of a kind as a tree of captions and ids: "Sub#1(A#2,---,B#3),C#4".
+// An entry whose parent is not an open submenu reads "?".
+inline std::string tree(const char* kind) {
+    std::string result;
+    // Built recursively from the flat list: a submenu's children follow it.
+    const auto list = entries(kind);
+    size_t next = 0;
+    std::function<std::string(unsigned)> level = [&](unsigned parent) {
+        std::string out;
+        while (next < list.size() && list[next].second == parent) {
+            const auto [id, p] = list[next++];
+            if (!out.empty()) out += ",";
+            if (id == 0) {
+                out += "---";
+                continue;
+            }
+            const std::string key = itemKey(id);
+            out += text(key, "Caption") + "#" + std::to_string(id);
+            if (dword(key, "IsSubMenu") != "0") out += "(" + level(id) + ")";
+        }
+        return out;
+    };
+    result = level(0);
+    if (next < list.size()) result += ",?";
+    return result;
+}
+
+inline std::string maxId() { return dword(kItemsKey, "MaxID"); }
+
+inline std::vector<unsigned> freeIds() {
+    std::vector<unsigned> ids;
+    Value v = read(kItemsKey, "FreeIDs");
+    for (size_t i = 0; i + 4 <= v.bytes.size(); i += 4) {
+        DWORD id;
+        std::memcpy(&id, v.bytes.data() + i, 4);
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+// The ids that have an item key, in increasing order.
+inline std::vector<unsigned> itemKeys() {
+    std::vector<unsigned> ids;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return ids;
+    char name[64];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = sizeof name;
+        if (RegEnumKeyExA(handle, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        ids.push_back(static_cast<unsigned>(std::strtoul(name, nullptr, 10)));
+    }
+    RegCloseKey(handle);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+inline void putFreeIds(const std::vector<std::uint32_t>& ids) {
+    store::putFreeIds(shell_host::registryStore(), ids);
+}
+
+}  // namespace stored
+
+}  // namespace sheet_driver
