@@ -16,12 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "registry_snapshot.h"
 #include "server_test_support.h"
 
 using server_test::Exports;
 using server_test::hresultText;
 using server_test::kClsidText;
 using server_test::kFriendlyName;
+using registry_snapshot::added;
+using registry_snapshot::lower;
+using registry_snapshot::snapshot;
+using registry_snapshot::Snapshot;
 
 namespace {
 
@@ -29,95 +34,6 @@ struct ComApartment {
     ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     ~ComApartment() { CoUninitialize(); }
 };
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-// One entry per key and per value. Keys of the merged class root from both
-// hives are recorded relative to the class root, so a difference reads the
-// same wherever Wine put it; the hive is kept as a prefix tag.
-//   "<tag>:<path>"             -> "<key>"
-//   "<tag>:<path>|<value>"     -> "<type>:<data bytes>"
-using Snapshot = std::map<std::string, std::string>;
-
-void walk(HKEY root, const std::string& path, const std::string& tag, const std::string& rel,
-          Snapshot& out) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    out[tag + ":" + lower(rel)] = "<key>";
-
-    DWORD subkeyCount = 0, maxSubkeyLen = 0, valueCount = 0, maxNameLen = 0, maxDataLen = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeyCount, &maxSubkeyLen, nullptr,
-                     &valueCount, &maxNameLen, &maxDataLen, nullptr, nullptr);
-    std::vector<char> name(maxNameLen + 2);
-    std::vector<BYTE> data(maxDataLen + 2);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameLen = static_cast<DWORD>(name.size());
-        DWORD dataLen = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        LONG r = RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
-        if (r == ERROR_MORE_DATA) {
-            name.resize(name.size() * 2 + 64);
-            data.resize(data.size() * 2 + 64);
-            --i;
-            continue;
-        }
-        if (r != ERROR_SUCCESS) break;
-        out[tag + ":" + lower(rel) + "|" + lower(std::string(name.data(), nameLen))] =
-            std::to_string(type) + ":" +
-            std::string(reinterpret_cast<const char*>(data.data()), dataLen);
-    }
-
-    std::vector<std::string> children;
-    std::vector<char> child(maxSubkeyLen + 2);
-    for (DWORD i = 0;; ++i) {
-        DWORD len = static_cast<DWORD>(child.size());
-        LONG r = RegEnumKeyExA(key, i, child.data(), &len, nullptr, nullptr, nullptr, nullptr);
-        if (r == ERROR_MORE_DATA) {
-            child.resize(child.size() * 2 + 64);
-            --i;
-            continue;
-        }
-        if (r != ERROR_SUCCESS) break;
-        children.emplace_back(child.data(), len);
-    }
-    RegCloseKey(key);
-    for (const std::string& c : children) {
-        // Proxy/stub interfaces and type libraries make up more than half of
-        // a fresh prefix's class root; the handler registers neither.
-        if (rel.empty() && (lstrcmpiA(c.c_str(), "Interface") == 0 ||
-                            lstrcmpiA(c.c_str(), "TypeLib") == 0))
-            continue;
-        walk(root, path.empty() ? c : path + "\\" + c, tag, rel.empty() ? c : rel + "\\" + c, out);
-    }
-}
-
-// Everything registration could plausibly touch: the class root in both
-// hives (this covers every shell class, drives included) and the store.
-Snapshot snapshot() {
-    Snapshot s;
-    walk(HKEY_LOCAL_MACHINE, "Software\\Classes", "HKCR", "", s);
-    walk(HKEY_CURRENT_USER, "Software\\Classes", "HKCR", "", s);
-    walk(HKEY_CURRENT_USER, "Software\\Talvex", "HKCU\\Software\\Talvex", "", s);
-    return s;
-}
-
-// Entries in `to` that are not in `from` with the same content, as sorted text.
-std::string added(const Snapshot& from, const Snapshot& to) {
-    std::string text;
-    for (const auto& [name, content] : to) {
-        auto it = from.find(name);
-        if (it == from.end()) {
-            text += name + "\n";
-        } else if (it->second != content) {
-            text += name + " (changed)\n";
-        }
-    }
-    return text;
-}
 
 std::string expectedEntries() {
     const std::string cls = std::string("CLSID\\") + kClsidText;
