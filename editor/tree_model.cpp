@@ -109,6 +109,13 @@ bool load(Page& page, store::KeyStore& keys) noexcept {
             store::readIndexList(keys, page.state.contextKind ? page.state.contextKind : "");
         if (entries.empty()) return true;
         page.state.deletedIds.reserve(entries.size());
+        // A tree that redraws after every insertion spends more on that
+        // than on reading the store.
+        struct RedrawOff {
+            TreePrimitives& tree;
+            explicit RedrawOff(TreePrimitives& t) : tree(t) { tree.setRedraw(false); }
+            ~RedrawOff() { tree.setRedraw(true); }
+        } redrawOff(page.tree);
         return loadEntries(page, keys, items.get(), entries);
     } catch (const std::bad_alloc&) {
         return false;

@@ -5,4 +5,9 @@ if(TARGET quillon_win32)
   target_include_directories(tree_view_contract_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/unit)
   target_link_libraries(tree_view_contract_test PRIVATE doctest_main quillon_win32)
   add_wine_test(tree_view_contract_test tree_view_contract_test)
+
+  # Opening and applying the page on the largest menu against bare registry
+  # reads and writes: a benchmark, not a test (scripts/bench runs it).
+  add_executable(bench_editor_page bench_editor_page.cpp)
+  target_link_libraries(bench_editor_page PRIVATE quillon_win32 ${HOST_LIBRARIES} comctl32)
 endif()
