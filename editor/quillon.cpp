@@ -22,8 +22,9 @@ namespace {
 
 // The size of the page layout that ends with the activation-context field,
 // as the property sheet of every version takes it (52 bytes on 32-bit).
-const DWORD kPageDescriptionSize =
+constexpr DWORD kPageDescriptionSize =
     static_cast<DWORD>(offsetof(PROPSHEETPAGEA, hActCtx) + sizeof(HANDLE));
+static_assert(sizeof(void*) != 4 || kPageDescriptionSize == 52, "the 32-bit layout is 52 bytes");
 
 // The page's state travels in the page description's lParam: the sheet
 // copies it into the page and hands it back to the callback and to the

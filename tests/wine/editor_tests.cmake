@@ -11,3 +11,10 @@ if(TARGET quillon_win32)
   add_executable(bench_editor_page bench_editor_page.cpp)
   target_link_libraries(bench_editor_page PRIVATE quillon_win32 ${HOST_LIBRARIES} comctl32)
 endif()
+
+if(TARGET quillon)
+  # quillon.dll as built: its four exports at ordinals 1 to 4, no runtime DLL
+  # needed beside it (checked on the host, so also where Wine cannot load it).
+  add_pe_check(quillon_image quillon EXPORTS
+    DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
+endif()

@@ -47,15 +47,15 @@ inline std::string className(HWND window) {
     return name;
 }
 
+// A plain function, not a lambda: on 32-bit the callback must be stdcall.
+inline BOOL CALLBACK collectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 inline std::vector<HWND> threadWindows(DWORD thread) {
     std::vector<HWND> found;
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(thread, collectWindow, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -287,24 +287,12 @@ public:
     Answer& operator=(const Answer&) = delete;
     ~Answer() { finish(); }
 
-    // Waits for the watcher; true when the box came and was answered.
-    bool asked() {
-        finish();
-        return asked_;
-    }
-    // The question, its buttons ("Yes No Cancel") and owner, once asked.
-    const std::string& text() {
-        finish();
-        return text_;
-    }
-    const std::string& buttons() {
-        finish();
-        return buttons_;
-    }
-    HWND owner() {
-        finish();
-        return owner_;
-    }
+    // Each waits for the watcher: whether the box came and was answered,
+    // its question, its buttons ("Yes No Cancel") and its owner.
+    bool asked() { return finish(), asked_; }
+    const std::string& text() { return finish(), text_; }
+    const std::string& buttons() { return finish(), buttons_; }
+    HWND owner() { return finish(), owner_; }
 
 private:
     void finish() {
@@ -370,44 +358,42 @@ public:
         return waitUntil([&] { return !open(); }, timeout);
     }
 
+    // The tab texts, "*" included.
     std::vector<std::string> tabs() {
         std::vector<std::string> names;
         thread_.run([&] {
             HWND tab = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETTABCONTROL, 0, 0));
-            int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
-            for (int i = 0; i < count; ++i) names.push_back(tabText(tab, i));
+            for (int i = 0; i < TabCtrl_GetItemCount(tab); ++i) {
+                char text[260] = {};
+                TCITEMA item = {};
+                item.mask = TCIF_TEXT;
+                item.pszText = text;
+                item.cchTextMax = sizeof text;
+                SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+                names.push_back(text);
+            }
         });
         return names;
     }
 
-    // Shows the tab whose title (without a leading "*") is `name`; returns
-    // its page window.
+    // Shows the tab titled `name` ("*" aside); returns its page window.
     HWND showTab(const std::string& name) {
+        const std::vector<std::string> names = tabs();
         HWND page = nullptr;
-        thread_.run([&] {
-            HWND tab = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETTABCONTROL, 0, 0));
-            int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
-            for (int i = 0; i < count; ++i) {
-                std::string text = tabText(tab, i);
-                if (!text.empty() && text[0] == '*') text.erase(0, 1);
-                if (text != name) continue;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i] != name && names[i] != "*" + name) continue;
+            thread_.run([&] {
                 SendMessageA(window_, PSM_SETCURSEL, i, 0);
                 page = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETCURRENTPAGEHWND, 0, 0));
-            }
-        });
+            });
+        }
         return page;
     }
 
-    // The tab text of a page, "*" included.
     std::string tabOf(HWND page) {
-        std::string text = "<no tab>";
-        thread_.run([&] {
-            HWND tab = reinterpret_cast<HWND>(SendMessageA(window_, PSM_GETTABCONTROL, 0, 0));
-            int index = static_cast<int>(SendMessageA(window_, PSM_HWNDTOINDEX,
-                                                      reinterpret_cast<WPARAM>(page), 0));
-            if (index >= 0) text = tabText(tab, index);
-        });
-        return text;
+        LRESULT index = SendMessageA(window_, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0);
+        const std::vector<std::string> names = tabs();
+        return index >= 0 && index < static_cast<LRESULT>(names.size()) ? names[index] : "<no tab>";
     }
 
     bool applyEnabled() {
@@ -423,16 +409,6 @@ public:
     void apply() { press(PSBTN_APPLYNOW); }
 
 private:
-    static std::string tabText(HWND tab, int index) {
-        char text[260] = {};
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
-
     DialogThread& thread_;
     HWND window_;
 };
@@ -554,29 +530,22 @@ public:
         return value;
     }
 
-    // The user replaces the text of an edit: the edit gets the focus, as a
-    // click gives it, then its whole text is replaced.
-    void type(int id, const std::string& text) {
+    // The user clicks into an edit (which gives it the focus) and types:
+    // over its whole text, or key by key at its end.
+    void type(int id, const std::string& text, bool keyByKey = false) {
         thread_.run([&] {
             HWND edit = GetDlgItem(window_, id);
             SetFocus(edit);
-            SendMessageA(edit, EM_SETSEL, 0, -1);
-            SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-        });
-    }
-    // ...and key by key at the end of what is there.
-    void typeKeys(int id, const std::string& keys) {
-        thread_.run([&] {
-            HWND edit = GetDlgItem(window_, id);
-            SetFocus(edit);
-            for (char key : keys) {
-                char one[2] = {key, 0};
+            if (!keyByKey) SendMessageA(edit, EM_SETSEL, 0, -1);
+            for (size_t i = 0; i < text.size(); i += keyByKey ? 1 : text.size()) {
+                const std::string keys = text.substr(i, keyByKey ? 1 : std::string::npos);
                 const int end = GetWindowTextLengthA(edit);
-                SendMessageA(edit, EM_SETSEL, end, end);
-                SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(one));
+                if (keyByKey) SendMessageA(edit, EM_SETSEL, end, end);
+                SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(keys.c_str()));
             }
         });
     }
+
     // The control id of the window with the keyboard focus (-1: none of the page).
     int focus() {
         int id = -1;
@@ -648,119 +617,92 @@ namespace stored {
 constexpr const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
 constexpr const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
 
-struct Value {
-    bool present = false;
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
-};
+inline std::string itemKey(unsigned id) { return std::string(kItemsKey) + "\\" + std::to_string(id); }
 
-inline Value read(const std::string& key, const char* name) {
-    Value v;
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return v;
-    DWORD size = 0;
-    if (RegQueryValueExA(handle, name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
-        v.bytes.resize(size);
-        v.present = RegQueryValueExA(handle, name, nullptr, &v.type,
-                                     size ? v.bytes.data() : nullptr, &size) == ERROR_SUCCESS;
-        v.bytes.resize(size);
-    }
-    RegCloseKey(handle);
-    return v;
+// A value's bytes; `type` is 0 when the value is absent.
+inline unsigned le32(const BYTE* b) {
+    return b[0] | b[1] << 8 | b[2] << 16 | static_cast<unsigned>(b[3]) << 24;
+}
+
+inline std::vector<BYTE> read(const std::string& key, const char* name, DWORD& type) {
+    std::vector<BYTE> bytes(8192);
+    DWORD size = static_cast<DWORD>(bytes.size());
+    type = 0;
+    if (SHGetValueA(HKEY_CURRENT_USER, key.c_str(), name, &type, bytes.data(), &size) !=
+        ERROR_SUCCESS)
+        type = 0;
+    bytes.resize(type ? size : 0);
+    return bytes;
+}
+
+// A REG_SZ with its zero counted, or a REG_DWORD, as text; else what is wrong.
+inline std::string value(const std::string& key, const char* name) {
+    DWORD type;
+    std::vector<BYTE> bytes = read(key, name, type);
+    std::string s(bytes.begin(), bytes.end());
+    if (type == REG_SZ && !s.empty() && s.find('\0') == s.size() - 1) return s.substr(0, s.size() - 1);
+    if (type == REG_DWORD && bytes.size() == 4) return std::to_string(le32(bytes.data()));
+    return type ? "<type " + std::to_string(type) + ", " + std::to_string(bytes.size()) + " bytes>"
+                : "<absent>";
 }
 
 inline std::vector<std::pair<unsigned, unsigned>> entries(const char* kind) {
+    DWORD type;
+    std::vector<BYTE> b = read(kIndexKey, kind, type);
     std::vector<std::pair<unsigned, unsigned>> list;
-    Value v = read(kIndexKey, kind);
-    for (size_t i = 0; i + 4 <= v.bytes.size(); i += 4)
-        list.emplace_back(v.bytes[i] | v.bytes[i + 1] << 8, v.bytes[i + 2] | v.bytes[i + 3] << 8);
+    for (size_t i = 0; i + 4 <= b.size(); i += 4)
+        list.emplace_back(b[i] | b[i + 1] << 8, b[i + 2] | b[i + 3] << 8);
     return list;
 }
 
 // The raw index list: "1/0 2/1 0/1"; "<absent>" without a value.
 inline std::string index(const char* kind) {
-    Value v = read(kIndexKey, kind);
-    if (!v.present) return "<absent>";
-    std::string text = v.type == REG_BINARY ? "" : "<type " + std::to_string(v.type) + "> ";
+    DWORD type;
+    read(kIndexKey, kind, type);
+    std::string text = type == REG_BINARY ? "" : type ? "<not binary>" : "<absent>";
     for (const auto& [id, parent] : entries(kind))
         text += (text.empty() ? "" : " ") + std::to_string(id) + "/" + std::to_string(parent);
     return text;
 }
 
-// A string value as stored: its text when it is REG_SZ with the zero
-// counted; otherwise marked.
-inline std::string text(const std::string& key, const char* name) {
-    Value v = read(key, name);
-    if (!v.present) return "<absent>";
-    std::string s(v.bytes.begin(), v.bytes.end());
-    if (v.type != REG_SZ || s.empty() || s.back() != '\0' || s.find('\0') != s.size() - 1)
-        return "<type " + std::to_string(v.type) + ", " + std::to_string(v.bytes.size()) +
-               " bytes>";
-    s.pop_back();
-    return s;
-}
-
-inline std::string dword(const std::string& key, const char* name) {
-    Value v = read(key, name);
-    if (!v.present) return "<absent>";
-    if (v.type != REG_DWORD || v.bytes.size() != 4) return "<type " + std::to_string(v.type) + ">";
-    DWORD d;
-    std::memcpy(&d, v.bytes.data(), 4);
-    return std::to_string(d);
-}
-
-inline std::string itemKey(unsigned id) { return std::string(kItemsKey) + "\\" + std::to_string(id); }
-
 // An item's five values: "caption|prompt|icon|isSubMenu|action".
 inline std::string item(unsigned id) {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, itemKey(id).c_str(), 0, KEY_READ, &handle) !=
-        ERROR_SUCCESS)
-        return "<no key>";
-    RegCloseKey(handle);
     const std::string key = itemKey(id);
-    return text(key, "Caption") + "|" + text(key, "Prompt") + "|" + text(key, "Icon") + "|" +
-           dword(key, "IsSubMenu") + "|" + text(key, "Action");
+    std::string text;
+    for (const char* name : {"Caption", "Prompt", "Icon", "IsSubMenu", "Action"})
+        text += (text.empty() ? "" : "|") + value(key, name);
+    return text;
 }
 
 // The list of a kind as a tree of captions and ids: "Sub#1(A#2,---,B#3),C#4".
-// An entry whose parent is not an open submenu reads "?".
+// Entries after one whose parent is not an open submenu read "?".
 inline std::string tree(const char* kind) {
-    std::string result;
-    // Built recursively from the flat list: a submenu's children follow it.
     const auto list = entries(kind);
     size_t next = 0;
     std::function<std::string(unsigned)> level = [&](unsigned parent) {
         std::string out;
-        while (next < list.size() && list[next].second == parent) {
-            const auto [id, p] = list[next++];
-            if (!out.empty()) out += ",";
+        for (; next < list.size() && list[next].second == parent; out += ",") {
+            const unsigned id = list[next++].first;
             if (id == 0) {
                 out += "---";
                 continue;
             }
-            const std::string key = itemKey(id);
-            out += text(key, "Caption") + "#" + std::to_string(id);
-            if (dword(key, "IsSubMenu") != "0") out += "(" + level(id) + ")";
+            out += value(itemKey(id), "Caption") + "#" + std::to_string(id);
+            if (value(itemKey(id), "IsSubMenu") != "0") out += "(" + level(id) + ")";
         }
-        return out;
+        return out.empty() ? out : out.substr(0, out.size() - 1);
     };
-    result = level(0);
-    if (next < list.size()) result += ",?";
-    return result;
+    std::string result = level(0);
+    return next < list.size() ? result + ",?" : result;
 }
 
-inline std::string maxId() { return dword(kItemsKey, "MaxID"); }
+inline std::string maxId() { return value(kItemsKey, "MaxID"); }
 
 inline std::vector<unsigned> freeIds() {
+    DWORD type;
+    std::vector<BYTE> b = read(kItemsKey, "FreeIDs", type);
     std::vector<unsigned> ids;
-    Value v = read(kItemsKey, "FreeIDs");
-    for (size_t i = 0; i + 4 <= v.bytes.size(); i += 4) {
-        DWORD id;
-        std::memcpy(&id, v.bytes.data() + i, 4);
-        ids.push_back(id);
-    }
+    for (size_t i = 0; i + 4 <= b.size(); i += 4) ids.push_back(le32(&b[i]));
     return ids;
 }
 
@@ -771,20 +713,13 @@ inline std::vector<unsigned> itemKeys() {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return ids;
     char name[64];
-    for (DWORD i = 0;; ++i) {
-        DWORD len = sizeof name;
-        if (RegEnumKeyExA(handle, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+    for (DWORD i = 0, len = sizeof name;
+         RegEnumKeyExA(handle, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, len = sizeof name)
         ids.push_back(static_cast<unsigned>(std::strtoul(name, nullptr, 10)));
-    }
     RegCloseKey(handle);
     std::sort(ids.begin(), ids.end());
     return ids;
-}
-
-inline void putFreeIds(const std::vector<std::uint32_t>& ids) {
-    store::putFreeIds(shell_host::registryStore(), ids);
 }
 
 }  // namespace stored
