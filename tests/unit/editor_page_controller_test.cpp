@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "container_printers.h"
 #include "editor_test_support.h"
 #include "page_controller.h"
 

@@ -4,6 +4,8 @@
 
 #include <doctest/doctest.h>
 
+#include "container_printers.h"
+
 #include <cstdint>
 #include <map>
 #include <string>

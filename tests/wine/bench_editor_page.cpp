@@ -23,7 +23,7 @@
 #include "page_controller.h"
 #include "registry_key_store.h"
 #include "store_layout.h"
-#include "tree_view.h"
+#include "tree_view_host.h"
 
 namespace {
 
@@ -48,46 +48,23 @@ struct NoDialogs : editor::UserDialogs {
     void saveRefused(const char* reason) override { std::printf("save refused: %s\n", reason); }
 };
 
-LRESULT CALLBACK routingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NOTIFY) {
-        auto* listener = reinterpret_cast<editor::TreeListener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (listener && editor::TreeView::routeNotification(reinterpret_cast<NMHDR*>(lParam), *listener))
-            return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // The page's code over a real tree-view control in a window of its own.
 struct BenchPage : editor::TreeListener {
     editor::PageState state;
-    editor::TreeView tree;
+    tree_view_host::HostedTreeView tree;
     NoToolbar toolbar;
     NoSheet sheet;
     NoFields fields;
     NoDialogs dialogs;
     store::RegistryKeyStore keys;
     editor::Page page{state, tree, toolbar, sheet};
-    HWND window = nullptr;
-    editor::PageController controller{page, fields, dialogs, keys, &window};
+    editor::PageController controller{page, fields, dialogs, keys, this};
 
     BenchPage() {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = routingProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "EditorBench";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "EditorBench", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr,
-                                 nullptr, windowClass.hInstance, nullptr);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<TreeListener*>(this)));
-        tree.attach(CreateWindowExA(0, WC_TREEVIEWA, "",
-                                    WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
-                                    0, 0, 380, 380, window, nullptr, windowClass.hInstance, nullptr));
+        tree.setListener(this);
         editor::setContextKind(state, kKind);
     }
-    ~BenchPage() {
-        controller.destroy();
-        DestroyWindow(window);
-    }
+    ~BenchPage() { controller.destroy(); }
     void nodeDeleted(editor::TreeNode node, editor::ItemRecord* value) override {
         controller.nodeDeleted(node, value);
     }
@@ -197,9 +174,6 @@ void report(const char* what, const std::vector<double>& page, const std::vector
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::atoi(argv[1]) : 15;
     if (runs < 1) runs = 1;
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-
     std::vector<bench::Entry> entries;
     std::vector<bench::Item> items;
     bench::largeMenu(entries, items);

@@ -7,6 +7,8 @@
 
 #include <doctest/doctest.h>
 
+#include "container_printers.h"
+
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -45,34 +47,6 @@ struct StringMaker<Hr> {
         for (const auto& [value, name] : names)
             if (value == hr.value) out += std::string(" (") + name + ")";
         return out.c_str();
-    }
-};
-
-template <typename T>
-struct StringMaker<std::vector<T>> {
-    static String convert(const std::vector<T>& values) {
-        std::string out = "[";
-        for (size_t i = 0; i < values.size(); ++i) {
-            if (i) out += ", ";
-            out += toString(values[i]).c_str();
-        }
-        return (out + "]").c_str();
-    }
-};
-
-template <typename K, typename V>
-struct StringMaker<std::map<K, V>> {
-    static String convert(const std::map<K, V>& values) {
-        std::string out = "{";
-        bool first = true;
-        for (const auto& [key, value] : values) {
-            if (!first) out += ", ";
-            first = false;
-            out += toString(key).c_str();
-            out += ": ";
-            out += toString(value).c_str();
-        }
-        return (out + "}").c_str();
     }
 };
 
