@@ -20,6 +20,8 @@
 #include <cstring>
 #include <string>
 
+#include "shell_host.h"
+
 namespace {
 
 const int kTreeId = 101;
@@ -28,37 +30,11 @@ struct Opening {
     std::string path;
 };
 
-// The shell's "properties" verb on the file; Wine runs the sheet modally on
-// this thread, so it returns when the dialog is closed.
+// Wine runs the sheet modally on this thread, so this returns when the
+// dialog is closed.
 DWORD WINAPI openProperties(void* parameter) {
-    const std::string& path = static_cast<Opening*>(parameter)->path;
     CoInitialize(nullptr);
-    IShellFolder* desktop = nullptr;
-    if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-        LPITEMIDLIST list = nullptr;
-        if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &list, nullptr))) {
-            IShellFolder* parent = nullptr;
-            LPCITEMIDLIST child = nullptr;
-            if (SUCCEEDED(SHBindToParent(list, IID_IShellFolder, reinterpret_cast<void**>(&parent),
-                                         &child))) {
-                IContextMenu* menu = nullptr;
-                if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
-                                                    reinterpret_cast<void**>(&menu)))) {
-                    CMINVOKECOMMANDINFO invoke = {};
-                    invoke.cbSize = sizeof invoke;
-                    invoke.lpVerb = "properties";
-                    invoke.nShow = SW_SHOWNORMAL;
-                    menu->InvokeCommand(&invoke);
-                    menu->Release();
-                }
-                parent->Release();
-            }
-            CoTaskMemFree(list);
-        }
-        desktop->Release();
-    }
+    shell_host::showProperties(static_cast<Opening*>(parameter)->path);
     CoUninitialize();
     return 0;
 }

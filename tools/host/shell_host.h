@@ -154,4 +154,27 @@ struct SampleFolder {
     }
 };
 
+// Opens the Properties dialog of a path as the shell's own context menu does
+// for its "Properties" command. Returns when the dialog has closed.
+inline void showProperties(const std::string& path) {
+    LPITEMIDLIST list = shell_host::idListFor(path);
+    if (!list) return;
+    IShellFolder* parent = nullptr;
+    LPCITEMIDLIST child = nullptr;
+    IContextMenu* menu = nullptr;
+    if (SUCCEEDED(SHBindToParent(list, IID_IShellFolder, reinterpret_cast<void**>(&parent),
+                                 &child)) &&
+        SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
+                                        reinterpret_cast<void**>(&menu)))) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof info;
+        info.lpVerb = "properties";
+        info.nShow = SW_SHOWNORMAL;
+        menu->InvokeCommand(&info);
+        menu->Release();
+    }
+    if (parent) parent->Release();
+    CoTaskMemFree(list);
+}
+
 }  // namespace shell_host
