@@ -1,7 +1,6 @@
 #include "korvane.h"
 
-#include <new>
-
+#include "com_boundary.h"
 
 namespace handler {
 
@@ -30,31 +29,28 @@ STDMETHODIMP_(ULONG) Korvane::Release() {
     return 0;
 }
 
-// Nothing may leave a method towards Explorer: allocation failures end here.
+// Nothing may leave a method towards Explorer: allocation failures end in
+// the guard. The menu methods answer S_OK even when they did nothing.
 STDMETHODIMP Korvane::Initialize(LPCITEMIDLIST folder, IDataObject* selection, HKEY) {
-    try {
+    shellext::guardedCall([&] {
         handler_.initialize(folder, selection);
-    } catch (...) {
-    }
+        return S_OK;
+    });
     return S_OK;
 }
 
 STDMETHODIMP Korvane::QueryContextMenu(HMENU menu, UINT indexMenu, UINT firstId, UINT lastId,
                                        UINT) {
-    try {
+    return shellext::guardedCall([&] {
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, handler_.buildMenu(menu, indexMenu, firstId, lastId));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 STDMETHODIMP Korvane::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
-    try {
+    shellext::guardedCall([&] {
         if (invocation) handler_.invoke(invocation->lpVerb);
-    } catch (...) {
-    }
+        return S_OK;
+    });
     return S_OK;
 }
 
@@ -69,13 +65,13 @@ STDMETHODIMP Korvane::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 STDMETHODIMP Korvane::HandleMenuMsg2(UINT message, WPARAM, LPARAM lParam, LRESULT*) {
-    try {
+    shellext::guardedCall([&] {
         if (message == WM_MEASUREITEM)
             MenuHandler::measureIcon(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
         else if (message == WM_DRAWITEM)
             handler_.drawIcon(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-    } catch (...) {
-    }
+        return S_OK;
+    });
     return S_OK;
 }
 
