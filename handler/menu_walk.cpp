@@ -71,7 +71,7 @@ unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& 
         }
         if (item.isSubMenu != 0)
             menuItem.submenu = sink.createSubmenu();
-        else
+        else if (!item.actionCut)  // a cut command is shown but starts nothing
             store::copyField(slot.action, sizeof slot.action, item.action);
 
         bool inserted = sink.insertItem(top.menu, top.position, menuItem);

@@ -25,25 +25,28 @@ void copyField(char* field, std::size_t size, const char* text) {
     field[i] = '\0';
 }
 
-void readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size) {
+bool readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size) {
+    if (size == 0) return true;
     field[0] = '\0';
-    if (!key || size == 0) return;
+    if (!key) return true;
     std::uint32_t type = 0;
     std::uint32_t length = static_cast<std::uint32_t>(size);
     QueryResult result = keys.query(key, name, &type, field, &length);
     if (result == QueryResult::Ok) {
         if (type != kTypeString) {
             field[0] = '\0';
-            return;
+            return true;
         }
-        // A stored string need not carry its terminator.
+        // A stored string need not carry its terminator; one that fills
+        // the field without it has lost its last character.
         std::size_t end = length < size ? length : size - 1;
+        bool whole = length < size || field[size - 1] == '\0';
         field[end] = '\0';
-        return;
+        return whole;
     }
     if (result != QueryResult::MoreData) {
         field[0] = '\0';
-        return;
+        return true;
     }
     // Longer than the field: read it whole and keep the part that fits.
     std::vector<char> whole(static_cast<std::size_t>(length) + 1, '\0');
@@ -51,10 +54,11 @@ void readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std:
     if (keys.query(key, name, &type, whole.data(), &wholeLength) != QueryResult::Ok ||
         type != kTypeString) {
         field[0] = '\0';
-        return;
+        return true;
     }
     whole[wholeLength < length ? wholeLength : length] = '\0';
     copyField(field, size, whole.data());
+    return std::strlen(whole.data()) < size;
 }
 
 std::uint32_t readNumber(KeyStore& keys, KeyHandle key, const char* name) {
@@ -143,6 +147,7 @@ bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& 
               ActionRead actionRead) {
     item.caption[0] = item.prompt[0] = item.icon[0] = item.action[0] = '\0';
     item.isSubMenu = 0;
+    item.actionCut = false;
     if (!itemsKey) return false;
     char name[kItemKeyNameSize];
     itemKeyName(id, name);
@@ -153,7 +158,7 @@ bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& 
     readText(keys, key.get(), kIconValue, item.icon, sizeof item.icon);
     item.isSubMenu = readNumber(keys, key.get(), kIsSubMenuValue);
     if (item.isSubMenu == 0 || actionRead == ActionRead::Always)
-        readText(keys, key.get(), kActionValue, item.action, sizeof item.action);
+        item.actionCut = !readText(keys, key.get(), kActionValue, item.action, sizeof item.action);
     return true;
 }
 

@@ -23,6 +23,9 @@ struct StoredItem {
     char icon[kIconSize];
     std::uint32_t isSubMenu;
     char action[kActionSize];
+    // The stored action did not fit the field and was cut: what is left
+    // would run with arguments, directory and window state nobody wrote.
+    bool actionCut;
 };
 
 // Which values readItem fetches. The handler skips the action of a submenu;
@@ -38,8 +41,8 @@ void copyField(char* field, std::size_t size, const char* text);
 
 // Reads a string value into a field of `size` bytes: a longer value is cut to
 // size - 1 characters, an absent value or one of another type reads as empty.
-// The field is always terminated.
-void readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size);
+// The field is always terminated. Returns false when the value was cut.
+bool readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size);
 
 // Reads a 32-bit number; absent or malformed reads as 0.
 std::uint32_t readNumber(KeyStore& keys, KeyHandle key, const char* name);

@@ -17,7 +17,7 @@ bool putIndex(KeyStore& keys, const char* kind, const std::vector<IndexEntry>& e
 
 bool putItem(KeyStore& keys, std::uint32_t id, const std::string& caption, bool isSubMenu,
              const std::string& action, const std::string& prompt, const std::string& icon) {
-    StoredItem item;
+    StoredItem item{};
     copyField(item.caption, sizeof item.caption, caption.c_str());
     copyField(item.prompt, sizeof item.prompt, prompt.c_str());
     copyField(item.icon, sizeof item.icon, icon.c_str());

@@ -146,6 +146,41 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
     CHECK(sink.log == Log{"m1:0 separator"});
 }
 
+TEST_CASE("menu walk: an action cut to its field is shown but starts nothing") {
+    store::MemoryKeyStore keys;
+    std::string fits = "tool.exe \"" + std::string(2047 - 11, 'a') + "\"";  // 2047 characters
+    std::string tooLong = "tool.exe \"" + std::string(2040, 'a') + "\" $(C:\\Work) $:3";
+    std::string unterminated(2048, 'b');  // fills the field with no terminator
+    putItem(keys, 1, "Fits", false, "", "Runs as written", "");
+    keys.setString(testing_support::itemPath(1), store::kActionValue, fits);
+    putItem(keys, 2, "Too long", false, "", "Shown all the same", "shell32.dll,3");
+    keys.setString(testing_support::itemPath(2), store::kActionValue, tooLong);
+    putItem(keys, 3, "Unterminated", false);
+    keys.setValue(testing_support::itemPath(3), store::kActionValue, store::kTypeString,
+                  unterminated.data(), unterminated.size());
+    putIndex(keys, "*", {{1, 0}, {2, 0}, {3, 0}});
+    REQUIRE(fits.size() == 2047);
+    REQUIRE(tooLong.size() == 2066);
+
+    RecordingSink sink;
+    std::vector<ItemSlot> table;
+    CHECK(buildMenu(keys, request("*", 0), sink, table) == 4);
+    CHECK(sink.log == Log{"m1:0 Fits #100", "m1:1 Too long #101 draw1", "m1:2 Unterminated #102"});
+    CHECK(std::string(table[0].action) == fits);
+    CHECK(std::string(table[1].action).empty());
+    CHECK(std::string(table[1].prompt) == "Shown all the same");
+    CHECK(std::string(table[2].action).empty());
+
+    // The store says so to every reader; the editor still gets the text.
+    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+    store::StoredItem item{};
+    store::readItem(keys, items.get(), 2, item, store::ActionRead::Always);
+    CHECK(item.actionCut);
+    CHECK(std::string(item.action) == tooLong.substr(0, 2047));
+    store::readItem(keys, items.get(), 1, item, store::ActionRead::Always);
+    CHECK_FALSE(item.actionCut);
+}
+
 TEST_CASE("menu walk: ids stop at the host's last id") {
     store::MemoryKeyStore keys;
     for (std::uint16_t id = 1; id <= 5; ++id) putItem(keys, id, "I" + std::to_string(id), false);

@@ -282,3 +282,62 @@ TEST_CASE("commands start their program with the placeholders expanded") {
     DestroyMenu(popup);
     DeleteFileA(record.c_str());
 }
+
+TEST_CASE("an action longer than its field starts nothing; one that fits runs as written") {
+    ComScope com;
+    SampleFolder samples;
+    std::string recorder = test_paths::path("RECORD_INVOCATION");
+    std::string record = samples.root + "\\record-long.txt";
+    DeleteFileA(record.c_str());
+    SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
+
+    // `"recorder" "aaa...a"` of exactly `length` characters, then `tail`.
+    auto action = [&](std::size_t length, const std::string& tail) {
+        std::string head = "\"" + recorder + "\" \"";
+        return head + std::string(length - head.size() - 1, 'a') + "\"" + tail;
+    };
+    std::string fits = action(2047, "");
+    std::string tooLong = action(2040, " $(C:\\Work) $:3");  // a 2047-character cut would lose the tail
+    std::string oneOver = action(2048, "");
+    REQUIRE(fits.size() == 2047);
+    REQUIRE(tooLong.size() > 2047);
+    clearStore();
+    putItem(1, "Fits", false);
+    putItem(2, "Too long", false, "", "still shown");
+    putItem(3, "One over", false);
+    auto writeAction = [](unsigned id, const std::string& text) {
+        std::string path = "Software\\Talvex\\Korvane\\items\\" + std::to_string(id);
+        CHECK(SHSetValueA(HKEY_CURRENT_USER, path.c_str(), "Action", REG_SZ, text.c_str(),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS);
+    };
+    writeAction(1, fits);
+    writeAction(2, tooLong);
+    writeAction(3, oneOver);
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}});
+
+    HMENU popup = CreatePopupMenu();
+    Handler handler({samples.root + "\\a.txt"}, popup);
+    REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4));
+    CHECK(GetMenuItemCount(popup) == 3);  // every item is shown
+    CHECK(helpText(handler.menu, 1, 64) == "still shown");
+    auto invoke = [&](UINT offset) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof info;
+        info.lpVerb = MAKEINTRESOURCEA(offset);
+        info.nShow = SW_SHOWNORMAL;
+        return handler.menu->InvokeCommand(&info);
+    };
+    CHECK(invoke(1) == S_OK);
+    CHECK(invoke(2) == S_OK);
+    Sleep(1500);  // long enough for a wrongly started recorder to have written
+    CHECK_MESSAGE(GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES,
+                  "a cut command was started: " << readFile(record).substr(0, 120) << "...");
+
+    CHECK(invoke(0) == S_OK);
+    std::string got = waitForRecord(record);
+    std::string commandLine = got.substr(0, got.find('\n'));
+    CHECK(commandLine.find(std::string(2047 - recorder.size() - 6, 'a')) != std::string::npos);
+    CHECK(commandLine.size() >= fits.size() - 2);  // as written, the program's quotes aside
+    DestroyMenu(popup);
+    DeleteFileA(record.c_str());
+}
