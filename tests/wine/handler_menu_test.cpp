@@ -64,6 +64,25 @@ std::string waitForRecord(const std::string& path) {
     return readFile(path);
 }
 
+// The recorder program and the file it writes for one test.
+struct Recorder {
+    std::string program = test_paths::path("RECORD_INVOCATION");
+    std::string record;
+    explicit Recorder(const std::string& file) : record(file) {
+        DeleteFileA(record.c_str());
+        SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
+    }
+    ~Recorder() { DeleteFileA(record.c_str()); }
+};
+
+HRESULT invoke(IContextMenu* menu, LPCSTR verb) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof info;
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return menu->InvokeCommand(&info);
+}
+
 }  // namespace
 
 TEST_CASE("a nested menu built into a real popup, read back item by item") {
@@ -216,10 +235,9 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
 TEST_CASE("commands start their program with the placeholders expanded") {
     ComScope com;
     SampleFolder samples;
-    std::string recorder = test_paths::path("RECORD_INVOCATION");
-    std::string record = samples.root + "\\record.txt";
-    DeleteFileA(record.c_str());
-    SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
+    Recorder recording(samples.root + "\\record.txt");
+    const std::string& recorder = recording.program;
+    const std::string& record = recording.record;
 
     clearStore();
     putItem(1, "Nothing", false, "");
@@ -239,13 +257,7 @@ TEST_CASE("commands start their program with the placeholders expanded") {
     Handler handler({file}, popup);
     REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
 
-    auto invoke = [&](LPCSTR verb) {
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof info;
-        info.lpVerb = verb;
-        info.nShow = SW_SHOWNORMAL;
-        return handler.menu->InvokeCommand(&info);
-    };
+    auto invoke = [&](LPCSTR verb) { return ::invoke(handler.menu, verb); };
     // None of these starts anything, and all succeed.
     CHECK(invoke(MAKEINTRESOURCEA(0)) == S_OK);
     CHECK(invoke(MAKEINTRESOURCEA(1)) == S_OK);
@@ -280,16 +292,14 @@ TEST_CASE("commands start their program with the placeholders expanded") {
         ++quotedPaths;
     CHECK(quotedPaths == 80);
     DestroyMenu(popup);
-    DeleteFileA(record.c_str());
 }
 
 TEST_CASE("an action longer than its field starts nothing; one that fits runs as written") {
     ComScope com;
     SampleFolder samples;
-    std::string recorder = test_paths::path("RECORD_INVOCATION");
-    std::string record = samples.root + "\\record-long.txt";
-    DeleteFileA(record.c_str());
-    SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
+    Recorder recording(samples.root + "\\record-long.txt");
+    const std::string& recorder = recording.program;
+    const std::string& record = recording.record;
 
     // `"recorder" "aaa...a"` of exactly `length` characters, then `tail`.
     auto action = [&](std::size_t length, const std::string& tail) {
@@ -320,13 +330,7 @@ TEST_CASE("an action longer than its field starts nothing; one that fits runs as
     REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4));
     CHECK(GetMenuItemCount(popup) == 3);  // every item is shown
     CHECK(helpText(handler.menu, 1, 64) == "still shown");
-    auto invoke = [&](UINT offset) {
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof info;
-        info.lpVerb = MAKEINTRESOURCEA(offset);
-        info.nShow = SW_SHOWNORMAL;
-        return handler.menu->InvokeCommand(&info);
-    };
+    auto invoke = [&](UINT offset) { return ::invoke(handler.menu, MAKEINTRESOURCEA(offset)); };
     CHECK(invoke(1) == S_OK);
     CHECK(invoke(2) == S_OK);
     Sleep(1500);  // long enough for a wrongly started recorder to have written
@@ -339,5 +343,4 @@ TEST_CASE("an action longer than its field starts nothing; one that fits runs as
     CHECK(commandLine.find(std::string(2047 - recorder.size() - 6, 'a')) != std::string::npos);
     CHECK(commandLine.size() >= fits.size() - 2);  // as written, the program's quotes aside
     DestroyMenu(popup);
-    DeleteFileA(record.c_str());
 }
