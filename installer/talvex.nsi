@@ -1,0 +1,302 @@
+; talvex-setup.exe: installs korvane.dll and quillon.dll and registers them.
+;
+; On 64-bit Windows both builds go in: the x86_64 DLLs (and the uninstaller)
+; under the 64-bit Program Files, registered by the 64-bit regsvr32 (64-bit
+; registry view), the i686 DLLs under Program Files (x86), registered by the
+; 32-bit regsvr32 (32-bit view). On 32-bit Windows only the i686 DLLs. With
+; /D=<folder> the 64-bit build goes to <folder> and the 32-bit one to
+; <folder>\x86 (on 32-bit Windows: to <folder>).
+;
+; The user's menus (HKCU\Software\Talvex) are never touched.
+;
+; Exit codes: 0 done; 3010 done, but a DLL that a running program held open
+; is only replaced or removed at the next restart; 2 failed (the message
+; says what, also in the details); 1 cancelled.
+;
+; makensis -D: VERSION (x.y.z), PRODUCT_NAME, COMPANY_NAME, COPYRIGHT,
+; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON (files).
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include LogicLib.nsh
+!include x64.nsh
+
+!define KORVANE_CLSID "{50A2C9CD-CB78-435E-941D-4169387516E2}"
+!define QUILLON_CLSID "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex"
+!define FOLDER_NAME "Talvex"
+!define ERROR_SUCCESS_REBOOT_REQUIRED 3010
+
+Name "${PRODUCT_NAME}"
+OutFile "${OUTFILE}"
+BrandingText "${PRODUCT_NAME} ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT_NAME}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${COMPANY_NAME}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT_NAME} setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}.0"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; Where the i686 DLLs go; $INSTDIR is the 64-bit (or only) folder.
+Var Folder32
+
+; Fails the run: the message (a box unless silent) and the details log say
+; what went wrong; the exit code is 2.
+!macro FAIL text
+  DetailPrint "${text}"
+  MessageBox MB_OK|MB_ICONSTOP "${text}" /SD IDOK
+  SetErrorLevel 2
+  Abort
+!macroend
+
+; The i686 folder follows from $INSTDIR, so the uninstaller needs no record
+; of it.
+!macro FOLDER32_FUNCTION un
+Function ${un}ChooseFolder32
+  ${If} ${RunningX64}
+    ${If} $INSTDIR == "$PROGRAMFILES64\${FOLDER_NAME}"
+      StrCpy $Folder32 "$PROGRAMFILES32\${FOLDER_NAME}"
+    ${Else}
+      StrCpy $Folder32 "$INSTDIR\x86"
+    ${EndIf}
+  ${Else}
+    StrCpy $Folder32 $INSTDIR
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro FOLDER32_FUNCTION ""
+!insertmacro FOLDER32_FUNCTION "un."
+
+; regsvr32 of one bitness (32 or 64) with OPTIONS on FILE; its exit code in
+; $R0 ("not started" when it could not be started). The 32-bit installer sees
+; System32 redirected to the 32-bit system folder; the 64-bit regsvr32 is
+; reached with the redirection off.
+!macro REGSVR32 bits options file
+  StrCpy $R0 "not started"
+  ClearErrors
+  ${If} ${bits} == 64
+    ${DisableX64FSRedirection}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" ${options} "${file}"' $R0
+    ${EnableX64FSRedirection}
+  ${Else}
+    ExecWait '"$SYSDIR\regsvr32.exe" ${options} "${file}"' $R0
+  ${EndIf}
+!macroend
+
+; ---------------------------------------------------------------- install
+
+Function .onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ; /D= sets $INSTDIR before this; otherwise an earlier install's folder
+  ; (an upgrade goes where the first install went), else Program Files.
+  ${If} $INSTDIR == ""
+    ReadRegStr $INSTDIR HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${EndIf}
+  ${If} $INSTDIR == ""
+    ${If} ${RunningX64}
+      StrCpy $INSTDIR "$PROGRAMFILES64\${FOLDER_NAME}"
+    ${Else}
+      StrCpy $INSTDIR "$PROGRAMFILES32\${FOLDER_NAME}"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Puts SOURCE (a file on the build machine) at FOLDER\NAME. A file there that
+; a running program holds open cannot be overwritten, but it can be renamed:
+; it is moved aside to NAME.old, deleted at the next restart, and the new
+; file takes its place at once.
+!macro PUT_DLL source folder name
+  ClearErrors
+  Delete "${folder}\${name}"
+  ${If} ${FileExists} "${folder}\${name}"
+    Delete "${folder}\${name}.old"
+    ClearErrors
+    Rename "${folder}\${name}" "${folder}\${name}.old"
+    ${If} ${Errors}
+      !insertmacro FAIL "Cannot replace ${folder}\${name}: a running program holds it open. Close the programs that show Talvex menus (or restart Windows) and run the setup again."
+    ${EndIf}
+    Delete /REBOOTOK "${folder}\${name}.old"
+    DetailPrint "${folder}\${name} is in use: the old file goes at the next restart"
+  ${EndIf}
+  SetOutPath "${folder}"
+  ClearErrors
+  File "/oname=${name}" "${source}"
+  ${If} ${Errors}
+    !insertmacro FAIL "Cannot write ${folder}\${name}."
+  ${EndIf}
+!macroend
+
+!macro REGISTER bits file
+  !insertmacro REGSVR32 ${bits} "/s" "${file}"
+  ${If} $R0 != 0
+    !insertmacro FAIL "Registering ${file} (${bits}-bit) failed: regsvr32 exit code $R0."
+  ${EndIf}
+  DetailPrint "Registered ${file} (${bits}-bit)"
+!macroend
+
+Section "Talvex context menus"
+  SetOverwrite try
+  Call ChooseFolder32
+  ${If} ${RunningX64}
+    !insertmacro PUT_DLL "${X86_64_KORVANE}" "$INSTDIR" "korvane.dll"
+    !insertmacro PUT_DLL "${X86_64_QUILLON}" "$INSTDIR" "quillon.dll"
+  ${EndIf}
+  !insertmacro PUT_DLL "${I686_KORVANE}" "$Folder32" "korvane.dll"
+  !insertmacro PUT_DLL "${I686_QUILLON}" "$Folder32" "quillon.dll"
+
+  ClearErrors
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  ${If} ${Errors}
+    !insertmacro FAIL "Cannot write $INSTDIR\uninstall.exe."
+  ${EndIf}
+
+  ${If} ${RunningX64}
+    !insertmacro REGISTER 64 "$INSTDIR\korvane.dll"
+    !insertmacro REGISTER 64 "$INSTDIR\quillon.dll"
+  ${EndIf}
+  !insertmacro REGISTER 32 "$Folder32\korvane.dll"
+  !insertmacro REGISTER 32 "$Folder32\quillon.dll"
+
+  ; "Apps & features". On 64-bit Windows the entry is in the 64-bit view,
+  ; beside the 64-bit install (.onInit chose the view).
+  ClearErrors
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY_NAME}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} ${Errors}
+    !insertmacro FAIL "Cannot write the uninstall entry HKLM\${UNINSTALL_KEY}."
+  ${EndIf}
+
+  ${If} ${RebootFlag}
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${EndIf}
+SectionEnd
+
+; -------------------------------------------------------------- uninstall
+
+Function un.onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+FunctionEnd
+
+; After unregistering, nothing of the class may be left in the current view:
+; no InprocServer32 under its class key, no handler key naming it. Returns
+; in $R1 the first key still there, or "".
+!macro CHECK_KEY key value expected
+  ${If} $R1 == ""
+    ClearErrors
+    ReadRegStr $R2 HKCR "${key}" "${value}"
+    ${IfNot} ${Errors}
+      ${If} "${expected}" == ""
+      ${OrIf} $R2 == "${expected}"
+        StrCpy $R1 "HKCR\${key}"
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+!macroend
+!macro REMAINING_KEY clsid friendly handlerKind
+  StrCpy $R1 ""
+  !insertmacro CHECK_KEY "CLSID\${clsid}\InprocServer32" "" ""
+  !insertmacro CHECK_KEY "*\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "Directory\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+!macroend
+
+; Deletes a handler key left behind when it still names CLSID (the DLL that
+; would remove it is gone).
+!macro DELETE_HANDLER_KEY key clsid
+  ReadRegStr $R2 HKCR "${key}" ""
+  ${If} $R2 == "${clsid}"
+    DeleteRegKey HKCR "${key}"
+  ${EndIf}
+!macroend
+
+; Unregisters FILE of one bitness. Both bitnesses share the handler keys
+; (only CLSID is kept apart per view), so the second DllUnregisterServer
+; finds them gone and fails by design: a failure of regsvr32 is an error
+; only when the class is still registered afterwards. A DLL deleted by hand
+; cannot unregister itself; its keys are then removed here, those that
+; still name its class only.
+!macro UNREGISTER bits file clsid friendly handlerKind
+  ${If} ${bits} == 64
+    SetRegView 64
+  ${Else}
+    SetRegView 32
+  ${EndIf}
+  ${If} ${FileExists} "${file}"
+    !insertmacro REGSVR32 ${bits} "/u /s" "${file}"
+    ${If} $R0 != 0
+      DetailPrint "regsvr32 /u ${file} (${bits}-bit): exit code $R0 (expected when the other bitness removed the shared handler keys)"
+    ${EndIf}
+  ${Else}
+    DetailPrint "${file} is missing: removing its registration (${bits}-bit) directly"
+    StrCpy $R0 "file missing"
+    DeleteRegKey HKCR "CLSID\${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "*\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "Directory\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "${clsid}"
+  ${EndIf}
+  !insertmacro REMAINING_KEY "${clsid}" "${friendly}" "${handlerKind}"
+  ${If} $R1 != ""
+    !insertmacro FAIL "Unregistering ${file} (${bits}-bit) failed (regsvr32: $R0): $R1 is still there. Nothing was removed; close the programs that show Talvex menus and run the uninstaller again."
+  ${EndIf}
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+!macroend
+
+; Every file the installer wrote, and the NAME.old files an upgrade over a
+; running program left. A file held open goes at the next restart.
+!macro REMOVE_DLL folder name
+  Delete /REBOOTOK "${folder}\${name}"
+  Delete /REBOOTOK "${folder}\${name}.old"
+!macroend
+
+Section "Uninstall"
+  Call un.ChooseFolder32
+  ${If} ${RunningX64}
+    !insertmacro UNREGISTER 64 "$INSTDIR\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
+    !insertmacro UNREGISTER 64 "$INSTDIR\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+  ${EndIf}
+  !insertmacro UNREGISTER 32 "$Folder32\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
+  !insertmacro UNREGISTER 32 "$Folder32\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+
+  ${If} ${RunningX64}
+    !insertmacro REMOVE_DLL "$INSTDIR" "korvane.dll"
+    !insertmacro REMOVE_DLL "$INSTDIR" "quillon.dll"
+  ${EndIf}
+  !insertmacro REMOVE_DLL "$Folder32" "korvane.dll"
+  !insertmacro REMOVE_DLL "$Folder32" "quillon.dll"
+  ; Run from its copy in Temp (the usual way) the uninstaller can delete
+  ; itself; started with _?= it cannot, and the caller removes it.
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$Folder32"
+  RMDir "$INSTDIR"
+
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ${If} ${RebootFlag}
+    DetailPrint "Some files were in use: they are removed at the next restart"
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${EndIf}
+SectionEnd
