@@ -1,0 +1,161 @@
+// Action strings through the parse and the placeholder expansion, with any
+// context path of up to 259 characters. The parse is compared with the
+// notation read another way (by its suffix markers), and the expansions with
+// the placeholder table: every argument and directory comes out whole, never
+// cut, so what would run is exactly what the action says.
+#include <cstdint>
+#include <string>
+
+#include "action.h"
+#include "fuzz_support.h"
+#include "store_layout.h"
+
+namespace {
+
+using fuzzing::Input;
+
+// Texts made of the notation's own pieces reach the interesting cases
+// sooner than raw bytes.
+std::string tokenText(Input& in, std::size_t maxPieces) {
+    static const char* const pieces[] = {" ",  "$(", "$:", ")",  "\"", "%1", "%0", "%",
+                                         "a",  "\\", "0",  "1",  "2",  "3",  " $(", " $:",
+                                         "  ", "C:", "x.exe", "\"C:\\a b\\t.exe\""};
+    constexpr std::size_t count = sizeof pieces / sizeof pieces[0];
+    std::size_t n = in.byte() % (maxPieces + 1);
+    std::string out;
+    for (std::size_t i = 0; i < n && !in.empty(); ++i) {
+        std::uint8_t b = in.byte();
+        if (b < 200) out += pieces[b % count];
+        else out += static_cast<char>(in.byte() | 1);  // any other character but a zero
+    }
+    return out;
+}
+
+struct Expected {
+    std::string program;
+    bool hasArguments = false;
+    std::string arguments;
+    bool hasDirectory = false;
+    std::string directory;
+    int show = handler::kShowNormal;
+};
+
+// The notation read by its markers: the program, then the first " $(" or
+// " $:" after it ends the arguments; directories run to ")" and a later one
+// replaces an earlier one; the window state ends the action.
+Expected readByMarkers(const std::string& action) {
+    Expected want;
+    std::size_t programEnd;
+    if (!action.empty() && action[0] == '"') {
+        std::size_t close = action.find('"', 1);
+        want.program = close == std::string::npos ? action + "\"" : action.substr(0, close + 1);
+        programEnd = close == std::string::npos ? action.size() : close + 1;
+    } else {
+        programEnd = std::min(action.find(' '), action.size());
+        want.program = action.substr(0, programEnd);
+    }
+    auto nextMarker = [&](std::size_t from) {
+        std::size_t dir = action.find(" $(", from), state = action.find(" $:", from);
+        return std::min(dir, state);
+    };
+    std::size_t first = nextMarker(programEnd);
+    std::size_t argumentsEnd = std::min(first, action.size());
+    for (std::size_t i = programEnd; i < argumentsEnd; ++i) {
+        if (action[i] == ' ' && (i + 1 >= action.size() || action[i + 1] != ' ')) {
+            want.hasArguments = true;
+            want.arguments = action.substr(i, argumentsEnd - i);
+            break;
+        }
+    }
+    for (std::size_t marker = first; marker != std::string::npos;) {
+        if (action[marker + 2] == ':') {
+            char digit = marker + 3 < action.size() ? action[marker + 3] : '\0';
+            want.show = digit == '1'   ? handler::kShowMinimize
+                        : digit == '2' ? handler::kShowMaximize
+                        : digit == '3' ? handler::kShowHide
+                                       : handler::kShowNormal;
+            break;
+        }
+        std::size_t start = marker + 3, close = action.find(')', start);
+        want.hasDirectory = true;
+        want.directory = action.substr(start, close == std::string::npos ? std::string::npos
+                                                                         : close - start);
+        if (close == std::string::npos) break;
+        marker = nextMarker(close + 1);
+    }
+    return want;
+}
+
+// The placeholder table, one sequence at a time.
+std::string expandByTable(const std::string& text, const std::string& path) {
+    std::size_t slash = path.rfind('\\');
+    std::string parent = slash == std::string::npos ? "" : path.substr(0, slash);
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t percent = text.find('%', i);
+        if (percent == std::string::npos) {
+            out.append(text, i, std::string::npos);
+            break;
+        }
+        out.append(text, i, percent - i);
+        if (percent + 1 == text.size()) break;
+        char which = text[percent + 1];
+        if (which == '1') out += path;
+        if (which == '0') out += parent;
+        i = percent + 2;
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Input in(data, size);
+    std::uint8_t mode = in.byte();
+    std::string path = mode & 1 ? tokenText(in, 40) : in.text(store::kPathSize - 1);
+    if (path.size() > store::kPathSize - 1) path.resize(store::kPathSize - 1);
+    std::string action = mode & 2 ? tokenText(in, 255) : in.text(store::kActionSize + 100);
+    const std::string context = "action " + fuzzing::shown(action) + ", path " + fuzzing::shown(path);
+
+    bool nothing = handler::actionRunsNothing(action.c_str());
+    fuzzing::check(nothing == (action.empty() || action[0] == ' '),
+                   "an action runs nothing exactly when it is empty or begins with a space",
+                   action.empty() || action[0] == ' ' ? "runs nothing" : "runs",
+                   nothing ? "runs nothing" : "runs", context);
+
+    handler::ParsedAction parsed = handler::parseAction(action.c_str());
+    Expected want = readByMarkers(action);
+    fuzzing::checkEqual(want.program, parsed.program, "the program", context);
+    fuzzing::checkEqual(want.hasArguments, parsed.hasArguments, "whether there are arguments",
+                        context);
+    fuzzing::checkEqual(want.arguments, parsed.arguments, "the arguments", context);
+    fuzzing::checkEqual(want.hasDirectory, parsed.hasDirectory, "whether there is a directory",
+                        context);
+    fuzzing::checkEqual(want.directory, parsed.directory, "the directory", context);
+    fuzzing::checkEqual(static_cast<std::uint64_t>(want.show),
+                        static_cast<std::uint64_t>(parsed.showCommand), "the show command",
+                        context);
+    if (parsed.hasArguments)
+        fuzzing::check(action.find(parsed.arguments) != std::string::npos && parsed.arguments[0] == ' ',
+                       "the arguments are a piece of the action beginning with a space",
+                       "a piece of the action", fuzzing::shown(parsed.arguments), context);
+
+    // What would run: every placeholder replaced in full, nothing cut, however
+    // long the path and however many placeholders.
+    std::size_t slash = path.rfind('\\');
+    fuzzing::checkEqual(slash == std::string::npos ? "" : path.substr(0, slash),
+                        handler::parentPath(path.c_str()), "the parent path", context);
+    fuzzing::checkEqual("", handler::parentPath(nullptr), "the parent path of no path", context);
+    fuzzing::checkEqual(expandByTable(parsed.arguments, path),
+                        handler::expandPlaceholders(parsed.arguments, path.c_str()),
+                        "the expanded arguments", context);
+    fuzzing::checkEqual(expandByTable(parsed.directory, path),
+                        handler::expandPlaceholders(parsed.directory, path.c_str()),
+                        "the expanded directory", context);
+    fuzzing::checkEqual(expandByTable(action, path), handler::expandPlaceholders(action, path.c_str()),
+                        "the expanded action", context);
+    fuzzing::checkEqual(expandByTable(action, ""), handler::expandPlaceholders(action, nullptr),
+                        "the expansion without a context path", context);
+    return 0;
+}

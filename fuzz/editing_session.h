@@ -1,0 +1,589 @@
+// Editing over the in-memory tree, driven by the input: the store the pages
+// load (empty, or any data for the first page's list), then a sequence of
+// steps on one page or two of the same process: new of each kind, select,
+// delete, the four moves, field and action edits, expand, apply, the reload
+// check and closing the sheet with each answer.
+//
+// After every step the tree is checked (texts, records, buttons, the
+// modified marker); after every save the store's invariants, that the lists
+// of other kinds stayed as they were, and that a fresh load shows exactly
+// the tree that was saved; after a refused save, that nothing was written.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "action_edit.h"
+#include "fuzz_support.h"
+#include "memory_key_store.h"
+#include "memory_tree.h"
+#include "menu_store.h"
+#include "modified_marker.h"
+#include "page_controller.h"
+#include "save_bookkeeping.h"
+#include "store_layout.h"
+#include "store_save.h"
+#include "store_writer.h"
+#include "tree_model.h"
+#include "tree_moves.h"
+
+namespace fuzzing {
+
+using editor::ItemRecord;
+using editor::TreeNode;
+
+// What a tree shows, node by node in pre-order, as one line each.
+inline void describe(editor::TreePrimitives& tree, TreeNode parent, int depth, std::string& out) {
+    for (TreeNode node = tree.firstChild(parent); node; node = tree.nextSibling(node)) {
+        const ItemRecord* r = tree.value(node);
+        out += std::string(static_cast<std::size_t>(depth) * 2, ' ');
+        if (r) {
+            out += "#" + std::to_string(r->id) + (r->isNew ? " new" : "") + " sub " +
+                   std::to_string(r->isSubmenu) + " " + shown(r->caption, 80) + " " +
+                   shown(r->prompt, 80) + " " + shown(r->icon, 80) + " " + shown(r->action, 80);
+        } else {
+            out += "-";
+        }
+        out += "\n";
+        describe(tree, node, depth + 1, out);
+    }
+}
+
+inline std::string describe(editor::TreePrimitives& tree) {
+    std::string out;
+    describe(tree, nullptr, 0, out);
+    return out;
+}
+
+struct FakeToolbar : editor::ToolbarButtons {
+    std::map<int, bool> enabled;
+    void setButtonEnabled(int command, bool on) override { enabled[command] = on; }
+    bool isEnabled(int command) const {
+        auto it = enabled.find(command);
+        return it != enabled.end() && it->second;
+    }
+};
+
+struct FakeSheet : editor::SheetTab {
+    std::string tab = "Context Menu";
+    void sendChanged() override {}
+    void sendUnchanged() override {}
+    void readTabText(char* text, std::size_t size) override { store::copyField(text, size, tab.c_str()); }
+    void writeTabText(const char* text) override { tab = text; }
+};
+
+// One editor page of a sheet: its state, tree and controller, with the
+// sheet, toolbar, fields and message boxes faked. The answers to the
+// questions come from the input.
+class TestPage : public editor::FieldView, public editor::UserDialogs, public editor::TreeListener {
+public:
+    TestPage(store::MemoryKeyStore& keys, const char* kind, editor::WindowHandle window, Input& in)
+        : in_(in), window_(window), controller_(page_, *this, *this, keys, window) {
+        editor::setContextKind(state_, kind);
+        tree_.setListener(this);
+    }
+    ~TestPage() override { controller_.destroy(); }
+
+    editor::PageState& state() { return state_; }
+    editor::MemoryTree& tree() { return tree_; }
+    editor::PageController& controller() { return controller_; }
+    editor::Page& page() { return page_; }
+    FakeToolbar& toolbar() { return toolbar_; }
+    FakeSheet& sheet() { return sheet_; }
+    editor::WindowHandle window() const { return window_; }
+
+    // What the last question was and how it was answered.
+    int asked = 0;
+    editor::Question lastQuestion = editor::Question::Delete;
+    editor::Answer lastAnswer = editor::Answer::No;
+    std::string refusal;
+    std::string shownTexts;
+
+    editor::Answer ask(editor::Question question) override {
+        ++asked;
+        lastQuestion = question;
+        std::uint8_t b = in_.byte() % 3;
+        lastAnswer = b == 0 ? editor::Answer::Yes : b == 1 ? editor::Answer::No : editor::Answer::Cancel;
+        return lastAnswer;
+    }
+    void saveRefused(const char* reason) override { refusal = reason ? reason : "<null>"; }
+    void enableFields(bool, bool) override {}
+    void showTexts(const char* caption, const char* prompt, const char* icon,
+                   const char* action) override {
+        shownTexts = std::string(caption) + "|" + prompt + "|" + icon + "|" + action;
+    }
+    void focusCaption() override {}
+    void nodeDeleted(TreeNode node, ItemRecord* value) override { controller_.nodeDeleted(node, value); }
+    void selectionChanged(TreeNode node) override { controller_.selectionChanged(node); }
+
+private:
+    Input& in_;
+    editor::WindowHandle window_;
+    editor::PageState state_;
+    editor::MemoryTree tree_;
+    FakeToolbar toolbar_;
+    FakeSheet sheet_;
+    editor::Page page_{state_, tree_, toolbar_, sheet_};
+    editor::PageController controller_;
+};
+
+inline std::vector<TreeNode> nodesOf(editor::TreePrimitives& tree) {
+    std::vector<TreeNode> out;
+    std::vector<TreeNode> stack;
+    for (TreeNode node = tree.firstChild(nullptr); node;) {
+        out.push_back(node);
+        if (TreeNode child = tree.firstChild(node)) {
+            node = child;
+            continue;
+        }
+        while (node && !tree.nextSibling(node)) node = tree.parent(node);
+        if (node) node = tree.nextSibling(node);
+    }
+    return out;
+}
+
+class Session {
+public:
+    Session(const std::uint8_t* data, std::size_t size, bool twoPages) : in_(data, size), twoPages_(twoPages) {
+        // The process-wide save bookkeeping outlives one input. Every kind is
+        // counted as saved before the first input, so that whether a page
+        // is offered a reload depends on this input's saves alone.
+        static bool everyKindSaved = [] {
+            for (const char* kind : store::kContextKinds) editor::announceSave(nullptr, kind);
+            return true;
+        }();
+        (void)everyKindSaved;
+    }
+
+    void run() {
+        const char* const kinds[] = {store::kKindFile, store::kKindDirectory, store::kKindBackground,
+                                     store::kKindDrive, store::kKindCdrom};
+        std::uint8_t setup = in_.byte();
+        kinds_[0] = kinds[setup % 5];
+        kinds_[1] = setup & 0x80 ? kinds_[0] : kinds[(setup / 5) % 5];
+        clean_ = (setup & 0x40) == 0;
+        if (!clean_) fillStore();
+        for (int i = 0; i < (twoPages_ ? 2 : 1); ++i) open(i);
+
+        for (int step = 0; step < 400 && !in_.empty(); ++step) {
+            int which = 0;
+            std::uint8_t op = in_.byte();
+            if (twoPages_ && op >= 0xC0) which = 1;
+            step_ = step;
+            doStep(which, op % 0x40 % 20);
+            checkPage(which);
+        }
+        for (auto& page : pages_) page.reset();
+        check(keys_.openHandles() == 0, "every key a page opened is closed", "0 open",
+              std::to_string(keys_.openHandles()) + " open");
+    }
+
+private:
+    // Any data for the first page's list: entries of small or raw ids, the
+    // items they name with values of any shape, "MaxID" and "FreeIDs".
+    void fillStore() {
+        std::vector<unsigned char> list;
+        std::size_t entries = in_.u16() % 1100;
+        bool raw = in_.flag();
+        for (std::size_t i = 0; i < entries && !in_.empty(); ++i) {
+            std::uint16_t id = raw ? in_.u16() : in_.byte() % 40;
+            std::uint16_t parent = raw ? in_.u16() : in_.byte() % 40;
+            list.insert(list.end(), {static_cast<unsigned char>(id), static_cast<unsigned char>(id >> 8),
+                                     static_cast<unsigned char>(parent),
+                                     static_cast<unsigned char>(parent >> 8)});
+        }
+        std::vector<std::uint8_t> stray = in_.bytes(in_.byte() % 4);
+        list.insert(list.end(), stray.begin(), stray.end());
+        keys_.setValue(store::kIndexKey, kinds_[0], store::kTypeBinary, list.data(), list.size());
+
+        for (std::size_t n = in_.byte() % 48; n > 0 && !in_.empty(); --n) {
+            std::uint32_t id = in_.flag() ? in_.u16() : in_.byte() % 40;
+            std::string path = store::itemKeyPath(id);
+            keys_.setValue(path, "", store::kTypeString, "", 1);
+            const std::size_t longest[] = {80, 80, 300, 0, 2100};
+            const char* const names[] = {store::kCaptionValue, store::kPromptValue, store::kIconValue,
+                                         store::kIsSubMenuValue, store::kActionValue};
+            for (int v = 0; v < 5; ++v) {
+                std::uint8_t shape = in_.byte() % 4;
+                if (shape == 0) continue;
+                if (v == 3) {
+                    std::uint32_t number = shape == 1 ? in_.byte() % 2 : in_.u32();
+                    if (shape == 3) keys_.setString(path, names[v], "1");  // of the wrong type
+                    else keys_.setNumber(path, names[v], number);
+                    continue;
+                }
+                std::string text = in_.text(longest[v], shape != 3);
+                if (shape == 2) keys_.setValue(path, names[v], store::kTypeString, text.data(), text.size());
+                else keys_.setString(path, names[v], text);
+            }
+        }
+        if (in_.flag()) store::putMaxId(keys_, in_.flag() ? in_.u32() : in_.u16() % 1100);
+        if (in_.flag()) {
+            std::vector<std::uint32_t> free;
+            for (std::size_t n = in_.byte() % 16; n > 0; --n) free.push_back(in_.flag() ? in_.u32() : in_.u16() % 1100);
+            store::putFreeIds(keys_, free);
+        }
+    }
+
+    void open(int which) {
+        pages_[which] = std::make_unique<TestPage>(keys_, kinds_[which], windowFor(which), in_);
+        pages_[which]->controller().initialize();
+        checkLoadedAsStored(which, "a page that opens shows its stored list");
+    }
+
+    editor::WindowHandle windowFor(int which) {
+        return reinterpret_cast<editor::WindowHandle>(static_cast<std::uintptr_t>(0x1000 + 16 * ++opened_ + which));
+    }
+
+    std::string where(int which) const {
+        return "step " + std::to_string(step_) + ", page " + std::to_string(which + 1) + " (kind " +
+               kinds_[which] + ")";
+    }
+
+    void doStep(int which, int op) {
+        TestPage& page = *pages_[which];
+        editor::MemoryTree& tree = page.tree();
+        switch (op) {
+            case 0: case 1: case 2: {  // new submenu, command, separator
+                std::size_t before = tree.count();
+                page.controller().command(editor::kCommandNewSubmenu + op);
+                if (tree.count() == before + 1) {
+                    TreeNode node = tree.selected();
+                    const ItemRecord* r = tree.value(node);
+                    check(node && (op == 2 ? !r : r && r->isNew && (r->isSubmenu != 0) == (op == 0)),
+                          "the new node is selected and of the kind asked for",
+                          op == 0 ? "a new submenu" : op == 1 ? "a new command" : "a separator",
+                          describe(tree), where(which));
+                }
+                break;
+            }
+            case 3: case 4: {  // select a node, as a click does
+                std::vector<TreeNode> nodes = nodesOf(tree);
+                if (nodes.empty()) break;
+                TreeNode node = nodes[in_.below(static_cast<std::uint32_t>(nodes.size()))];
+                bool changes = node != tree.selected();  // selecting it again reports nothing
+                tree.select(node);
+                const ItemRecord* r = tree.value(node);
+                if (changes && r)
+                    checkEqual(std::string(r->caption) + "|" + r->prompt + "|" + r->icon + "|" + r->action,
+                               page.shownTexts, "the fields show the selected item", where(which));
+                break;
+            }
+            case 5: {  // delete, with the answer to "are you sure"
+                TreeNode node = tree.selected();
+                std::size_t subtree = node ? subtreeSize(tree, node) : 0;
+                std::size_t before = tree.count();
+                int asked = page.asked;
+                page.controller().command(editor::kCommandDelete);
+                bool yes = node && page.asked > asked && page.lastAnswer == editor::Answer::Yes;
+                checkEqual(yes ? before - subtree : before, tree.count(),
+                           "a confirmed delete takes the selected subtree, any other answer nothing",
+                           where(which));
+                break;
+            }
+            case 6: case 7: case 8: case 9: {  // the four moves
+                int command = editor::kCommandMoveUp + (op - 6);
+                TreeNode node = tree.selected();
+                editor::MoveAvailability can = editor::moveAvailability(tree, node);
+                bool possible = node && (command == editor::kCommandMoveUp     ? can.up
+                                         : command == editor::kCommandMoveDown ? can.down
+                                         : command == editor::kCommandMoveOut  ? can.out
+                                                                               : can.in);
+                std::string subtree = node ? describeSubtree(tree, node) : "";
+                std::size_t before = tree.count();
+                page.controller().command(command);
+                checkEqual(before, tree.count(), "a move keeps every node", where(which));
+                if (possible)
+                    checkEqual(subtree, describeSubtree(tree, tree.selected()),
+                               "the moved subtree arrives whole and stays selected", where(which));
+                break;
+            }
+            case 10: case 11: {  // typing into a field
+                editor::Field field = static_cast<editor::Field>(in_.byte() % 4);
+                std::size_t longest = field == editor::Field::Action ? 2100 : field == editor::Field::Icon ? 300 : 80;
+                std::string text = in_.text(longest);
+                page.controller().fieldEdited(field, text.c_str());
+                break;
+            }
+            case 12: {  // the action menu's edits
+                ItemRecord* r = editor::recordOf(tree, tree.selected());
+                std::uint8_t which4 = in_.byte() % 4;
+                std::string text = in_.text(in_.flag() ? 2100 : 20);
+                if (!r || r->isSubmenu) break;
+                if (which4 == 0) editor::insertArgument(r->action, text.c_str());
+                if (which4 == 1) editor::setWorkingDirectory(r->action, text.c_str());
+                if (which4 == 2) editor::setWindowState(r->action, static_cast<char>('0' + in_.byte() % 4));
+                if (which4 == 3) editor::replaceProgram(r->action, text.c_str());
+                editor::markModified(page.page());
+                break;
+            }
+            case 13:
+                if (TreeNode node = tree.selected()) tree.setExpanded(node, !tree.isExpanded(node));
+                break;
+            case 14: case 15: case 16:
+                apply(which);
+                break;
+            case 17:
+                reloadCheck(which);
+                break;
+            case 18:
+                closeSheet(which);
+                break;
+            default:  // a page that is shown again reloads if another saved
+                if (twoPages_) reloadCheck(which);
+                break;
+        }
+    }
+
+    static std::size_t subtreeSize(editor::TreePrimitives& tree, TreeNode node) {
+        std::size_t n = 1;
+        for (TreeNode child = tree.firstChild(node); child; child = tree.nextSibling(child))
+            n += subtreeSize(tree, child);
+        return n;
+    }
+
+    static std::string describeSubtree(editor::TreePrimitives& tree, TreeNode node) {
+        if (!node) return "<nothing selected>";
+        const ItemRecord* r = tree.value(node);
+        std::string out = r ? "#" + std::to_string(r->id) + " " + r->caption : "-";
+        std::string below;
+        describe(tree, node, 1, below);
+        return out + "\n" + below;
+    }
+
+    // What the page holds must hold after every step.
+    void checkPage(int which) {
+        TestPage& page = *pages_[which];
+        editor::MemoryTree& tree = page.tree();
+        std::vector<TreeNode> nodes = nodesOf(tree);
+        std::string context = where(which);
+        checkEqual(nodes.size(), tree.count(), "the tree counts the nodes it holds", context);
+        std::set<const ItemRecord*> records;
+        for (TreeNode node : nodes) {
+            const ItemRecord* r = tree.value(node);
+            char text[300];
+            tree.getText(node, text, sizeof text);
+            checkEqual(r ? r->caption : editor::kSeparatorText, text, "a node shows its caption", context);
+            if (!r) {
+                check(!tree.firstChild(node), "a separator holds nothing", "no children", "children",
+                      context);
+                continue;
+            }
+            check(records.insert(r).second, "no record is shown by two nodes", "one node per record",
+                  "a record shown twice", context);
+            check(terminated(r->caption, sizeof r->caption) && terminated(r->prompt, sizeof r->prompt) &&
+                      terminated(r->icon, sizeof r->icon) && terminated(r->action, sizeof r->action),
+                  "every field of a record is terminated", "terminated", "a field without terminator",
+                  context);
+            if (!r->isSubmenu)
+                check(!tree.firstChild(node), "only submenus hold other items", "a command without children",
+                      describeSubtree(tree, node), context);
+        }
+        TreeNode selected = tree.selected();
+        check(!selected || std::find(nodes.begin(), nodes.end(), selected) != nodes.end(),
+              "the selection is a node of the tree", "a node of the tree or nothing", "a stray node",
+              context);
+        editor::MoveAvailability can = editor::moveAvailability(tree, selected);
+        std::string want = std::string(selected ? "delete " : "") + (can.up ? "up " : "") +
+                           (can.down ? "down " : "") + (can.out ? "out " : "") + (can.in ? "in " : "");
+        const FakeToolbar& bar = page.toolbar();
+        std::string have = std::string(bar.isEnabled(editor::kCommandDelete) ? "delete " : "") +
+                           (bar.isEnabled(editor::kCommandMoveUp) ? "up " : "") +
+                           (bar.isEnabled(editor::kCommandMoveDown) ? "down " : "") +
+                           (bar.isEnabled(editor::kCommandMoveOut) ? "out " : "") +
+                           (bar.isEnabled(editor::kCommandMoveIn) ? "in " : "");
+        checkEqual(want, have, "the enabled buttons fit the selected node", context);
+        bool starred = !page.sheet().tab.empty() && page.sheet().tab[0] == '*';
+        check(starred == (page.state().modified != 0), "the tab has a \"*\" exactly while the page is modified",
+              page.state().modified ? "a star" : "no star", page.sheet().tab, context);
+    }
+
+    void apply(int which) {
+        TestPage& page = *pages_[which];
+        std::string context = where(which);
+        std::string storeBefore = keys_.dump();
+        std::string treeBefore = describe(page.tree());
+        bool modified = page.state().modified != 0;
+        std::vector<std::uint32_t> deleted = page.state().deletedIds;
+        std::map<std::string, std::vector<unsigned char>> otherLists = lists(kinds_[which]);
+        page.refusal.clear();
+        bool ok = page.controller().apply();
+        if (!modified) {
+            check(ok && keys_.dump() == storeBefore, "an unmodified page writes nothing", "nothing written",
+                  ok ? "the store changed" : "refused", context);
+            return;
+        }
+        if (!ok) {
+            checkEqual(storeBefore, keys_.dump(), "a refused save writes nothing", context);
+            checkEqual(treeBefore, describe(page.tree()), "a refused save keeps the tree", context);
+            check(page.state().modified && page.state().deletedIds == deleted,
+                  "a refused save keeps the edits", "still modified, deleted ids kept", "lost", context);
+            bool tooMany = page.tree().count() > store::kMaxIndexEntries;
+            checkEqual(editor::saveRefusalText(tooMany ? editor::SaveResult::TooManyEntries
+                                                       : editor::SaveResult::NoIdLeft),
+                       page.refusal, "the user is told why", context);
+            return;
+        }
+        check(page.tree().count() <= store::kMaxIndexEntries, "a save of more than 1024 entries is refused",
+              "refused", "saved " + std::to_string(page.tree().count()) + " entries", context);
+        check(!page.state().modified && page.state().deletedIds.empty(),
+              "a save leaves the page unmodified with no deleted ids", "unmodified", "still modified", context);
+        saved_.insert(kinds_[which]);
+        checkEqual(describeLists(otherLists), describeLists(lists(kinds_[which])),
+                   "a save leaves the lists of other kinds alone", context);
+        checkStore(context);
+        checkLoadedAsStored(which, "a reload shows exactly the tree that was saved");
+    }
+
+    void reloadCheck(int which) {
+        TestPage& page = *pages_[which];
+        std::string treeBefore = describe(page.tree());
+        bool wasModified = page.state().modified != 0;
+        bool asked = page.controller().reloadCheck();
+        if (!asked) {
+            checkEqual(treeBefore, describe(page.tree()), "no reload, no change", where(which));
+            check((page.state().modified != 0) == wasModified, "no reload, no change", "as it was",
+                  "the modified flag changed", where(which));
+        } else if (page.lastAnswer == editor::Answer::Yes) {
+            check(!page.state().modified, "a reload leaves the page unmodified", "unmodified", "modified",
+                  where(which));
+            checkLoadedAsStored(which, "a page reloaded shows the stored list");
+        } else {
+            checkEqual(treeBefore, describe(page.tree()), "a declined reload keeps the tree", where(which));
+            check(page.state().modified, "a declined reload leaves the page modified", "modified",
+                  "unmodified", where(which));
+        }
+    }
+
+    // Cancel (asking whether to save) or the sheet closing unapplied; when it
+    // closes, the page is opened again on a new sheet.
+    void closeSheet(int which) {
+        TestPage& page = *pages_[which];
+        bool viaCancel = in_.flag();
+        bool modified = page.state().modified != 0;
+        std::string storeBefore = keys_.dump();
+        int asked = page.asked;
+        if (viaCancel && page.controller().queryCancel()) {
+            check(modified, "cancel keeps the sheet open only for a modified page", "closed", "kept open",
+                  where(which));
+            return;
+        }
+        page.controller().reset();
+        bool savedOnClose = page.asked > asked && page.lastAnswer == editor::Answer::Yes;
+        check(page.asked <= asked + 1, "closing asks at most once", "one question",
+              std::to_string(page.asked - asked) + " questions", where(which));
+        check(modified || page.asked == asked, "closing an unmodified page asks nothing", "no question",
+              "a question", where(which));
+        std::string treeBefore = describe(page.tree());
+        if (savedOnClose && !page.state().modified) {
+            saved_.insert(kinds_[which]);
+            checkStore(where(which));
+        } else {
+            checkEqual(storeBefore, keys_.dump(), "closing without saving writes nothing", where(which));
+        }
+        bool saved = savedOnClose && !page.state().modified;
+        open(which);
+        if (saved)
+            checkEqual(treeBefore, describe(pages_[which]->tree()),
+                       "the sheet opened again shows the tree saved on closing", where(which));
+    }
+
+    // A fresh page of the kind loads exactly what `which` shows, once the
+    // page holds no new items (after a save or a load).
+    void checkLoadedAsStored(int which, const char* what) {
+        TestPage& page = *pages_[which];
+        TestPage fresh(keys_, kinds_[which], nullptr, in_);
+        editor::load(fresh.page(), keys_);
+        std::string shownTree = describe(page.tree());
+        // A loaded list that no save wrote may hold repeated or too large
+        // ids: those come in as new items with ids of their own.
+        if (shownTree.find(" new ") != std::string::npos) return;
+        checkEqual(describe(fresh.tree()), shownTree, what, where(which));
+    }
+
+    std::map<std::string, std::vector<unsigned char>> lists(const char* except) {
+        std::map<std::string, std::vector<unsigned char>> out;
+        for (const char* kind : store::kContextKinds) {
+            if (std::strcmp(kind, except) == 0) continue;
+            const store::MemoryKeyStore::Value* v = keys_.value(store::kIndexKey, kind);
+            out[kind] = v ? v->data : std::vector<unsigned char>{1, 2, 3, 4, 5};  // absent
+        }
+        return out;
+    }
+
+    static std::string describeLists(const std::map<std::string, std::vector<unsigned char>>& all) {
+        std::string out;
+        for (const auto& [kind, bytes] : all) {
+            out += kind + ":";
+            for (unsigned char b : bytes) out += " " + std::to_string(b);
+            out += "\n";
+        }
+        return out;
+    }
+
+    // The invariants of the lists that saves wrote (all lists, when the store
+    // began empty) and of the id bookkeeping.
+    void checkStore(const std::string& context) {
+        store::ScopedKey items(keys_, keys_.openForRead(nullptr, store::kItemsKey));
+        std::uint32_t maxId = store::readMaxId(keys_, items.get());
+        std::vector<std::uint32_t> free = store::readFreeIds(keys_, items.get());
+        std::map<std::uint32_t, std::string> used;  // id -> the list naming it
+        for (const char* kind : store::kContextKinds) {
+            if (!clean_ && !saved_.count(kind)) continue;
+            std::vector<store::IndexEntry> entries = store::readIndexList(keys_, kind);
+            std::string at = context + ", list " + kind;
+            check(entries.size() <= store::kMaxIndexEntries, "a list holds at most 1024 entries",
+                  "at most 1024", std::to_string(entries.size()), at);
+            std::vector<std::uint32_t> open{0};
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                const store::IndexEntry& e = entries[i];
+                std::string entry = at + ", entry " + std::to_string(i) + " (" + std::to_string(e.id) + "," +
+                                    std::to_string(e.parent) + ")";
+                auto parent = std::find(open.begin(), open.end(), e.parent);
+                check(parent != open.end(), "a parent opens before its children", "an open submenu",
+                      "parent " + std::to_string(e.parent) + " not open", entry);
+                open.erase(parent + 1, open.end());
+                if (e.id == 0) continue;
+                check(e.id <= store::kMaxStoredId, "ids run from 1 to 999", "at most 999",
+                      std::to_string(e.id), entry);
+                check(e.id <= maxId, "\"MaxID\" is at least every id in use",
+                      "MaxID >= " + std::to_string(e.id), "MaxID " + std::to_string(maxId), entry);
+                auto [first, fresh] = used.emplace(e.id, kind);
+                check(fresh, "every id is used by one item of one list", "one entry",
+                      "also named in list " + first->second, entry);
+                check(keys_.hasKey(store::itemKeyPath(e.id)), "every id in use has its item key", "a key",
+                      "none", entry);
+                store::ScopedKey key(keys_, keys_.openForRead(items.get(), std::to_string(e.id).c_str()));
+                if (store::readNumber(keys_, key.get(), store::kIsSubMenuValue) != 0) open.push_back(e.id);
+            }
+        }
+        for (std::size_t i = 0; i < free.size(); ++i) {
+            std::string at = context + ", FreeIDs " + std::to_string(free[i]);
+            check(free[i] != 0 && free[i] < maxId, "\"FreeIDs\" are neither 0 nor at or above \"MaxID\"",
+                  "below MaxID " + std::to_string(maxId), std::to_string(free[i]), at);
+            if (i > 0)
+                check(free[i - 1] > free[i], "\"FreeIDs\" descend, none repeated", "descending",
+                      std::to_string(free[i - 1]) + " then " + std::to_string(free[i]), at);
+            check(!used.count(free[i]), "a free id is not in use", "not in use",
+                  "named in list " + (used.count(free[i]) ? used[free[i]] : std::string()), at);
+        }
+    }
+
+    Input in_;
+    bool twoPages_;
+    bool clean_ = true;
+    const char* kinds_[2] = {nullptr, nullptr};
+    store::MemoryKeyStore keys_;
+    std::unique_ptr<TestPage> pages_[2];
+    std::set<std::string> saved_;
+    int step_ = -1;
+    int opened_ = 0;
+};
+
+}  // namespace fuzzing

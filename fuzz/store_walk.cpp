@@ -1,0 +1,364 @@
+// The menu store as the handler reads it. The input becomes an in-memory
+// store: index lists of any bytes for the five kinds, item keys whose values
+// have any type and length (absent, unterminated, too long, of the wrong
+// type), sometimes no items key at all. Each kind's list is walked into a
+// recording menu by a host that may grant few ids and may refuse items, and
+// what the menu and the item table got is compared with a walk worked out
+// here from the stored bytes alone.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "icon_location.h"
+#include "memory_key_store.h"
+#include "menu_store.h"
+#include "menu_walk.h"
+#include "store_layout.h"
+#include "store_writer.h"
+
+namespace {
+
+using fuzzing::Input;
+
+struct RawValue {
+    std::uint32_t type;
+    std::vector<unsigned char> data;
+};
+using RawItem = std::map<std::string, RawValue>;  // by value name
+
+const char* const kValueNames[] = {store::kCaptionValue, store::kPromptValue, store::kIconValue,
+                                   store::kIsSubMenuValue, store::kActionValue};
+
+// One value of an item key, in one of the shapes a store may hold.
+bool readValue(Input& in, const char* name, RawValue& value) {
+    bool isAction = std::string(name) == store::kActionValue;
+    std::size_t longest = isAction ? 2100 : 300;
+    switch (in.byte() % 6) {
+        case 0:
+            return false;
+        case 1: {  // a terminated string
+            std::string text = in.text(longest);
+            value = {store::kTypeString, {text.begin(), text.end()}};
+            value.data.push_back(0);
+            return true;
+        }
+        case 2: {  // string bytes as they come: zeros anywhere, no terminator
+            std::vector<std::uint8_t> raw = in.bytes(in.below(static_cast<std::uint32_t>(longest)));
+            value = {store::kTypeString, {raw.begin(), raw.end()}};
+            return true;
+        }
+        case 3: {
+            std::vector<std::uint8_t> raw = in.bytes(4);
+            value = {store::kTypeDword, {raw.begin(), raw.end()}};
+            value.data.resize(4, 0);
+            return true;
+        }
+        case 4: {
+            std::uint32_t type = in.u32();
+            std::vector<std::uint8_t> raw = in.bytes(in.byte());
+            value = {type, {raw.begin(), raw.end()}};
+            return true;
+        }
+        default: {  // long runs of one character around the field sizes
+            std::size_t length = in.u16() % 4200;
+            char fill = static_cast<char>('a' + in.byte() % 26);
+            value = {store::kTypeString, std::vector<unsigned char>(length, fill)};
+            if (in.flag()) value.data.push_back(0);
+            return true;
+        }
+    }
+}
+
+// What a reader of a field of `size` bytes must get from a value: the text
+// up to its first zero, cut to size - 1; empty when absent or not a string.
+struct TextRead {
+    std::string text;
+    bool cut = false;
+};
+
+TextRead expectedText(const RawItem& item, const char* name, std::size_t size) {
+    TextRead read;
+    auto it = item.find(name);
+    if (it == item.end() || it->second.type != store::kTypeString) return read;
+    const std::vector<unsigned char>& data = it->second.data;
+    std::size_t length = 0;
+    while (length < data.size() && data[length] != 0) ++length;
+    read.text.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    if (read.text.size() > size - 1) {
+        read.text.resize(size - 1);
+        read.cut = true;
+    }
+    return read;
+}
+
+std::uint32_t expectedNumber(const RawItem& item, const char* name) {
+    auto it = item.find(name);
+    if (it == item.end() || it->second.type != store::kTypeDword || it->second.data.size() != 4)
+        return 0;
+    const std::vector<unsigned char>& d = it->second.data;
+    return d[0] | d[1] << 8 | d[2] << 16 | static_cast<std::uint32_t>(d[3]) << 24;
+}
+
+// One call the walk made on the menu, as text, so that two walks compare as
+// two lists of lines.
+class RecordingSink : public handler::MenuSink {
+public:
+    std::vector<std::string> log;
+    std::uint32_t refusals = 0;    // bit k: the k-th insertItem is refused
+    std::uint32_t noBitmaps = 0;   // bit k: the k-th icon gives no bitmap
+
+    handler::MenuHandle createSubmenu() override {
+        ++menus_;
+        log.push_back("create m" + std::to_string(menus_));
+        return handle(menus_);
+    }
+    void insertSeparator(handler::MenuHandle menu, unsigned position) override {
+        log.push_back(name(menu) + ":" + std::to_string(position) + " separator");
+    }
+    bool insertItem(handler::MenuHandle menu, unsigned position,
+                    const handler::MenuItem& item) override {
+        bool taken = !(inserts_ < 32 && (refusals >> inserts_ & 1));
+        ++inserts_;
+        std::string caption = item.caption ? item.caption : "<null>";
+        fuzzing::check(item.caption && fuzzing::terminated(item.caption, store::kCaptionSize),
+                       "a menu caption is a terminated text of at most 63 characters",
+                       "terminated within 64 bytes", "not terminated");
+        log.push_back(line(name(menu), position, caption, item.id,
+                           item.submenu ? name(item.submenu) : "", item.ownerDrawnIcon,
+                           item.itemData, item.checkMarks, taken));
+        return taken;
+    }
+    handler::BitmapHandle makeIconBitmap(const char* file, int index) override {
+        bool none = bitmaps_ < 32 && (noBitmaps >> bitmaps_ & 1);
+        ++bitmaps_;
+        log.push_back("bitmap " + fuzzing::shown(file ? file : "<null>") + "," +
+                      std::to_string(index) + (none ? " none" : ""));
+        return none ? nullptr : handle(0x1000 + bitmaps_);
+    }
+
+    static std::string line(const std::string& menu, unsigned position, const std::string& caption,
+                            unsigned id, const std::string& submenu, bool drawn,
+                            std::size_t itemData, handler::BitmapHandle checkMarks, bool taken) {
+        return menu + ":" + std::to_string(position) + " " + fuzzing::shown(caption) + " #" +
+               std::to_string(id) + (submenu.empty() ? "" : " ->" + submenu) +
+               (drawn ? " draw" + std::to_string(itemData) : "") +
+               (checkMarks ? " bitmap" + std::to_string(reinterpret_cast<std::uintptr_t>(checkMarks))
+                           : "") +
+               (taken ? "" : " refused");
+    }
+    static handler::MenuHandle handle(std::uintptr_t number) {
+        return reinterpret_cast<handler::MenuHandle>(number);
+    }
+    static std::string name(handler::MenuHandle menu) {
+        return "m" + std::to_string(reinterpret_cast<std::uintptr_t>(menu));
+    }
+
+private:
+    std::uintptr_t menus_ = 1;  // menu 1 is the host's
+    unsigned inserts_ = 0;
+    unsigned bitmaps_ = 0;
+};
+
+struct ExpectedSlot {
+    std::string prompt, iconFile, action;
+    int iconIndex = 0;
+};
+
+struct ExpectedWalk {
+    unsigned result = 1;
+    bool tableTouched = false;
+    std::vector<ExpectedSlot> slots;
+    std::vector<std::string> log;
+};
+
+// The walk as the store's notation describes it, from the stored bytes.
+ExpectedWalk expectedWalk(const std::vector<unsigned char>* listBytes,
+                          const std::map<std::uint32_t, RawItem>& items, bool itemsKey,
+                          const handler::MenuRequest& request, std::uint32_t refusals,
+                          std::uint32_t noBitmaps) {
+    ExpectedWalk walk;
+    if (!request.kind || request.lastId < request.firstId || !listBytes) return walk;
+    std::size_t count = listBytes->size() / 4;
+    std::size_t room = static_cast<std::size_t>(request.lastId - request.firstId) + 1;
+    if (count > room) count = room;
+    if (count == 0) return walk;
+    walk.result = static_cast<unsigned>(count) + 1;
+    walk.tableTouched = true;
+    walk.slots.resize(count);
+
+    struct Open {
+        std::uint32_t key;
+        unsigned position;
+        std::uintptr_t menu;
+    };
+    bool bitmaps = request.iconMode == handler::IconMode::Bitmaps;
+    std::vector<Open> open{{0, request.indexMenu + (bitmaps ? 1u : 0u), 1}};
+    std::uintptr_t menus = 1;
+    unsigned inserts = 0, bitmapCalls = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char* p = listBytes->data() + i * 4;
+        std::uint32_t id = p[0] | p[1] << 8, parent = p[2] | p[3] << 8;
+        while (open.size() > 1 && open.back().key != parent) open.pop_back();
+        Open& top = open.back();
+        std::string menuName = "m" + std::to_string(top.menu);
+        if (id == 0) {
+            walk.log.push_back(menuName + ":" + std::to_string(top.position++) + " separator");
+            continue;
+        }
+        auto found = items.find(id);
+        if (!itemsKey || found == items.end()) continue;
+        const RawItem& item = found->second;
+        ExpectedSlot& slot = walk.slots[i];
+        std::string caption = expectedText(item, store::kCaptionValue, store::kCaptionSize).text;
+        slot.prompt = expectedText(item, store::kPromptValue, store::kPromptSize).text;
+        std::string icon = expectedText(item, store::kIconValue, store::kIconSize).text;
+        bool submenu = expectedNumber(item, store::kIsSubMenuValue) != 0;
+        handler::BitmapHandle checkMarks = nullptr;
+        if (!icon.empty()) {
+            char file[store::kIconSize];
+            slot.iconIndex = store::parseIconLocation(icon.c_str(), file, sizeof file);
+            slot.iconFile = file;
+            if (bitmaps) {
+                bool none = bitmapCalls < 32 && (noBitmaps >> bitmapCalls & 1);
+                ++bitmapCalls;
+                walk.log.push_back("bitmap " + fuzzing::shown(slot.iconFile) + "," +
+                                   std::to_string(slot.iconIndex) + (none ? " none" : ""));
+                if (!none) checkMarks = RecordingSink::handle(0x1000 + bitmapCalls);
+            }
+        }
+        std::string submenuName;
+        if (submenu) {
+            ++menus;
+            walk.log.push_back("create m" + std::to_string(menus));
+            submenuName = "m" + std::to_string(menus);
+        } else {
+            // A command cut to its field must not start: its slot has no action.
+            TextRead action = expectedText(item, store::kActionValue, store::kActionSize);
+            if (!action.cut) slot.action = action.text;
+        }
+        bool taken = !(inserts < 32 && (refusals >> inserts & 1));
+        ++inserts;
+        bool drawn = !icon.empty() && !bitmaps;
+        walk.log.push_back(RecordingSink::line(menuName, top.position, caption,
+                                               request.firstId + static_cast<unsigned>(i),
+                                               submenuName, drawn, drawn ? i : 0, checkMarks,
+                                               taken));
+        if (taken) {
+            ++top.position;
+            if (submenu) open.push_back({id, 0, menus});
+        }
+    }
+    return walk;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n    ";
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Input in(data, size);
+    store::MemoryKeyStore keys;
+
+    // The lists: raw bytes, or entries of one-byte ids and parents (which
+    // meet the items below more often), with up to three stray bytes.
+    std::map<std::string, std::vector<unsigned char>> lists;
+    for (const char* kind : store::kContextKinds) {
+        std::uint8_t shape = in.byte();
+        if (shape % 4 == 0) continue;
+        std::vector<unsigned char> bytes;
+        if (shape % 4 == 1) {
+            std::vector<std::uint8_t> raw = in.bytes(in.u16() % 4400);
+            bytes.assign(raw.begin(), raw.end());
+        } else {
+            std::size_t entries = in.byte();
+            for (std::size_t i = 0; i < entries && !in.empty(); ++i) {
+                std::uint8_t id = in.byte(), parent = in.byte();
+                bytes.insert(bytes.end(), {id, 0, parent, 0});
+            }
+            std::vector<std::uint8_t> stray = in.bytes(shape / 4 % 4);
+            bytes.insert(bytes.end(), stray.begin(), stray.end());
+        }
+        keys.setValue(store::kIndexKey, kind, store::kTypeBinary, bytes.data(), bytes.size());
+        lists[kind] = bytes;
+    }
+
+    bool itemsKey = in.byte() % 8 != 0;
+    std::map<std::uint32_t, RawItem> items;
+    std::size_t itemCount = in.byte() % 40;
+    for (std::size_t i = 0; i < itemCount && !in.empty(); ++i) {
+        std::uint32_t id = in.flag() ? in.u16() : in.byte();
+        if (id == 0) continue;  // no key is named "0" by an entry that shows an item
+        RawItem& item = items[id];
+        std::string path = store::itemKeyPath(id);
+        keys.setValue(path, "", store::kTypeString, "", 1);  // the key exists even with no values
+        for (const char* name : kValueNames) {
+            RawValue value;
+            if (!readValue(in, name, value)) continue;
+            keys.setValue(path, name, value.type, value.data.data(), value.data.size());
+            item[name] = value;
+        }
+    }
+    if (!itemsKey) keys.removeKeyTree(store::kItemsKey);
+
+    handler::MenuRequest request{};
+    request.menu = RecordingSink::handle(1);
+    request.indexMenu = in.byte();
+    request.firstId = in.u16();
+    std::uint8_t grant = in.byte();
+    // Mostly a host that grants a few ids, sometimes plenty, sometimes none.
+    request.lastId = grant < 200 ? request.firstId + grant % 8 : grant < 250 ? 0x7FFF : in.u16();
+    request.iconMode = in.flag() ? handler::IconMode::Bitmaps : handler::IconMode::OwnerDrawn;
+    std::uint32_t refusals = in.flag() ? in.u32() : 0;
+    std::uint32_t noBitmaps = in.flag() ? in.u32() : 0;
+
+    for (int k = -1; k < store::kContextKindCount; ++k) {
+        request.kind = k < 0 ? nullptr : store::kContextKinds[k];
+        std::string kindName = request.kind ? request.kind : "<none>";
+        RecordingSink sink;
+        sink.refusals = refusals;
+        sink.noBitmaps = noBitmaps;
+        std::vector<handler::ItemSlot> table(3);  // an earlier construction's table
+        unsigned result = handler::buildMenu(keys, request, sink, table);
+
+        auto list = request.kind ? lists.find(request.kind) : lists.end();
+        ExpectedWalk expected = expectedWalk(list == lists.end() ? nullptr : &list->second, items,
+                                             itemsKey, request, refusals, noBitmaps);
+        std::string context = "kind " + kindName + ", first id " + std::to_string(request.firstId) +
+                              ", last id " + std::to_string(request.lastId);
+        fuzzing::checkEqual(expected.result, result, "buildMenu returns the entries given ids plus one",
+                            context);
+        fuzzing::check(sink.log == expected.log, "the calls on the menu follow the stored list",
+                       joined(expected.log), joined(sink.log), context);
+        fuzzing::checkEqual(0, keys.openHandles(), "every key the walk opened is closed", context);
+        if (!expected.tableTouched) {
+            fuzzing::checkEqual(3, table.size(), "a menu with no entries leaves the table alone",
+                                context);
+            continue;
+        }
+        fuzzing::checkEqual(expected.slots.size(), table.size(), "one table slot per entry",
+                            context);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const handler::ItemSlot& slot = table[i];
+            const ExpectedSlot& want = expected.slots[i];
+            std::string at = context + ", slot " + std::to_string(i);
+            fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
+                               fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
+                               fuzzing::terminated(slot.action, sizeof slot.action),
+                           "every slot text is terminated in its field", "terminated",
+                           "a field without its terminator", at);
+            fuzzing::checkEqual(want.prompt, slot.prompt, "the slot's prompt", at);
+            fuzzing::checkEqual(want.iconFile, slot.iconFile, "the slot's icon file", at);
+            fuzzing::checkEqual(static_cast<std::uint64_t>(want.iconIndex),
+                                static_cast<std::uint64_t>(slot.iconIndex), "the slot's icon index",
+                                at);
+            fuzzing::checkEqual(want.action, slot.action, "the slot's action", at);
+        }
+    }
+    return 0;
+}
