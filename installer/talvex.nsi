@@ -95,6 +95,40 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; The keys above the handler keys, deepest first. Registration creates
+; those that are missing (they are shared by both registry views); the
+; installer notes which in the Uninstall key, so that the uninstaller
+; removes those and no key that was there before.
+!macro PARENT_KEYS action
+  !insertmacro ${action} "*\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "*\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "*\shellex"
+  !insertmacro ${action} "*"
+  !insertmacro ${action} "Directory\Background\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "Directory\Background\shellex"
+  !insertmacro ${action} "Directory\Background"
+  !insertmacro ${action} "Directory\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "Directory\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "Directory\shellex"
+  !insertmacro ${action} "Directory"
+!macroend
+
+!macro NOTE_IF_MISSING key
+  ClearErrors
+  EnumRegKey $R0 HKCR "${key}" 0
+  ${If} ${Errors}
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "Created ${key}" 1
+  ${EndIf}
+!macroend
+
+!macro DELETE_IF_CREATED key
+  ClearErrors
+  ReadRegDWORD $R0 HKLM "${UNINSTALL_KEY}" "Created ${key}"
+  ${If} $R0 == 1
+    DeleteRegKey /ifempty HKCR "${key}"
+  ${EndIf}
+!macroend
+
 ; ---------------------------------------------------------------- install
 
 Function .onInit
@@ -164,6 +198,7 @@ Section "Talvex context menus"
     !insertmacro FAIL "Cannot write $INSTDIR\uninstall.exe."
   ${EndIf}
 
+  !insertmacro PARENT_KEYS NOTE_IF_MISSING
   ${If} ${RunningX64}
     !insertmacro REGISTER 64 "$INSTDIR\korvane.dll"
     !insertmacro REGISTER 64 "$INSTDIR\quillon.dll"
@@ -258,7 +293,7 @@ FunctionEnd
   ${EndIf}
   !insertmacro REMAINING_KEY "${clsid}" "${friendly}" "${handlerKind}"
   ${If} $R1 != ""
-    !insertmacro FAIL "Unregistering ${file} (${bits}-bit) failed (regsvr32: $R0): $R1 is still there. Nothing was removed; close the programs that show Talvex menus and run the uninstaller again."
+    !insertmacro FAIL "Unregistering ${file} (${bits}-bit) failed (regsvr32: $R0): $R1 is still there. No file was removed; close the programs that show Talvex menus and run the uninstaller again."
   ${EndIf}
   ${If} ${RunningX64}
     SetRegView 64
@@ -280,6 +315,10 @@ Section "Uninstall"
   ${EndIf}
   !insertmacro UNREGISTER 32 "$Folder32\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
   !insertmacro UNREGISTER 32 "$Folder32\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+
+  ; DllUnregisterServer deletes its own keys only: the parents that the
+  ; registration created go too, if nothing else came into them since.
+  !insertmacro PARENT_KEYS DELETE_IF_CREATED
 
   ${If} ${RunningX64}
     !insertmacro REMOVE_DLL "$INSTDIR" "korvane.dll"
