@@ -4,11 +4,13 @@
 #                 [REGISTER <dll-target>...]   registered with "regsvr32 /s" before the test
 #                 [PATHS <target>...]          exported to the program, see below
 #                 [ARGS <arg>...]              command-line arguments (generator expressions allowed)
+#                 [ARCH win32|win64]           the prefix's kind, if not the build's own
 #                 [SCREEN])                    a real X display (Xvfb) instead of the null driver
 #
 # Each test runs in a Wine prefix of its own: a ctest setup fixture
 # "<name>:setup" clones the build tree's template prefix (win32 in 32-bit
-# builds, win64 in 64-bit ones) into <build>/wine/tests/<name> and registers
+# builds, win64 in 64-bit ones; ARCH picks the other kind, from a template of
+# its own, "wine:template-<arch>") into <build>/wine/tests/<name> and registers
 # the REGISTER DLLs; the cleanup fixture "<name>:cleanup" stops the prefix's
 # wineserver (and Xvfb) and deletes it. The template ("wine:template") is made
 # once per build tree and kept: later runs reuse it. Separate prefixes mean
@@ -47,32 +49,53 @@ endif()
 
 set(WINE_TEST_SKIP_CODE 77)
 
-function(_wine_test_add_template)
-  get_property(done GLOBAL PROPERTY _wine_test_template_added)
+# The template of ARCH: its test name, directory and fixture in the
+# variables <out>_test, <out>_dir and <out>_fixture.
+function(_wine_test_template arch out)
+  if(arch STREQUAL WINE_TEST_ARCH)
+    set(${out}_test "wine:template" PARENT_SCOPE)
+    set(${out}_dir "${WINE_TEST_TEMPLATE}" PARENT_SCOPE)
+    set(${out}_fixture wine_template PARENT_SCOPE)
+  else()
+    set(${out}_test "wine:template-${arch}" PARENT_SCOPE)
+    set(${out}_dir "${WINE_TEST_TEMPLATE}-${arch}" PARENT_SCOPE)
+    set(${out}_fixture wine_template_${arch} PARENT_SCOPE)
+  endif()
+endfunction()
+
+function(_wine_test_add_template arch)
+  get_property(done GLOBAL PROPERTY _wine_test_template_added_${arch})
   if(done)
     return()
   endif()
-  set_property(GLOBAL PROPERTY _wine_test_template_added TRUE)
+  set_property(GLOBAL PROPERTY _wine_test_template_added_${arch} TRUE)
+  _wine_test_template(${arch} t)
   # Defined in the top-level directory scope on the first call, whichever
   # directory makes it: a fixture's tests may live anywhere in the tree.
-  add_test(NAME "wine:template"
-    COMMAND "${WINE_TEST_SCRIPTS}/wine-prefix" template "${WINE_TEST_TEMPLATE}" ${WINE_TEST_ARCH})
-  set_tests_properties("wine:template" PROPERTIES
-    FIXTURES_SETUP wine_template
+  add_test(NAME "${t_test}"
+    COMMAND "${WINE_TEST_SCRIPTS}/wine-prefix" template "${t_dir}" ${arch})
+  set_tests_properties("${t_test}" PROPERTIES
+    FIXTURES_SETUP ${t_fixture}
     SKIP_RETURN_CODE ${WINE_TEST_SKIP_CODE}
     TIMEOUT 400)
 endfunction()
 
 function(add_wine_test name exe)
-  cmake_parse_arguments(PARSE_ARGV 2 WT "SCREEN" "" "REGISTER;PATHS;ARGS")
+  cmake_parse_arguments(PARSE_ARGV 2 WT "SCREEN" "ARCH" "REGISTER;PATHS;ARGS")
   if(WT_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "add_wine_test(${name}): unexpected arguments: ${WT_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT WT_ARCH)
+    set(WT_ARCH ${WINE_TEST_ARCH})
+  elseif(NOT WT_ARCH MATCHES "^win(32|64)$")
+    message(FATAL_ERROR "add_wine_test(${name}): ARCH must be win32 or win64, not ${WT_ARCH}")
   endif()
   if(NOT TARGET ${exe})
     message(FATAL_ERROR "add_wine_test(${name}): ${exe} is not a target")
   endif()
 
-  _wine_test_add_template()
+  _wine_test_add_template(${WT_ARCH})
+  _wine_test_template(${WT_ARCH} template)
 
   set(prefix "${WINE_TEST_ROOT}/tests/${name}")
   set(screen_opt)
@@ -88,10 +111,10 @@ function(add_wine_test name exe)
   endforeach()
 
   add_test(NAME "${name}:setup"
-    COMMAND "${WINE_TEST_SCRIPTS}/wine-prefix" setup "${WINE_TEST_TEMPLATE}" "${prefix}" ${screen_opt} ${dlls})
+    COMMAND "${WINE_TEST_SCRIPTS}/wine-prefix" setup "${template_dir}" "${prefix}" ${screen_opt} ${dlls})
   set_tests_properties("${name}:setup" PROPERTIES
     FIXTURES_SETUP "${name}_prefix"
-    FIXTURES_REQUIRED wine_template
+    FIXTURES_REQUIRED ${template_fixture}
     SKIP_RETURN_CODE ${WINE_TEST_SKIP_CODE}
     TIMEOUT 120)
 
