@@ -329,8 +329,14 @@ Section "Uninstall"
   ; Run from its copy in Temp (the usual way) the uninstaller can delete
   ; itself; started with _?= it cannot, and the caller removes it.
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$Folder32"
-  RMDir "$INSTDIR"
+  ; A folder that still holds a file waiting for the restart goes with it.
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "$Folder32"
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    RMDir "$Folder32"
+    RMDir "$INSTDIR"
+  ${EndIf}
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 

@@ -142,11 +142,6 @@ inline std::string readString(HKEY root, const std::string& path, const char* va
     return r == ERROR_SUCCESS ? valueText(type, data, size) : "<missing>";
 }
 
-inline std::string readDword(HKEY root, const std::string& path, const char* value,
-                             REGSAM view) {
-    return readString(root, path, value, view);
-}
-
 // Every value of one key, by name.
 inline std::map<std::string, std::string> readValues(HKEY root, const std::string& path,
                                                      REGSAM view) {
