@@ -65,6 +65,8 @@ bool readValue(Input& in, const char* name, RawValue& value) {
             std::size_t length = in.u16() % 4200;
             char fill = static_cast<char>('a' + in.byte() % 26);
             value = {store::kTypeString, std::vector<unsigned char>(length, fill)};
+            std::size_t zeroAt = in.u16();  // a zero inside ends the text early
+            if (zeroAt < length) value.data[zeroAt] = 0;
             if (in.flag()) value.data.push_back(0);
             return true;
         }

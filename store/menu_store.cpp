@@ -38,9 +38,11 @@ bool readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std:
             return true;
         }
         // A stored string need not carry its terminator; one that fills
-        // the field without it has lost its last character.
+        // the field without any zero has lost its last character. A zero
+        // anywhere in it ends the text there, whole, as it does in a value
+        // longer than the field.
         std::size_t end = length < size ? length : size - 1;
-        bool whole = length < size || field[size - 1] == '\0';
+        bool whole = length < size || std::memchr(field, '\0', size) != nullptr;
         field[end] = '\0';
         return whole;
     }

@@ -90,6 +90,22 @@ TEST_CASE("items read with their field sizes, cut and defaulted safely") {
     CHECK_FALSE(readItem(keys, items.get(), 5, item, ActionRead::Always));
     CHECK(std::string(item.caption).empty());
     CHECK_FALSE(readItem(keys, nullptr, 42, item, ActionRead::Always));
+
+    // An action whose text ends early at a zero is whole, whether its value
+    // is exactly the field's size or longer; without a zero it was cut.
+    for (std::size_t length : {kActionSize, kActionSize + 1}) {
+        CAPTURE(length);
+        std::string data(length, 'x');
+        data.replace(0, 6, std::string("run.e\0", 6));
+        keys.setValue(itemPath(10), kActionValue, kTypeString, data.data(), data.size());
+        REQUIRE(readItem(keys, items.get(), 10, item, ActionRead::Always));
+        CHECK(std::string(item.action) == "run.e");
+        CHECK_FALSE(item.actionCut);
+    }
+    std::string full(kActionSize, 'x');
+    keys.setValue(itemPath(10), kActionValue, kTypeString, full.data(), full.size());
+    REQUIRE(readItem(keys, items.get(), 10, item, ActionRead::Always));
+    CHECK(item.actionCut);
 }
 
 TEST_CASE("writing items, lists and id bookkeeping") {
