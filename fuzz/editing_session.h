@@ -176,7 +176,15 @@ public:
             std::uint8_t op = in_.byte();
             if (twoPages_ && op >= 0xC0) which = 1;
             step_ = step;
-            doStep(which, op % 0x40 % 20);
+            int action = op % 0x40 % 20;
+            if (action == 19) {  // the next step many times over: large trees from short inputs
+                int times = in_.byte() % 64 + 2;
+                std::uint8_t next = in_.byte();
+                action = next % 0x40 % 19;
+                for (int i = 0; i < times; ++i) doStep(which, action);
+            } else {
+                doStep(which, action);
+            }
             checkPage(which);
         }
         for (auto& page : pages_) page.reset();
@@ -190,13 +198,31 @@ private:
     void fillStore() {
         std::vector<unsigned char> list;
         std::size_t entries = in_.u16() % 1100;
-        bool raw = in_.flag();
-        for (std::size_t i = 0; i < entries && !in_.empty(); ++i) {
-            std::uint16_t id = raw ? in_.u16() : in_.byte() % 40;
-            std::uint16_t parent = raw ? in_.u16() : in_.byte() % 40;
+        std::uint8_t shape = in_.byte() % 3;
+        auto add = [&](std::uint16_t id, std::uint16_t parent) {
             list.insert(list.end(), {static_cast<unsigned char>(id), static_cast<unsigned char>(id >> 8),
                                      static_cast<unsigned char>(parent),
                                      static_cast<unsigned char>(parent >> 8)});
+        };
+        if (shape == 2) {
+            // A large menu from a few bytes: ids stepping through 1 to
+            // `ids`, every `nest`-th entry starting a run inside the one
+            // before it, every `sub`-th id a submenu.
+            std::uint32_t ids = in_.u16() % 1100 + 1, step = in_.byte() | 1, nest = in_.byte() % 8 + 1,
+                          sub = in_.byte() % 6 + 1;
+            std::uint16_t previous = 0;
+            for (std::size_t i = 0; i < entries; ++i) {
+                std::uint16_t id = static_cast<std::uint16_t>(1 + (i * step) % ids);
+                add(id, i % nest == 0 ? 0 : previous);
+                previous = id % sub == 0 ? id : previous;
+            }
+            for (std::uint32_t id = 1; id <= ids; ++id)
+                store::putItem(keys_, id, "G" + std::to_string(id), id % sub == 0, "g.exe \"%1\"");
+        }
+        for (std::size_t i = 0; shape < 2 && i < entries && !in_.empty(); ++i) {
+            std::uint16_t id = shape ? in_.u16() : in_.byte() % 40;
+            std::uint16_t parent = shape ? in_.u16() : in_.byte() % 40;
+            add(id, parent);
         }
         std::vector<std::uint8_t> stray = in_.bytes(in_.byte() % 4);
         list.insert(list.end(), stray.begin(), stray.end());
@@ -335,8 +361,7 @@ private:
             case 18:
                 closeSheet(which);
                 break;
-            default:  // a page that is shown again reloads if another saved
-                if (twoPages_) reloadCheck(which);
+            default:
                 break;
         }
     }
