@@ -23,6 +23,7 @@ endif()
 set_property(TEST installer_version_test APPEND PROPERTY ENVIRONMENT
   "TEST_PATH_TALVEX_SETUP=${TALVEX_SETUP}")
 add_dependencies(installer_version_test talvex_setup)
+target_compile_definitions(installer_version_test PRIVATE CHECK_SETUP)
 
 add_executable(installer_test installer_test.cpp)
 target_link_libraries(installer_test PRIVATE doctest_main advapi32)
