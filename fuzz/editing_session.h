@@ -44,9 +44,11 @@ inline void describe(editor::TreePrimitives& tree, TreeNode parent, int depth, s
         const ItemRecord* r = tree.value(node);
         out += std::string(static_cast<std::size_t>(depth) * 2, ' ');
         if (r) {
+            // Raw texts, "|" between them: a failure prints the whole
+            // description escaped.
             out += "#" + std::to_string(r->id) + (r->isNew ? " new" : "") + " sub " +
-                   std::to_string(r->isSubmenu) + " " + shown(r->caption, 80) + " " +
-                   shown(r->prompt, 80) + " " + shown(r->icon, 80) + " " + shown(r->action, 80);
+                   std::to_string(r->isSubmenu) + " " + r->caption + "|" + r->prompt + "|" + r->icon +
+                   "|" + r->action;
         } else {
             out += "-";
         }
@@ -523,11 +525,11 @@ private:
         TestPage& page = *pages_[which];
         TestPage fresh(keys_, kinds_[which], nullptr, in_);
         editor::load(fresh.page(), keys_);
-        std::string shownTree = describe(page.tree());
         // A loaded list that no save wrote may hold repeated or too large
         // ids: those come in as new items with ids of their own.
-        if (shownTree.find(" new ") != std::string::npos) return;
-        checkEqual(describe(fresh.tree()), shownTree, what, where(which));
+        for (TreeNode node : nodesOf(page.tree()))
+            if (const ItemRecord* r = page.tree().value(node); r && r->isNew) return;
+        checkEqual(describe(fresh.tree()), describe(page.tree()), what, where(which));
     }
 
     std::map<std::string, std::vector<unsigned char>> lists(const char* except) {

@@ -110,9 +110,19 @@ inline void check(bool ok, const char* what, const std::string& expected, const 
     if (!ok) fail(what, expected, found, context);
 }
 
+// Long texts that differ are shown from the line where they part.
 inline void checkEqual(const std::string& expected, const std::string& found, const char* what,
                        const std::string& context = "") {
-    if (expected != found) fail(what, shown(expected), shown(found), context);
+    if (expected == found) return;
+    std::size_t at = 0;
+    while (at < expected.size() && at < found.size() && expected[at] == found[at]) ++at;
+    std::size_t line = expected.rfind('\n', at == 0 ? 0 : at - 1);
+    std::size_t from = line == std::string::npos || at == 0 ? 0 : line + 1;
+    if (from < 200) {
+        fail(what, shown(expected), shown(found), context);
+    }
+    fail(what, "... " + shown(expected.substr(from)), "... " + shown(found.substr(from)),
+         context + " (the texts agree up to character " + std::to_string(from) + ")");
 }
 
 inline void checkEqual(std::uint64_t expected, std::uint64_t found, const char* what,
