@@ -21,7 +21,9 @@
 
 #include "action_edit.h"
 #include "fuzz_support.h"
+#include "icon_location.h"
 #include "memory_key_store.h"
+#include "menu_walk.h"
 #include "memory_tree.h"
 #include "menu_store.h"
 #include "modified_marker.h"
@@ -148,6 +150,59 @@ inline std::vector<TreeNode> nodesOf(editor::TreePrimitives& tree) {
         if (node) node = tree.nextSibling(node);
     }
     return out;
+}
+
+// The handler's menu as a tree of lines, each item with its id offset,
+// caption, help text, icon and the action it would start.
+class MenuTree : public handler::MenuSink {
+public:
+    std::map<std::uintptr_t, std::vector<std::pair<std::string, std::uintptr_t>>> menus;
+    std::vector<handler::ItemSlot>* table = nullptr;
+
+    handler::MenuHandle createSubmenu() override {
+        return reinterpret_cast<handler::MenuHandle>(++count_);
+    }
+    void insertSeparator(handler::MenuHandle menu, unsigned) override {
+        menus[reinterpret_cast<std::uintptr_t>(menu)].push_back({"-", 0});
+    }
+    bool insertItem(handler::MenuHandle menu, unsigned, const handler::MenuItem& item) override {
+        const handler::ItemSlot& slot = (*table)[item.id - 1];
+        std::string line = std::string(item.caption) + "|" + slot.prompt + "|" + slot.iconFile + "," +
+                           std::to_string(slot.iconIndex) + "|" + slot.action;
+        menus[reinterpret_cast<std::uintptr_t>(menu)].push_back(
+            {line, reinterpret_cast<std::uintptr_t>(item.submenu)});
+        return true;
+    }
+    handler::BitmapHandle makeIconBitmap(const char*, int) override { return nullptr; }
+
+    std::string describe(std::uintptr_t menu = 1, int depth = 0) {
+        std::string out;
+        for (const auto& [line, submenu] : menus[menu]) {
+            out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + line + "\n";
+            if (submenu) out += describe(submenu, depth + 1);
+        }
+        return out;
+    }
+
+private:
+    std::uintptr_t count_ = 1;
+};
+
+// The same lines from the editor's tree: what the handler must show for it.
+inline void expectedMenu(editor::TreePrimitives& tree, TreeNode parent, int depth, std::string& out) {
+    for (TreeNode node = tree.firstChild(parent); node; node = tree.nextSibling(node)) {
+        out += std::string(static_cast<std::size_t>(depth) * 2, ' ');
+        const ItemRecord* r = tree.value(node);
+        if (!r) {
+            out += "-\n";
+            continue;
+        }
+        char file[store::kIconSize] = "";
+        int index = r->icon[0] ? store::parseIconLocation(r->icon, file, sizeof file) : 0;
+        out += std::string(r->caption) + "|" + r->prompt + "|" + file + "," + std::to_string(index) +
+               "|" + (r->isSubmenu ? "" : r->action) + "\n";
+        if (r->isSubmenu) expectedMenu(tree, node, depth + 1, out);
+    }
 }
 
 class Session {
@@ -465,6 +520,17 @@ private:
                    "a save leaves the lists of other kinds alone", context);
         checkStore(context, kinds_[which]);
         checkLoadedAsStored(which, "a reload shows exactly the tree that was saved");
+
+        // What the handler then shows for the kind is the same tree.
+        std::vector<handler::ItemSlot> table;
+        MenuTree menu;
+        menu.table = &table;
+        handler::MenuRequest request{kinds_[which], reinterpret_cast<handler::MenuHandle>(1), 0, 1,
+                                     0x7FFF, handler::IconMode::OwnerDrawn};
+        handler::buildMenu(keys_, request, menu, table);
+        std::string want;
+        expectedMenu(page.tree(), nullptr, 0, want);
+        checkEqual(want, menu.describe(), "the handler's menu shows the saved tree", context);
     }
 
     void reloadCheck(int which) {
