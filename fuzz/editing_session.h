@@ -238,6 +238,7 @@ public:
                 int times = in_.byte() % 64 + 2;
                 std::uint8_t next = in_.byte();
                 action = next % 0x40 % 19;
+                if (action >= 14) times = 1;  // saves, reloads and closing once: each checks it all
                 for (int i = 0; i < times; ++i) doStep(which, action);
             } else {
                 doStep(which, action);
