@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "container_printers.h"
+#include "run_program.h"
 
 namespace installer_support {
 
@@ -50,32 +51,7 @@ struct View {
 const View kView64 = {"64-bit view", KEY_WOW64_64KEY};
 const View kView32 = {"32-bit view", KEY_WOW64_32KEY};
 
-// Starts a command line and waits for it; its exit code, -1 when it could
-// not start, 124 (after stopping it) when it ran past the limit.
-inline long run(const std::string& commandLine, DWORD limitMs = 180000) {
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        MESSAGE("could not start: " << commandLine << " (error " << GetLastError() << ")");
-        return -1;
-    }
-    long code = 124;
-    if (WaitForSingleObject(pi.hProcess, limitMs) == WAIT_OBJECT_0) {
-        DWORD exitCode = 0;
-        GetExitCodeProcess(pi.hProcess, &exitCode);
-        code = static_cast<long>(exitCode);
-    } else {
-        MESSAGE("still running after " << limitMs / 1000 << " s, stopped: " << commandLine);
-        TerminateProcess(pi.hProcess, 124);
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
+using test_process::run;
 
 inline bool fileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

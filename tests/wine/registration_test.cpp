@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "registry_snapshot.h"
+#include "run_program.h"
 #include "server_test_support.h"
 
 using server_test::Exports;
@@ -102,27 +103,8 @@ bool keyExists(HKEY root, const std::string& path) {
 
 // Runs "regsvr32 /s <dll>" in this prefix; returns its exit code (or -1).
 long runRegsvr32(const char* options) {
-    std::string cmd = std::string("regsvr32.exe ") + options + " \"" + server_test::dllPath() + "\"";
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        return -1;
-    }
-    long code = -1;
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
-        DWORD exitCode = 0;
-        GetExitCodeProcess(pi.hProcess, &exitCode);
-        code = static_cast<long>(exitCode);
-    } else {
-        TerminateProcess(pi.hProcess, 99);
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    return test_process::run(std::string("regsvr32.exe ") + options + " \"" +
+                             server_test::dllPath() + "\"", 60000);
 }
 
 void checkRegistrationTable() {
