@@ -94,6 +94,47 @@ void PageController::fieldEdited(Field field, const char* text) noexcept {
     }
 }
 
+namespace {
+
+// The selected node's record when it is a command, the only kind with an
+// action.
+ItemRecord* selectedCommand(Page& page, TreeNode& node) {
+    node = page.tree.selected();
+    ItemRecord* record = recordOf(page.tree, node);
+    return record && !record->isSubmenu ? record : nullptr;
+}
+
+}  // namespace
+
+void PageController::actionCommand(int id, Pickers& pickers) noexcept {
+    TreeNode node = nullptr;
+    if (!isActionCommand(id) || !selectedCommand(page_, node)) return;
+    char picked[store::kPathSize] = "";
+    Pick what = pickFor(id);
+    if (what != Pick::Nothing && (!pickers.pick(what, picked, sizeof picked) || !picked[0]))
+        return;
+    // The dialog ran a message loop: take the record again, and only if the
+    // user's command is still the one selected.
+    TreeNode now = nullptr;
+    ItemRecord* record = selectedCommand(page_, now);
+    if (!record || now != node) return;
+    if (!applyActionCommand(record->action, id, picked)) {
+        dialogs_.explainRefusal(kActionTooLongText);
+        return;
+    }
+    fields_.showAction(record->action);
+    markModified(page_);
+}
+
+void PageController::pickIcon(Pickers& pickers) noexcept {
+    TreeNode node = page_.tree.selected();
+    if (!recordOf(page_.tree, node)) return;
+    char location[store::kIconSize] = "";
+    if (!pickers.pick(Pick::Icon, location, sizeof location) || !location[0]) return;
+    if (page_.tree.selected() != node || !recordOf(page_.tree, node)) return;
+    fields_.enterIcon(location);
+}
+
 void PageController::nodeDeleted(TreeNode node, ItemRecord* record) noexcept {
     onNodeDeleted(page_, node, record);
 }
@@ -131,7 +172,7 @@ bool PageController::apply() noexcept {
     if (!page_.state.modified) return true;
     SaveResult result = saveTree(page_, keys_, window_);
     if (result == SaveResult::Saved) return true;
-    dialogs_.saveRefused(saveRefusalText(result));
+    dialogs_.explainRefusal(saveRefusalText(result));
     return false;
 }
 

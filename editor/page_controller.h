@@ -4,6 +4,9 @@
 // translates window messages into these calls and implements the views.
 #pragma once
 
+#include <cstddef>
+
+#include "action_commands.h"
 #include "key_store.h"
 #include "page_view.h"
 #include "store_save.h"
@@ -23,6 +26,22 @@ public:
                            const char* action) = 0;
     // Puts the caret in the caption edit with all its text selected.
     virtual void focusCaption() = 0;
+    // Shows an action the page composed; this is not typing.
+    virtual void showAction(const char* action) = 0;
+    // Puts a picked icon location into the icon edit as the user's own entry,
+    // so that it reaches the record through fieldEdited like typing does.
+    virtual void enterIcon(const char* location) = 0;
+};
+
+// The dialogs in which the user picks a program, a file, a folder or an icon.
+class Pickers {
+public:
+    virtual ~Pickers() = default;
+    // True with the choice in `path` (at most size - 1 characters); false when
+    // the user cancelled or the choice has no file-system path. An icon pick
+    // may also return true with an empty text: the user gave up on a file
+    // without icons.
+    virtual bool pick(Pick what, char* path, std::size_t size) = 0;
 };
 
 enum class Question {
@@ -37,8 +56,8 @@ class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
     virtual Answer ask(Question question) = 0;
-    // Tells the user that a save was refused, and why.
-    virtual void saveRefused(const char* reason) = 0;
+    // Tells the user that a save or an edit was refused, and why.
+    virtual void explainRefusal(const char* reason) = 0;
 };
 
 struct QuestionText {
@@ -68,6 +87,13 @@ public:
     // A change the user typed into a field (the caller has checked that the
     // edit has the focus); the text is cut to the field's size.
     void fieldEdited(Field field, const char* text) noexcept;
+
+    // Action-menu commands 48 to 58 on the selected command: pick what the
+    // command needs, edit the action, show it. Nothing changes when the
+    // user cancels; an edit that does not fit is refused with a message.
+    void actionCommand(int id, Pickers& pickers) noexcept;
+    // The "..." button beside the icon field.
+    void pickIcon(Pickers& pickers) noexcept;
 
     void nodeDeleted(TreeNode node, ItemRecord* record) noexcept;
     void selectionChanged(TreeNode node) noexcept;

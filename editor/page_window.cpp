@@ -5,8 +5,10 @@
 
 #include <new>
 
+#include "action_menu.h"
 #include "activation_context.h"
 #include "com_boundary.h"
+#include "file_pickers.h"
 #include "modified_marker.h"
 #include "page_controller.h"
 #include "quillon_module.h"
@@ -95,6 +97,17 @@ public:
         SetFocus(caption);
         SendMessageA(caption, EM_SETSEL, 0, -1);
     }
+    void showAction(const char* action) override {
+        filling_ = true;
+        SetDlgItemTextA(page_, IDC_ACTION, action);
+        filling_ = false;
+    }
+    // With the focus in the icon edit its change counts as the user's.
+    void enterIcon(const char* location) override {
+        SetFocus(GetDlgItem(page_, IDC_ICON_PATH));
+        SetDlgItemTextA(page_, IDC_ICON_PATH, location);
+        SetFocus(GetDlgItem(page_, IDC_ICON_BROWSE));
+    }
 
 private:
     HWND page_;
@@ -112,7 +125,7 @@ public:
                                  (words.withCancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
         return answer == IDYES ? Answer::Yes : answer == IDNO ? Answer::No : Answer::Cancel;
     }
-    void saveRefused(const char* reason) override {
+    void explainRefusal(const char* reason) override {
         MessageBoxA(page_, reason, "Quillon", MB_OK | MB_ICONWARNING);
     }
 
@@ -129,6 +142,7 @@ public:
           sheet_(window),
           fields_(window),
           dialogs_(window),
+          pickers_(window),
           page_{state, tree_, toolbar_, sheet_},
           controller_(page_, fields_, dialogs_, keys_, window) {}
 
@@ -151,6 +165,7 @@ private:
     SheetView sheet_;
     FieldsView fields_;
     MessageBoxes dialogs_;
+    WindowPickers pickers_;
     store::RegistryKeyStore keys_;
     Page page_;
     PageController controller_;
@@ -216,6 +231,17 @@ bool EditorPage::command(WPARAM wParam, LPARAM lParam) {
     int code = HIWORD(wParam);
     if (id >= kCommandNewSubmenu && id <= kCommandMoveIn && code == BN_CLICKED) {
         controller_.command(id);
+        return true;
+    }
+    if (isActionCommand(id) && code == 0) {  // chosen in the action menu
+        controller_.actionCommand(id, pickers_);
+        return true;
+    }
+    if ((id == IDC_ACTION_MENU || id == IDC_ICON_BROWSE) && code == BN_CLICKED) {
+        if (id == IDC_ACTION_MENU)
+            showActionMenu(window_, GetDlgItem(window_, IDC_ACTION_MENU));
+        else
+            controller_.pickIcon(pickers_);
         return true;
     }
     bool isField = id == IDC_CAPTION || id == IDC_PROMPT || id == IDC_ICON_PATH || id == IDC_ACTION;

@@ -108,6 +108,7 @@ public:
     editor::Answer lastAnswer = editor::Answer::No;
     std::string refusal;
     std::string shownTexts;
+    std::string shownAction;
 
     editor::Answer ask(editor::Question question) override {
         ++asked;
@@ -116,13 +117,17 @@ public:
         lastAnswer = b == 0 ? editor::Answer::Yes : b == 1 ? editor::Answer::No : editor::Answer::Cancel;
         return lastAnswer;
     }
-    void saveRefused(const char* reason) override { refusal = reason ? reason : "<null>"; }
+    void explainRefusal(const char* reason) override { refusal = reason ? reason : "<null>"; }
     void enableFields(bool, bool) override {}
     void showTexts(const char* caption, const char* prompt, const char* icon,
                    const char* action) override {
         shownTexts = std::string(caption) + "|" + prompt + "|" + icon + "|" + action;
     }
     void focusCaption() override {}
+    void showAction(const char* action) override { shownAction = action; }
+    void enterIcon(const char* location) override {
+        controller_.fieldEdited(editor::Field::Icon, location);
+    }
     void nodeDeleted(TreeNode node, ItemRecord* value) override { controller_.nodeDeleted(node, value); }
     void selectionChanged(TreeNode node) override { controller_.selectionChanged(node); }
 

@@ -15,7 +15,7 @@
 #define IDC_ACTION 110
 #define IDC_ACTION_MENU 111
 
-#define IDM_ACTION_MENU 111   // the action menu (its commands come with the action editing)
+#define IDM_ACTION_MENU 111   // the action menu; its command ids are in action_commands.h
 #define IDB_TOOLBAR_STRIP 200 // ten 16x16 pictures, 32 bits per pixel, straight alpha
 #define IDI_TAB_ICON 201      // the page's tab icon
 #define IDR_MANIFEST 2        // the common-controls dependency

@@ -4,13 +4,34 @@
 #include <doctest/doctest.h>
 
 #include <deque>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "editor_test_support.h"
+#include "icon_choice.h"
+#include "menu_store.h"
 #include "page_controller.h"
 
 using namespace editor_testing;
+
+namespace doctest {
+template <>
+struct StringMaker<editor::Pick> {
+    static String convert(editor::Pick pick) {
+        static const char* const names[] = {"Nothing", "Program", "File", "Folder", "WorkingFolder", "Icon"};
+        return names[static_cast<int>(pick)];
+    }
+};
+template <>
+struct StringMaker<editor::IconChoice> {
+    static String convert(editor::IconChoice choice) {
+        static const char* const names[] = {"Completed", "NoIcon", "PositionTooHigh", "PathTooLong"};
+        return names[static_cast<int>(choice)];
+    }
+};
+}  // namespace doctest
 using editor::Answer;
 using editor::Field;
 using editor::Question;
@@ -29,6 +50,25 @@ struct RecordingFields : editor::FieldView {
         texts = std::string(c) + "|" + p + "|" + i + "|" + a;
     }
     void focusCaption() override { ++focused; }
+    std::function<void(const char*)> typedIcon;  // the page routes the pick as typing
+    std::string action = "<not shown>";
+    void showAction(const char* a) override { action = a; }
+    void enterIcon(const char* location) override { typedIcon(location); }
+};
+
+// Hands out the scripted choices in order; an empty optional is Cancel.
+struct ScriptedPickers : editor::Pickers {
+    std::deque<std::optional<std::string>> choices;
+    std::vector<editor::Pick> asked;
+    bool pick(editor::Pick what, char* path, std::size_t size) override {
+        asked.push_back(what);
+        REQUIRE_MESSAGE(!choices.empty(), "a picker nobody expected");
+        std::optional<std::string> choice = choices.front();
+        choices.pop_front();
+        if (!choice) return false;
+        store::copyField(path, size, choice->c_str());
+        return true;
+    }
 };
 
 // Answers the questions in order and writes down which were asked.
@@ -44,7 +84,7 @@ struct ScriptedDialogs : editor::UserDialogs {
         answers.pop_front();
         return answer;
     }
-    void saveRefused(const char* reason) override { refusal = reason; }
+    void explainRefusal(const char* reason) override { refusal = reason; }
 };
 
 // One editor page over the in-memory tree: the controller and what it drives.
@@ -69,6 +109,7 @@ struct ControlledPage {
         : controller(page, fields, dialogs, keys, &windowTag) {
         editor::setContextKind(state, kind);
         tree.setListener(&router);
+        fields.typedIcon = [this](const char* text) { controller.fieldEdited(Field::Icon, text); };
         controller.initialize();
     }
     ~ControlledPage() { controller.destroy(); }
@@ -211,6 +252,124 @@ TEST_CASE("a tree the store cannot hold is refused, kept and still modified") {
 
     p.dialogs.answers = {Answer::Yes};
     CHECK(p.controller.queryCancel());  // Yes could not save: the sheet stays open
+}
+
+}  // TEST_SUITE
+
+TEST_SUITE("editor page: composing actions and picking icons") {
+
+TEST_CASE("the action menu edits the selected command's action; cancelled picks change nothing") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+    ScriptedPickers pickers;
+    p.select("Edit");
+    const ItemRecord* edit = p.tree.value(p.tree.selected());
+    REQUIRE(edit);
+
+    // Cancelled, or a folder without a path: nothing at all.
+    pickers.choices = {std::nullopt, std::string(), std::nullopt, std::nullopt};
+    for (int id : {editor::kActionPickProgram, editor::kActionPickFolder, editor::kActionPickFile,
+                   editor::kActionPickWorkingFolder})
+        p.controller.actionCommand(id, pickers);
+    CHECK(pickers.asked == std::vector<editor::Pick>{editor::Pick::Program, editor::Pick::Folder,
+                                                     editor::Pick::File, editor::Pick::WorkingFolder});
+    CHECK(std::string(edit->action) == "notepad.exe \"%1\"");
+    CHECK(p.fields.action == "<not shown>");
+    CHECK(p.state.modified == 0);
+
+    struct Step { int id; const char* picked; const char* action; };
+    const Step steps[] = {
+        {editor::kActionPickProgram, "C:\\Program Files\\ed.exe", "\"C:\\Program Files\\ed.exe\" \"%1\""},
+        {editor::kActionMaximized, nullptr, "\"C:\\Program Files\\ed.exe\" \"%1\" $:2"},
+        {editor::kActionPickWorkingFolder, "C:\\work", "\"C:\\Program Files\\ed.exe\" \"%1\" $(C:\\work) $:2"},
+        {editor::kActionParentPath, nullptr, "\"C:\\Program Files\\ed.exe\" \"%1\" \"%0\" $(C:\\work) $:2"},
+        {editor::kActionPickFile, "C:\\a b.txt", "\"C:\\Program Files\\ed.exe\" \"%1\" \"%0\" \"C:\\a b.txt\" $(C:\\work) $:2"},
+        {editor::kActionParentAsWorkingFolder, nullptr, "\"C:\\Program Files\\ed.exe\" \"%1\" \"%0\" \"C:\\a b.txt\" $(%0) $:2"},
+        {editor::kActionHidden, nullptr, "\"C:\\Program Files\\ed.exe\" \"%1\" \"%0\" \"C:\\a b.txt\" $(%0) $:3"},
+    };
+    for (const Step& step : steps) {
+        CAPTURE(step.id);
+        if (step.picked) pickers.choices = {std::string(step.picked)};
+        p.controller.actionCommand(step.id, pickers);
+        CHECK(std::string(edit->action) == step.action);
+        CHECK(p.fields.action == step.action);
+    }
+    CHECK(p.state.modified == 1);
+    CHECK(p.sheet.tab == "*Context Menu");
+
+    // A submenu has no action; a separator has no record.
+    p.select("Tools");
+    p.controller.actionCommand(editor::kActionContextPath, pickers);
+    p.controller.actionCommand(editor::kActionPickProgram, pickers);
+    CHECK(pickers.choices.empty());
+    CHECK(std::string(p.tree.value(p.tree.selected())->action).empty());
+}
+
+TEST_CASE("an action edit past 2047 characters is refused and changes nothing") {
+    store::MemoryKeyStore keys;
+    const std::string nearlyFull = "run.exe " + std::string(2035, 'a');  // 2043 characters
+    putItem(keys, 1, "Long", false, nearlyFull.c_str());
+    putIndex(keys, "*", {{1, 0}});
+    putMaxId(keys, 1);
+    ControlledPage p(keys, "*");
+    ScriptedPickers pickers;
+    p.select("Long");
+    const ItemRecord* record = p.tree.value(p.tree.selected());
+
+    p.controller.actionCommand(editor::kActionContextPath, pickers);  // ` "%1"` is 5 more: 2048
+    CHECK(p.dialogs.refusal == editor::kActionTooLongText);
+    pickers.choices = {std::string(250, 'p')};
+    p.controller.actionCommand(editor::kActionPickProgram, pickers);
+    CHECK(std::string(record->action) == nearlyFull);
+    CHECK(p.fields.action == "<not shown>");
+    CHECK(p.state.modified == 0);
+    CHECK(p.sheet.tab == "Context Menu");
+
+    p.dialogs.refusal.clear();
+    p.controller.actionCommand(editor::kActionNormal, pickers);  // ` $:0` fits: 2047
+    CHECK(p.dialogs.refusal.empty());
+    CHECK(std::string(record->action) == nearlyFull + " $:0");
+}
+
+TEST_CASE("a picked icon reaches the record as typing does; giving up changes nothing") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+    ScriptedPickers pickers;
+    p.select("Tools");  // submenus have icons too
+    pickers.choices = {std::nullopt, std::string()};
+    p.controller.pickIcon(pickers);
+    p.controller.pickIcon(pickers);
+    CHECK(p.state.modified == 0);
+
+    pickers.choices = {std::string("C:\\icons.dll,3")};
+    p.controller.pickIcon(pickers);
+    CHECK(std::string(p.tree.value(p.tree.selected())->icon) == "C:\\icons.dll,3");
+    CHECK(p.state.modified == 1);
+    CHECK(pickers.asked == std::vector<editor::Pick>(3, editor::Pick::Icon));
+}
+
+TEST_CASE("confirming an icon: the position joins the path, or the choice is refused") {
+    using editor::IconChoice;
+    auto complete = [](std::string path, int selection, IconChoice expected) {
+        char file[260] = {};
+        store::copyField(file, sizeof file, path.c_str());
+        CAPTURE(path.size());
+        CAPTURE(selection);
+        CHECK(editor::completeIconChoice(file, sizeof file, selection) == expected);
+        return std::string(file);
+    };
+    CHECK(complete("C:\\a.ico", 0, IconChoice::Completed) == "C:\\a.ico,0");
+    CHECK(complete("C:\\b.dll", 999, IconChoice::Completed) == "C:\\b.dll,999");
+    CHECK(complete("C:\\b.dll", -1, IconChoice::NoIcon) == "C:\\b.dll");
+    CHECK(complete("C:\\b.dll", 1000, IconChoice::PositionTooHigh) == "C:\\b.dll");
+    const std::string longest(257, 'x');  // with ",3": 259 characters, the most an Icon holds
+    CHECK(complete(longest, 3, IconChoice::Completed) == longest + ",3");
+    CHECK(complete(longest, 10, IconChoice::PathTooLong) == longest);
+    CHECK(complete(longest + "y", 3, IconChoice::PathTooLong) == longest + "y");
+    CHECK(std::string(editor::iconChoiceText(IconChoice::NoIcon)) ==
+          "There is no icon in the selected file. Continue selecting?");
 }
 
 }  // TEST_SUITE

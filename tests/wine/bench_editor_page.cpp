@@ -42,10 +42,12 @@ struct NoFields : editor::FieldView {
     void enableFields(bool, bool) override {}
     void showTexts(const char*, const char*, const char*, const char*) override {}
     void focusCaption() override {}
+    void showAction(const char*) override {}
+    void enterIcon(const char*) override {}
 };
 struct NoDialogs : editor::UserDialogs {
     editor::Answer ask(editor::Question) override { return editor::Answer::No; }
-    void saveRefused(const char* reason) override { std::printf("save refused: %s\n", reason); }
+    void explainRefusal(const char* reason) override { std::printf("refused: %s\n", reason); }
 };
 
 // The page's code over a real tree-view control in a window of its own.

@@ -2,9 +2,9 @@
 # (with korvane.dll registered too, whose menus set the background flag),
 # and its COM server and registration.
 if(TARGET quillon)
-  foreach(test quillon_page_test quillon_server_test)
+  foreach(test quillon_page_test quillon_server_test quillon_action_test)
     add_executable(${test} ${test}.cpp)
-    target_link_libraries(${test} PRIVATE doctest_main ${HOST_LIBRARIES} comctl32)
+    target_link_libraries(${test} PRIVATE doctest_main ${HOST_LIBRARIES} comctl32 comdlg32)
     add_dependencies(${test} quillon korvane)
     add_wine_test(${test} ${test} REGISTER quillon korvane)
   endforeach()

@@ -1,0 +1,210 @@
+// Composing a command's action on the real page in Wine's Properties
+// dialog: the action menu below its button, each of its edits on actions
+// with suffixes, quotes and leading spaces, the program and file dialogs, the
+// folder browser, and an edit the field cannot hold.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "check_printers.h"
+#include "file_dialog_driver.h"
+#include "shell_host.h"
+
+using namespace sheet_driver;
+using namespace file_dialog_driver;
+
+namespace {
+
+struct Samples {
+    shell_host::ComScope com;
+    shell_host::SampleFolder folder;
+    std::string file(const char* name = "a.txt") const { return folder.root + "\\" + name; }
+};
+
+// The menu's entries, nested: "Name=id", "-" for separators, "Name(...)".
+std::string describe(HMENU menu) {
+    std::string text;
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        char name[128] = {};
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
+        info.dwTypeData = name;
+        info.cch = sizeof name;
+        GetMenuItemInfoA(menu, i, TRUE, &info);
+        if (i) text += ",";
+        if (info.fType & MFT_SEPARATOR) text += "-";
+        else if (info.hSubMenu) text += std::string(name) + "(" + describe(info.hSubMenu) + ")";
+        else text += std::string(name) + "=" + std::to_string(info.wID);
+    }
+    return text;
+}
+
+// The page of a sheet on one stored command, selected.
+struct CommandPage {
+    Samples samples;
+    DialogThread ui;
+    Sheet sheet;
+    Page page;
+    explicit CommandPage(const std::string& action)
+        : sheet((setUp(action), ui), samples.file()), page(sheet) {
+        REQUIRE(page);
+        REQUIRE(page.select("Run"));
+    }
+    static void setUp(const std::string& action) {
+        shell_host::clearStore();
+        shell_host::putItem(1, "Run", false, action, "", "");
+        shell_host::putIndex("*", {{1, 0}});
+        shell_host::putMaxId(1);
+    }
+    // A command of the action menu, chosen.
+    void choose(int id) {
+        ui.run([&] { SendMessageA(page.window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); });
+    }
+    std::string storedAction() {
+        sheet.apply();
+        return sheet_driver::stored::value(sheet_driver::stored::itemKey(1), "Action");
+    }
+};
+
+}  // namespace
+
+TEST_CASE("the action menu opens below its button, and a choice edits the action") {
+    CommandPage p("notepad.exe");
+    HWND button = GetDlgItem(p.page.window(), 111);
+    postCommand(p.page.window(), 111, BN_CLICKED, button);
+    HWND popup = nullptr;
+    CHECK(waitUntil([&] {
+        for (HWND w : threadWindows(p.ui.id()))
+            if (className(w) == "#32768" && IsWindowVisible(w)) popup = w;
+        return popup != nullptr;
+    }));
+    REQUIRE(popup);
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+    CHECK(describe(menu) ==
+          "&Seletc a Program...=52,"
+          "Arguments(&Select a File...=53,Select a &Folder...=54,-,Path of &Context Object=55,"
+          "&Parent Path of Context Object=56),"
+          "Working Directory(&Select a Folder...=57,-,&Parent Path of Context Object=58),"
+          "Window State(&Normal=48,&Minimized=49,Ma&ximized=50,&Hidden=51)");
+    RECT below = {}, shown = {};
+    GetWindowRect(button, &below);
+    GetWindowRect(popup, &shown);
+    CHECK(shown.left == below.left);
+    CHECK(shown.top == below.bottom);
+
+    // Window State, then Hidden, by the keyboard.
+    for (UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_UP, VK_RETURN}) {
+        PostMessageA(popup, WM_KEYDOWN, key, 0);
+        Sleep(30);
+    }
+    CHECK(waitUntil([&] { return !IsWindowVisible(popup); }));
+    CHECK(waitUntil([&] { return p.page.text(110) == "notepad.exe $:3"; }));
+    CHECK(p.page.text(110) == "notepad.exe $:3");
+    CHECK(p.page.tab() == "*Context Menu");
+    CHECK(p.storedAction() == "notepad.exe $:3");
+}
+
+TEST_CASE("each edit of the action menu, on actions with suffixes, quotes and leading spaces") {
+    struct Edit {
+        const char* action;
+        int command;
+        const char* result;
+    };
+    const Edit edits[] = {
+        {"\"C:\\Program Files\\a.exe\" x $(C:\\w) $:1", 55, "\"C:\\Program Files\\a.exe\" x \"%1\" $(C:\\w) $:1"},
+        {"a.exe $(C:\\w)", 56, "a.exe \"%0\" $(C:\\w)"},
+        {" \"%1\"", 56, " \"%1\" \"%0\""},
+        {"", 55, " \"%1\""},
+        {"a.exe $:2", 58, "a.exe $(%0) $:2"},
+        {"a.exe $(C:\\old) $:2", 58, "a.exe $(%0) $:2"},
+        {"a.exe $(C:\\open", 58, "a.exe $(%0)"},
+        {" x", 58, " x $(%0)"},
+        {"a.exe $(C:\\w)", 48, "a.exe $(C:\\w) $:0"},
+        {"a.exe $:2 $(C:\\w)", 49, "a.exe $:1 $(C:\\w)"},
+        {"a.exe $:", 50, "a.exe $:2"},
+        {"\"a b.exe\" \"%1\" $(%0) $:0", 51, "\"a b.exe\" \"%1\" $(%0) $:3"},
+    };
+    for (const Edit& edit : edits) {
+        CAPTURE(edit.action);
+        CAPTURE(edit.command);
+        CommandPage p(edit.action);
+        CHECK(p.page.tab() == "Context Menu");
+        p.choose(edit.command);
+        CHECK(p.page.text(110) == edit.result);
+        CHECK(p.page.tab() == "*Context Menu");
+        CHECK(p.sheet.applyEnabled());
+        CHECK(p.storedAction() == edit.result);
+        CHECK(p.page.tab() == "Context Menu");
+    }
+}
+
+TEST_CASE("programs and files come from the Open dialog; Cancel, and a cancelled folder browser, change nothing") {
+    CommandPage p("old.exe \"%1\" $:1");
+    const std::string program = p.samples.file("b.txt");  // any existing file: "All Files"
+
+    postCommand(p.page.window(), 52);
+    {
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        CHECK(open.filters() ==
+              "Executable Files (*.exe; *.com);Batch Files (*.bat; *.cmd);"
+              "Windows Script Files (*.vbs; *.js);All Files (*.*)");
+        CHECK(open.close(IDCANCEL));
+    }
+    CHECK(p.page.text(110) == "old.exe \"%1\" $:1");
+    CHECK(p.page.tab() == "Context Menu");
+
+    postCommand(p.page.window(), 52);
+    {
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        open.typeName(program);
+        CHECK(open.close(IDOK));
+    }
+    CHECK(waitUntil([&] { return p.page.text(110) != "old.exe \"%1\" $:1"; }));
+    CHECK(p.page.text(110) == "\"" + program + "\" \"%1\" $:1");
+    CHECK(p.page.tab() == "*Context Menu");
+
+    postCommand(p.page.window(), 53);
+    {
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        CHECK(open.filters() == "All Files (*.*)");
+        open.typeName(p.samples.file("a.txt"));
+        CHECK(open.close(IDOK));
+    }
+    const std::string expected = "\"" + program + "\" \"%1\" \"" + p.samples.file("a.txt") + "\" $:1";
+    CHECK(waitUntil([&] { return p.page.text(110) == expected; }));
+    CHECK(p.page.text(110) == expected);
+
+    for (int command : {54, 57}) {
+        CAPTURE(command);
+        postCommand(p.page.window(), command);
+        ModalDialog browser(p.ui, "Browse for Folder");
+        REQUIRE(browser);
+        CHECK(browser.statics().find(command == 54 ? "Select a folder.\n"
+                                                   : "Select a folder as working directory.\n") !=
+              std::string::npos);
+        CHECK(browser.close(IDCANCEL));
+    }
+    CHECK(p.page.text(110) == expected);
+    CHECK(p.storedAction() == expected);
+}
+
+TEST_CASE("an edit that would pass 2047 characters is refused with the page's message") {
+    const std::string nearlyFull = "run.exe " + std::string(2037, 'a');  // 2045 characters
+    CommandPage p(nearlyFull);
+    CHECK(p.page.text(110) == nearlyFull);
+    Answer box(p.ui.id(), "Quillon", IDOK);
+    postCommand(p.page.window(), 55);
+    CHECK(box.asked());
+    CHECK(box.text().find("2047 characters") != std::string::npos);
+    CHECK(box.owner() == p.sheet.window());  // a child window's box belongs to its sheet
+    CHECK(p.page.text(110) == nearlyFull);
+    CHECK(p.page.tab() == "Context Menu");
+    CHECK_FALSE(p.sheet.applyEnabled());
+}
