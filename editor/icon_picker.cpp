@@ -101,6 +101,20 @@ void layOut(HWND panel, PickerState& state) {
     state.initDone = false;
 }
 
+// The host puts its own controls where the marker is and widens the dialog
+// by the panel; the list belongs at the marker's right edge. Where the host
+// arranges its controls only after the panel's WM_INITDIALOG (Wine does),
+// the list is still at the left and is moved there once the host is done.
+void keepRightOfMarker(HWND panel) {
+    HWND list = GetDlgItem(panel, kIconList);
+    RECT marker, own;
+    if (!GetWindowRect(GetDlgItem(panel, stc32), &marker) || !GetWindowRect(list, &own)) return;
+    if (own.left >= marker.right) return;
+    POINT at = {marker.right, own.top};
+    ScreenToClient(panel, &at);
+    SetWindowPos(list, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // The dialog is resizable: the list grows and shrinks with the panel.
 void followResize(HWND panel, PickerState& state, WINDOWPOS& position) {
     if (position.flags & SWP_NOSIZE) return;
@@ -191,6 +205,7 @@ UINT_PTR notified(HWND panel, PickerState& state, const NMHDR& header, LPARAM lP
     switch (header.code) {
         case CDN_INITDONE:
             state.initDone = true;
+            keepRightOfMarker(panel);
             break;
         case CDN_SELCHANGE:
             refill(panel, header.hwndFrom);

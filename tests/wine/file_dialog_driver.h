@@ -59,11 +59,15 @@ public:
     void press(int button) {
         run([&] { SendMessageA(GetDlgItem(window_, button), BM_CLICK, 0, 0); });
     }
+    // Presses the button without waiting: what it starts may be modal.
+    void post(int button) {
+        PostMessageA(window_, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window_, button)));
+    }
     // Presses the button and waits for the dialog to close.
     bool close(int button) {
         if (!window_) return false;
-        PostMessageA(window_, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(window_, button)));
+        post(button);
         return waitClosed();
     }
     // All static texts of the dialog, one per line.

@@ -8,39 +8,16 @@
 #include <sstream>
 #include <string>
 
+#include "handler_host.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
 using namespace shell_host;
+using handler_host::Handler;
 
 namespace {
 
 const char kLibrary[] = "C:\\windows\\system32\\shell32.dll";
-
-// A handler object for `paths`, its menu built into `popup` at `index`.
-struct Handler {
-    IContextMenu3* menu = nullptr;
-    HRESULT built = E_FAIL;
-
-    Handler(const std::vector<std::string>& paths, HMENU popup, UINT index = 0,
-            UINT first = 1, UINT last = 0x7FFF) {
-        IShellExtInit* init = nullptr;
-        HRESULT created = CoCreateInstance(kClsidKorvane, nullptr,
-                                           CLSCTX_INPROC_SERVER, IID_IShellExtInit,
-                                           reinterpret_cast<void**>(&init));
-        REQUIRE(created == S_OK);
-        IDataObject* data = dataObjectFor(paths);
-        REQUIRE(data != nullptr);
-        CHECK(init->Initialize(nullptr, data, nullptr) == S_OK);
-        data->Release();
-        REQUIRE(init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu)) == S_OK);
-        init->Release();
-        built = menu->QueryContextMenu(popup, index, first, last, CMF_NORMAL);
-    }
-    ~Handler() {
-        if (menu) menu->Release();
-    }
-};
 
 std::string helpText(IContextMenu* menu, UINT_PTR offset, UINT size, UINT type = GCS_HELPTEXTA) {
     char buffer[128];
@@ -187,39 +164,9 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
     CHECK(untouched == 12345);
     CHECK(handler.menu->HandleMenuMsg(WM_INITMENUPOPUP, 0, 0) == S_OK);
 
-    HDC screen = GetDC(nullptr);
-    auto paint = [&](auto draw) {
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, 20, 20);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        RECT all = {0, 0, 20, 20};
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        draw(dc);
-        std::vector<COLORREF> pixels;
-        for (int y = 0; y < 20; ++y)
-            for (int x = 0; x < 20; ++x) pixels.push_back(GetPixel(dc, x, y));
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-        return pixels;
-    };
-    auto drawItem = [&](ULONG_PTR data) {
-        return paint([&](HDC dc) {
-            DRAWITEMSTRUCT draw = {ODT_MENU, 0, 1, ODA_DRAWENTIRE, ODS_SELECTED,
-                                   nullptr, dc, {0, 2, 20, 18}, data};
-            CHECK(handler.menu->HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw),
-                                               nullptr) == S_OK);
-        });
-    };
-    auto expected = [&](int index) {
-        return paint([&](HDC dc) {
-            HICON icon = nullptr;
-            REQUIRE(ExtractIconExA(kLibrary, index, nullptr, &icon, 1) == 1);
-            DrawIconEx(dc, 1, 2, icon, 16, 16, 0, nullptr, DI_NORMAL);
-            DestroyIcon(icon);
-        });
-    };
-    std::vector<COLORREF> blank = paint([](HDC) {});
+    auto drawItem = [&](ULONG_PTR data) { return handler.drawIcon(data); };
+    auto expected = [&](int index) { return handler_host::expectedIcon(kLibrary, index); };
+    std::vector<COLORREF> blank = handler_host::paintPixels([](HDC) {});
     std::vector<COLORREF> drawn = drawItem(0);
     CHECK(drawn != blank);
     CHECK(drawn == expected(1));
@@ -228,7 +175,6 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
     CHECK(drawItem(1) == blank);   // the icon file cannot be read: nothing drawn
     CHECK(drawItem(77) == blank);  // no such slot
     CHECK(handler.menu->HandleMenuMsg2(WM_DRAWITEM, 0, 0, nullptr) == S_OK);
-    ReleaseDC(nullptr, screen);
     DestroyMenu(popup);
 }
 

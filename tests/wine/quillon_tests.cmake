@@ -2,7 +2,8 @@
 # (with korvane.dll registered too, whose menus set the background flag),
 # and its COM server and registration.
 if(TARGET quillon)
-  foreach(test quillon_page_test quillon_server_test quillon_action_test)
+  foreach(test quillon_page_test quillon_server_test quillon_action_test
+      quillon_icon_picker_test)
     add_executable(${test} ${test}.cpp)
     target_link_libraries(${test} PRIVATE doctest_main ${HOST_LIBRARIES} comctl32 comdlg32)
     add_dependencies(${test} quillon korvane)

@@ -1,0 +1,273 @@
+// The icon picker opened from the real page in Wine's Properties dialog: the
+// Open dialog with its panel of icons, driven over a folder holding a copy
+// of a library with many icons, an .ico, a library without icons and a
+// subfolder; the picked location stored by Apply and drawn by korvane.dll.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check_printers.h"
+#include "file_dialog_driver.h"
+#include "handler_host.h"
+#include "shell_host.h"
+#include "test_paths.h"
+
+using namespace sheet_driver;
+using namespace file_dialog_driver;
+
+namespace {
+
+const char kConfirm[] = "Confirm - Quillon";
+
+// A 16 x 16 icon of one colour, in the .ico file format.
+void writeIcoFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    const std::uint32_t imageSize = 40 + 16 * 16 * 4 + 16 * 4;
+    put(0, 2), put(1, 2), put(1, 2);                                  // an icon file, one image
+    put(16, 1), put(16, 1), put(0, 1), put(0, 1), put(1, 2), put(32, 2);
+    put(imageSize, 4), put(6 + 16, 4);
+    put(40, 4), put(16, 4), put(32, 4), put(1, 2), put(32, 2);       // the image and its mask
+    for (int i = 0; i < 6; ++i) put(0, 4);
+    for (int i = 0; i < 16 * 16; ++i) put(0xFF20A040, 4);
+    for (int i = 0; i < 16; ++i) put(0, 4);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    REQUIRE(file != INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The files the user picks among.
+struct IconFolder {
+    std::string root = "C:\\icon-samples";
+    std::string library = root + "\\many.dll";  // a copy of shell32.dll
+    std::string ico = root + "\\one.ico";
+    std::string plain = root + "\\plain.dll";   // korvane.dll carries no icons
+    std::string other = root + "\\other";
+    IconFolder() {
+        CreateDirectoryA(root.c_str(), nullptr);
+        CreateDirectoryA(other.c_str(), nullptr);
+        CreateDirectoryA((root + "\\inner").c_str(), nullptr);
+        REQUIRE(CopyFileA("C:\\windows\\system32\\shell32.dll", library.c_str(), FALSE));
+        REQUIRE(CopyFileA(test_paths::path("KORVANE").c_str(), plain.c_str(), FALSE));
+        writeIcoFile(ico);
+        writeIcoFile(other + "\\two.ico");
+    }
+};
+
+int iconsIn(const std::string& file) {
+    return static_cast<int>(ExtractIconExA(file.c_str(), -1, nullptr, nullptr, 0));
+}
+
+// A page on one stored command with an icon, selected, and its picker.
+struct PickerPage {
+    shell_host::ComScope com;
+    shell_host::SampleFolder samples;
+    IconFolder icons;
+    DialogThread ui;
+    Sheet sheet;
+    Page page;
+    PickerPage() : sheet((setUp(), ui), samples.root + "\\a.txt"), page(sheet) {
+        REQUIRE(page);
+        REQUIRE(page.select("Run"));
+    }
+    static void setUp() {
+        shell_host::clearStore();
+        shell_host::putItem(1, "Run", false, "x.exe", "", "old.dll,1");
+        shell_host::putIndex("*", {{1, 0}});
+        shell_host::putMaxId(1);
+    }
+    // Clicks "..." and enters the sample folder in the Open dialog.
+    void openPicker() {
+        postCommand(page.window(), 108, BN_CLICKED, GetDlgItem(page.window(), 108));
+    }
+    bool waitIcons(OpenDialog& open, int count) {
+        return waitUntil([&] { return open.iconCount() == count; });
+    }
+};
+
+}  // namespace
+
+TEST_CASE("the fourth icon of a library: listed in file order, picked, stored and drawn by the menu") {
+    PickerPage p;
+    const int count = iconsIn(p.icons.library);
+    REQUIRE(count > 4);
+    p.openPicker();
+    {
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        CHECK(open.filters() == "Icon Files (*.ico;*.exe;*.dll)");
+        REQUIRE(open.iconList());
+        CHECK(open.iconCount() == 0);
+        open.enter(p.icons.root);
+        CHECK(waitUntil([&] { return open.folder() == p.icons.root; }));
+
+        REQUIRE(open.select("many.dll"));
+        CHECK(p.waitIcons(open, count));
+        CHECK(open.iconSelection() == 0);
+        // Clicking gives the list the focus; it keeps what was clicked.
+        open.clickIcon(3);
+        CHECK(open.iconSelection() == 3);
+        // A subfolder selected keeps the file's icons.
+        REQUIRE(open.select("inner"));
+        Sleep(100);
+        CHECK(open.iconCount() == count);
+        REQUIRE(open.select("many.dll"));
+        CHECK(p.waitIcons(open, count));
+        open.clickIcon(3);
+        CHECK(open.close(IDOK));
+    }
+    CHECK(waitUntil([&] { return p.page.text(107) == p.icons.library + ",3"; }));
+    CHECK(p.page.text(107) == p.icons.library + ",3");
+    CHECK(p.page.focus() == 108);
+    CHECK(p.page.tab() == "*Context Menu");
+    p.sheet.apply();
+    CHECK(stored::value(stored::itemKey(1), "Icon") == p.icons.library + ",3");
+
+    HMENU popup = CreatePopupMenu();
+    handler_host::Handler handler({p.samples.root + "\\a.txt"}, popup);
+    CHECK(handler.drawIcon(0) == handler_host::expectedIcon(p.icons.library, 3));
+    CHECK(handler.drawIcon(0) != handler_host::expectedIcon(p.icons.library, 1));
+    DestroyMenu(popup);
+}
+
+TEST_CASE("an .ico, a double click, another folder, a file without icons and Cancel") {
+    PickerPage p;
+    const int count = iconsIn(p.icons.library);
+
+    SUBCASE("an .ico holds one icon, preselected: \",0\"") {
+        p.openPicker();
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        open.enter(p.icons.root);
+        REQUIRE(open.select("one.ico"));
+        CHECK(p.waitIcons(open, 1));
+        CHECK(open.iconSelection() == 0);
+        open.clickIcon(0);  // the focus in the list keeps the only icon selected
+        CHECK(open.iconSelection() == 0);
+        CHECK(open.close(IDOK));
+        CHECK(waitUntil([&] { return p.page.text(107) == p.icons.ico + ",0"; }));
+    }
+    SUBCASE("a double click confirms at once") {
+        p.openPicker();
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        open.enter(p.icons.root);
+        REQUIRE(open.select("many.dll"));
+        CHECK(p.waitIcons(open, count));
+        open.clickIcon(2, true);
+        CHECK(open.waitClosed());
+        CHECK(waitUntil([&] { return p.page.text(107) == p.icons.library + ",2"; }));
+    }
+    SUBCASE("another folder empties the list; a file without icons asks, Yes stays, No leaves the field") {
+        p.openPicker();
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        open.enter(p.icons.root);
+        REQUIRE(open.select("many.dll"));
+        CHECK(p.waitIcons(open, count));
+        open.enter(p.icons.other);
+        CHECK(waitUntil([&] { return open.folder() == p.icons.other; }));
+        CHECK(p.waitIcons(open, 0));
+        open.enter(p.icons.root);
+        REQUIRE(open.select("plain.dll"));
+        CHECK(p.waitIcons(open, 0));
+        {
+            Answer yes(p.ui.id(), kConfirm, IDYES);
+            open.post(IDOK);
+            CHECK(yes.text() == "There is no icon in the selected file. Continue selecting?");
+            CHECK(yes.buttons() == "Yes No");
+            CHECK(yes.owner() == open.window());
+        }
+        CHECK(open.open());
+        {
+            Answer no(p.ui.id(), kConfirm, IDNO);
+            open.post(IDOK);
+            CHECK(no.asked());
+        }
+        CHECK(open.waitClosed());
+        CHECK(p.page.text(107) == "old.dll,1");
+        CHECK(p.page.tab() == "Context Menu");
+    }
+    SUBCASE("Cancel changes nothing") {
+        p.openPicker();
+        OpenDialog open(p.ui);
+        REQUIRE(open);
+        open.enter(p.icons.root);
+        REQUIRE(open.select("many.dll"));
+        CHECK(open.close(IDCANCEL));
+        CHECK(p.page.text(107) == "old.dll,1");
+        CHECK(p.page.tab() == "Context Menu");
+    }
+}
+
+TEST_CASE("a path too long to take its icon's number is refused, and the dialog stays open") {
+    PickerPage p;
+    // Folders nested to 240 characters, then a file name that brings the
+    // path to 258: with ",3" the location would pass 259 characters.
+    std::string folder = p.icons.root;
+    while (folder.size() < 228) {
+        folder += "\\" + std::string(std::min<size_t>(40, 228 - folder.size() - 1), 'd');
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    const std::string file = folder + "\\" + std::string(258 - folder.size() - 1 - 4, 'f') + ".dll";
+    REQUIRE(file.size() == 258);
+    REQUIRE(CopyFileA(p.icons.library.c_str(), file.c_str(), FALSE));
+
+    p.openPicker();
+    OpenDialog open(p.ui);
+    REQUIRE(open);
+    open.enter(folder);
+    CHECK(waitUntil([&] { return open.folder() == folder; }));
+    REQUIRE(open.select(file.substr(folder.size() + 1)));
+    CHECK(p.waitIcons(open, iconsIn(p.icons.library)));
+    open.clickIcon(3);
+    {
+        Answer refused(p.ui.id(), "Quillon", IDOK);
+        open.post(IDOK);
+        CHECK(refused.text().find("too long") != std::string::npos);
+        CHECK(refused.owner() == open.window());
+    }
+    CHECK(open.open());
+    CHECK(open.close(IDCANCEL));
+    CHECK(p.page.text(107) == "old.dll,1");
+}
+
+TEST_CASE("the icon list stands right of the file list, as tall, and grows with the dialog") {
+    PickerPage p;
+    p.openPicker();
+    OpenDialog open(p.ui);
+    REQUIRE(open);
+    HWND panel = GetParent(open.iconList());
+    auto height = [](const RECT& r) { return r.bottom - r.top; };
+    RECT files = open.rectOf(GetDlgItem(open.window(), lst1));
+    RECT list = open.rectOf(open.iconList());
+    RECT dialog = open.rectOf(open.window());
+    RECT before = open.rectOf(panel);
+    CHECK(list.left >= files.right);
+    CHECK(list.right <= dialog.right);
+    CHECK(list.right - list.left == 132);
+    CHECK(list.top == files.top);
+    CHECK(height(list) == height(files));
+
+    p.ui.run([&] {
+        SetWindowPos(open.window(), nullptr, 0, 0, dialog.right - dialog.left + 100,
+                     height(dialog) + 80, SWP_NOMOVE | SWP_NOZORDER);
+    });
+    RECT after = open.rectOf(panel);
+    RECT grown = open.rectOf(open.iconList());
+    files = open.rectOf(GetDlgItem(open.window(), lst1));
+    CHECK(height(after) - height(before) == 80);
+    CHECK(height(grown) - height(list) == 80);
+    CHECK(grown.right - grown.left == 132);
+    CHECK(grown.left >= files.right);
+    CHECK(open.close(IDCANCEL));
+}
