@@ -3,14 +3,18 @@
 // "Context Menu" tab that quillon.dll adds, and selects a command in its
 // tree, so that the page shows a command's fields.
 //
-//   properties_demo [--ready-file PATH] [--hold-ms N]
+//   properties_demo [--ready-file PATH] [--hold-ms N] [--icon-picker]
 //
-// PATH is created once the page is up (for a screenshot). Without --hold-ms
+// With --icon-picker the page's "..." button is pressed too, and the icon
+// picker shows the icons of a copy of shell32.dll. PATH is created once the
+// page (or the picker) is up, for a screenshot. Without --hold-ms
 // the dialog stays until the user closes it; with it, it is cancelled after
 // N milliseconds. Prints the page's tree. Exit code 0 when the page came up.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
 #include <objbase.h>
 #include <prsht.h>
 #include <shlobj.h>
@@ -92,6 +96,60 @@ std::string textOf(HWND tree, HTREEITEM item) {
     return text;
 }
 
+BOOL CALLBACK findShownOpen(HWND window, LPARAM out) {
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(title, "Open") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+}
+
+HWND findOpenDialog(DWORD thread) {
+    for (int i = 0; i < 100; ++i) {
+        HWND found = nullptr;
+        EnumThreadWindows(thread, findShownOpen, reinterpret_cast<LPARAM>(&found));
+        if (found) return found;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+BOOL CALLBACK findListView(HWND window, LPARAM out) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (std::strcmp(name, "SysListView32") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+}
+
+// Presses the page's "..." button, enters the folder of the library in the
+// Open dialog and selects the library, as a user does; the picker then
+// lists its icons. Returns the Open dialog, or null.
+HWND showIconPicker(HWND page, DWORD thread, const std::string& folder, const char* library) {
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(108, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(page, 108)));
+    HWND open = findOpenDialog(thread);
+    if (!open) return nullptr;
+    SendMessageA(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
+                 reinterpret_cast<LPARAM>(folder.c_str()));
+    SendMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
+    Sleep(500);
+    SendMessageA(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
+                 reinterpret_cast<LPARAM>(""));
+    HWND files = nullptr;
+    EnumChildWindows(open, findListView, reinterpret_cast<LPARAM>(&files));
+    LVFINDINFOA find = {};
+    find.flags = LVFI_STRING;
+    find.psz = library;
+    int at = static_cast<int>(SendMessageA(files, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find)));
+    if (at < 0) return open;
+    LVITEMA state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(files, LVM_SETITEMSTATE, at, reinterpret_cast<LPARAM>(&state));
+    Sleep(300);
+    return open;
+}
+
 void printTree(HWND tree, HTREEITEM first, int depth) {
     for (HTREEITEM item = first; item; item = next(tree, item, TVGN_NEXT)) {
         std::printf("  %*s%s\n", depth * 2, "", textOf(tree, item).c_str());
@@ -104,9 +162,12 @@ void printTree(HWND tree, HTREEITEM first, int depth) {
 int main(int argc, char** argv) {
     const char* readyFile = nullptr;
     long holdMs = -1;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--ready-file") == 0) readyFile = argv[i + 1];
-        else if (std::strcmp(argv[i], "--hold-ms") == 0) holdMs = std::strtol(argv[i + 1], nullptr, 10);
+    bool iconPicker = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--icon-picker") == 0) iconPicker = true;
+        else if (i + 1 < argc && std::strcmp(argv[i], "--ready-file") == 0) readyFile = argv[++i];
+        else if (i + 1 < argc && std::strcmp(argv[i], "--hold-ms") == 0)
+            holdMs = std::strtol(argv[++i], nullptr, 10);
     }
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
@@ -143,14 +204,27 @@ int main(int argc, char** argv) {
     if (command) std::printf("Selected: %s\n", textOf(tree, command).c_str());
     std::fflush(stdout);
 
+    HWND picker = nullptr;
+    if (iconPicker && command) {
+        const std::string folder = std::string(temp) + "korvane-demo\\icons";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CopyFileA("C:\\windows\\system32\\shell32.dll", (folder + "\\shell32.dll").c_str(), FALSE);
+        picker = showIconPicker(page, threadId, folder, "shell32.dll");
+        std::printf("The icon picker (\"...\" beside the Icon field) on %s\\shell32.dll%s\n",
+                    folder.c_str(), picker ? "" : ": it did not open");
+        std::fflush(stdout);
+    }
     if (readyFile) {
         HANDLE ready = CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     }
     if (holdMs >= 0) {
-        if (WaitForSingleObject(thread, static_cast<DWORD>(holdMs)) != WAIT_OBJECT_0)
+        if (WaitForSingleObject(thread, static_cast<DWORD>(holdMs)) != WAIT_OBJECT_0) {
+            if (picker && IsWindow(picker)) PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+            Sleep(300);
             PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+        }
     }
     WaitForSingleObject(thread, INFINITE);
     return 0;
