@@ -20,14 +20,9 @@ namespace file_dialog_driver {
 
 using namespace sheet_driver;
 
-inline BOOL CALLBACK collectChild(HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
 inline std::vector<HWND> descendants(HWND window) {
     std::vector<HWND> found;
-    EnumChildWindows(window, collectChild, reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(window, sheet_driver::collectWindow, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,15 @@ namespace {
 
 const char kConfirm[] = "Confirm - Quillon";
 
+void writeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    REQUIRE(file != INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 // A 16 x 16 icon of one colour, in the .ico file format.
 void writeIcoFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
@@ -37,12 +47,7 @@ void writeIcoFile(const std::string& path) {
     for (int i = 0; i < 6; ++i) put(0, 4);
     for (int i = 0; i < 16 * 16; ++i) put(0xFF20A040, 4);
     for (int i = 0; i < 16; ++i) put(0, 4);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    REQUIRE(file != INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // The files the user picks among.
@@ -59,6 +64,7 @@ struct IconFolder {
         REQUIRE(CopyFileA("C:\\windows\\system32\\shell32.dll", library.c_str(), FALSE));
         REQUIRE(CopyFileA(test_paths::path("KORVANE").c_str(), plain.c_str(), FALSE));
         writeIcoFile(ico);
+        writeFile(root + "\\broken.dll", "MZ not a library");
         writeIcoFile(other + "\\two.ico");
     }
 };
@@ -91,6 +97,18 @@ struct PickerPage {
     }
     bool waitIcons(OpenDialog& open, int count) {
         return waitUntil([&] { return open.iconCount() == count; });
+    }
+    // Clicks "...", enters the sample folder and selects `file` there; the
+    // list then shows `count` icons.
+    std::unique_ptr<OpenDialog> pickerOn(const std::string& file, int count) {
+        openPicker();
+        auto open = std::make_unique<OpenDialog>(ui);
+        REQUIRE(*open);
+        open->enter(icons.root);
+        CHECK(waitUntil([&] { return open->folder() == icons.root; }));
+        REQUIRE(open->select(file));
+        CHECK(waitIcons(*open, count));
+        return open;
     }
 };
 
@@ -144,12 +162,8 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
     const int count = iconsIn(p.icons.library);
 
     SUBCASE("an .ico holds one icon, preselected: \",0\"") {
-        p.openPicker();
-        OpenDialog open(p.ui);
-        REQUIRE(open);
-        open.enter(p.icons.root);
-        REQUIRE(open.select("one.ico"));
-        CHECK(p.waitIcons(open, 1));
+        std::unique_ptr<OpenDialog> picker = p.pickerOn("one.ico", 1);
+        OpenDialog& open = *picker;
         CHECK(open.iconSelection() == 0);
         open.clickIcon(0);  // the focus in the list keeps the only icon selected
         CHECK(open.iconSelection() == 0);
@@ -157,29 +171,23 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
         CHECK(waitUntil([&] { return p.page.text(107) == p.icons.ico + ",0"; }));
     }
     SUBCASE("a double click confirms at once") {
-        p.openPicker();
-        OpenDialog open(p.ui);
-        REQUIRE(open);
-        open.enter(p.icons.root);
-        REQUIRE(open.select("many.dll"));
-        CHECK(p.waitIcons(open, count));
+        std::unique_ptr<OpenDialog> picker = p.pickerOn("many.dll", count);
+        OpenDialog& open = *picker;
         open.clickIcon(2, true);
         CHECK(open.waitClosed());
         CHECK(waitUntil([&] { return p.page.text(107) == p.icons.library + ",2"; }));
     }
     SUBCASE("another folder empties the list; a file without icons asks, Yes stays, No leaves the field") {
-        p.openPicker();
-        OpenDialog open(p.ui);
-        REQUIRE(open);
-        open.enter(p.icons.root);
-        REQUIRE(open.select("many.dll"));
-        CHECK(p.waitIcons(open, count));
+        std::unique_ptr<OpenDialog> picker = p.pickerOn("many.dll", count);
+        OpenDialog& open = *picker;
         open.enter(p.icons.other);
         CHECK(waitUntil([&] { return open.folder() == p.icons.other; }));
         CHECK(p.waitIcons(open, 0));
         open.enter(p.icons.root);
-        REQUIRE(open.select("plain.dll"));
-        CHECK(p.waitIcons(open, 0));
+        for (const char* empty : {"broken.dll", "plain.dll"}) {  // unreadable, then without icons
+            REQUIRE(open.select(empty));
+            CHECK(p.waitIcons(open, 0));
+        }
         {
             Answer yes(p.ui.id(), kConfirm, IDYES);
             open.post(IDOK);
@@ -198,12 +206,8 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
         CHECK(p.page.tab() == "Context Menu");
     }
     SUBCASE("Cancel changes nothing") {
-        p.openPicker();
-        OpenDialog open(p.ui);
-        REQUIRE(open);
-        open.enter(p.icons.root);
-        REQUIRE(open.select("many.dll"));
-        CHECK(open.close(IDCANCEL));
+        std::unique_ptr<OpenDialog> picker = p.pickerOn("many.dll", count);
+        CHECK(picker->close(IDCANCEL));
         CHECK(p.page.text(107) == "old.dll,1");
         CHECK(p.page.tab() == "Context Menu");
     }
