@@ -165,6 +165,18 @@ public:
             }
         });
     }
+    // The user tabs into the icon list from the file-name field.
+    void focusIcons() {
+        run([&] {
+            SetFocus(GetDlgItem(window_, fileNameControl()));
+            SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(iconList()), TRUE);
+        });
+    }
+    bool iconsFocused() {
+        bool focused = false;
+        run([&] { focused = GetFocus() == iconList(); });
+        return focused;
+    }
     // The window rectangles of the file list area and the icon list.
     RECT rectOf(HWND window) {
         RECT r = {};

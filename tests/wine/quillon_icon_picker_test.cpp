@@ -131,8 +131,11 @@ TEST_CASE("the fourth icon of a library: listed in file order, picked, stored an
         REQUIRE(open.select("many.dll"));
         CHECK(p.waitIcons(open, count));
         CHECK(open.iconSelection() == 0);
-        // Clicking gives the list the focus; it keeps what was clicked.
+        // The list keeps the user's choice whenever it gains the focus.
         open.clickIcon(3);
+        CHECK(open.iconSelection() == 3);
+        open.focusIcons();
+        CHECK(open.iconsFocused());
         CHECK(open.iconSelection() == 3);
         // A subfolder selected keeps the file's icons.
         REQUIRE(open.select("inner"));
@@ -165,7 +168,8 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
         std::unique_ptr<OpenDialog> picker = p.pickerOn("one.ico", 1);
         OpenDialog& open = *picker;
         CHECK(open.iconSelection() == 0);
-        open.clickIcon(0);  // the focus in the list keeps the only icon selected
+        open.focusIcons();  // the focus in the list keeps the only icon selected
+        CHECK(open.iconsFocused());
         CHECK(open.iconSelection() == 0);
         CHECK(open.close(IDOK));
         CHECK(waitUntil([&] { return p.page.text(107) == p.icons.ico + ",0"; }));
