@@ -85,6 +85,23 @@ struct FakeSheet : editor::SheetTab {
 // One editor page of a sheet: its state, tree and controller, with the
 // sheet, toolbar, fields and message boxes faked. The answers to the
 // questions come from the input.
+// The user's choice in a picker: cancelled, or a path of any length.
+class FuzzedPickers final : public editor::Pickers {
+public:
+    explicit FuzzedPickers(Input& in) : in_(in) {}
+    std::string picked;
+    bool pick(editor::Pick, char* path, std::size_t size) override {
+        if (!in_.flag()) return false;
+        picked = in_.text(in_.flag() ? 300 : 30).c_str();  // a C string ends at its first zero
+        if (picked.size() >= size) picked.resize(size - 1);
+        std::memcpy(path, picked.c_str(), picked.size() + 1);
+        return true;
+    }
+
+private:
+    Input& in_;
+};
+
 class TestPage : public editor::FieldView, public editor::UserDialogs, public editor::TreeListener {
 public:
     TestPage(store::MemoryKeyStore& keys, const char* kind, editor::WindowHandle window, Input& in)
@@ -400,16 +417,35 @@ private:
                 page.controller().fieldEdited(field, text.c_str());
                 break;
             }
-            case 12: {  // the action menu's edits
+            case 12: {  // the action menu's commands, and the icon picker
                 ItemRecord* r = editor::recordOf(tree, tree.selected());
-                std::uint8_t which4 = in_.byte() % 4;
-                std::string text = in_.text(in_.flag() ? 2100 : 20);
-                if (!r || r->isSubmenu) break;
-                if (which4 == 0) editor::insertArgument(r->action, text.c_str());
-                if (which4 == 1) editor::setWorkingDirectory(r->action, text.c_str());
-                if (which4 == 2) editor::setWindowState(r->action, static_cast<char>('0' + in_.byte() % 4));
-                if (which4 == 3) editor::replaceProgram(r->action, text.c_str());
-                editor::markModified(page.page());
+                FuzzedPickers pickers(in_);
+                int id = editor::kActionNormal + in_.byte() % 12;  // one past the last: the icon button
+                std::string before = r ? r->action : "";
+                std::uint8_t modified = page.state().modified;
+                page.refusal.clear();
+                page.shownAction = "<not shown>";
+                if (id > editor::kActionParentAsWorkingFolder) {
+                    page.controller().pickIcon(pickers);
+                    if (r && !pickers.picked.empty())
+                        checkEqual(pickers.picked, r->icon, "a picked icon is the record's", where(which));
+                    break;
+                }
+                page.controller().actionCommand(id, pickers);
+                if (!r || r->isSubmenu) {
+                    checkEqual(std::string("<not shown>"), page.shownAction,
+                               "only a command's action is edited", where(which));
+                    break;
+                }
+                if (page.refusal.empty() && page.shownAction != "<not shown>") {
+                    checkEqual(std::string(r->action), page.shownAction, "the field shows the new action", where(which));
+                    check(page.state().modified != 0, "an action edit marks the page modified", "modified",
+                          "unmodified", where(which));
+                } else {
+                    checkEqual(before, std::string(r->action), "a refused or cancelled edit changes nothing",
+                               where(which));
+                    checkEqual(modified, page.state().modified, "nor the modified marker", where(which));
+                }
                 break;
             }
             case 13:
