@@ -17,6 +17,10 @@ struct ItemRecord {
     char action[store::kActionSize];
     std::uint32_t isSubmenu;  // nonzero for a submenu, whose action is not used
     std::uint8_t isNew;       // 1 until a save has written the record
+    // The stored action was longer than the field holds, so `action` has
+    // only its start. Saves leave the stored one whole until the user
+    // changes the action.
+    std::uint8_t actionKept;
 };
 
 // The text every separator node shows.

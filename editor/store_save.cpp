@@ -158,6 +158,11 @@ void writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
     store::StoredItem item{};
     for (std::size_t i = 0; i < plan.records.size(); ++i) {
         copyToStoredItem(*plan.records[i], item);
+        // An action too long for the field is left in the store as it is:
+        // writing the record's cut copy would make it runnable, as another
+        // command than the one stored. Under a fresh id there is none to keep.
+        item.actionCut = plan.records[i]->actionKept && plan.ids[i] == plan.records[i]->id &&
+                         !plan.records[i]->isNew;
         store::writeItem(keys, items.get(), plan.ids[i], item);
     }
     store::writeIndexList(keys, index.get(), kind, plan.entries);

@@ -31,6 +31,7 @@ void copyStoredFields(const store::StoredItem& item, ItemRecord& record) {
     std::memcpy(record.icon, item.icon, sizeof record.icon);
     std::memcpy(record.action, item.action, sizeof record.action);
     record.isSubmenu = item.isSubMenu;
+    record.actionKept = item.actionCut;
 }
 
 // A submenu whose contents are still being read.

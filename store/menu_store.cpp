@@ -182,7 +182,8 @@ bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const Store
     ok = writeString(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt) && ok;
     ok = writeString(keys, key.get(), kIconValue, item.icon, sizeof item.icon) && ok;
     ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubMenu) && ok;
-    ok = writeString(keys, key.get(), kActionValue, item.action, sizeof item.action) && ok;
+    if (!item.actionCut)
+        ok = writeString(keys, key.get(), kActionValue, item.action, sizeof item.action) && ok;
     return ok;
 }
 

@@ -65,7 +65,8 @@ bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& 
 bool writeIndexList(KeyStore& keys, KeyHandle indexKey, const char* kind,
                     const std::vector<IndexEntry>& entries);
 // Writes the five values in their order: Caption, Prompt, Icon, IsSubMenu,
-// Action. Ids above kMaxStoredId are refused.
+// Action; an action marked cut is not written, so the stored one stays
+// whole. Ids above kMaxStoredId are refused.
 bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const StoredItem& item);
 bool deleteItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id);
 

@@ -332,3 +332,53 @@ TEST_CASE("confirming an icon: the position joins the path, or the choice is ref
 }
 
 }  // TEST_SUITE
+
+TEST_CASE("an action longer than the field stays whole in the store until the user changes it") {
+    store::MemoryKeyStore keys;
+    const std::string whole = "run.exe " + std::string(2992, 'a');  // 3000 characters
+    putItem(keys, 1, "Long", false);
+    keys.setString(itemPath(1), store::kActionValue, whole);  // longer than any field
+    putItem(keys, 2, "Other", false, "other.exe");
+    putIndex(keys, "*", {{1, 0}, {2, 0}});
+    putMaxId(keys, 2);
+    // The stored action, or what it is instead ("3000 characters, not the
+    // whole one"), so that a failure does not print pages of text.
+    auto storedAction = [&](std::uint32_t id) {
+        const store::MemoryKeyStore::Value* value = keys.value(itemPath(id), store::kActionValue);
+        if (!value || value->data.empty()) return std::string("<none>");
+        std::string text(value->data.begin(), value->data.end() - 1);
+        if (text == whole) return std::string("<the whole action>");
+        return text.size() > 100 ? std::to_string(text.size()) + " characters, not the whole action"
+                                 : text;
+    };
+    ScriptedPickers pickers;
+
+    ControlledPage p(keys, "*");
+    p.select("Long");
+    CHECK(p.fields.texts.substr(p.fields.texts.rfind('|') + 1) == whole.substr(0, 2047));
+    p.controller.fieldEdited(Field::Caption, "Long one");  // other fields change, the action not
+    REQUIRE(p.controller.apply());
+    CHECK(storedCaption(keys, 1) == "Long one");
+    CHECK(storedAction(1) == "<the whole action>");
+
+    SUBCASE("typing a new action replaces it") {
+        p.controller.fieldEdited(Field::Action, "short.exe");
+        REQUIRE(p.controller.apply());
+        CHECK(storedAction(1) == "short.exe");
+    }
+    SUBCASE("an action-menu edit works on the part shown, and that is stored") {
+        const std::string shown = whole.substr(0, 2040);
+        p.controller.fieldEdited(Field::Action, shown.c_str());
+        p.controller.actionCommand(editor::kActionHidden, pickers);
+        REQUIRE(p.controller.apply());
+        CHECK(storedAction(1) == std::to_string(shown.size() + 4) + " characters, not the whole action");
+    }
+    SUBCASE("moved and saved again by a second page, it is still kept") {
+        ControlledPage second(keys, "*");
+        second.select("Other");
+        second.controller.command(editor::kCommandMoveUp);
+        REQUIRE(second.controller.apply());
+        CHECK(storedList(keys, "*") == "(2,0) (1,0)");
+        CHECK(storedAction(1) == "<the whole action>");
+    }
+}
