@@ -148,6 +148,28 @@ public:
 
     void initialize();
     void destroy() { controller_.destroy(); }
+
+    // Questions and pickers run modal loops, and the window may be
+    // destroyed inside one; the page then lives on until the message that
+    // started the loop has been handled.
+    class Running {
+    public:
+        explicit Running(EditorPage& page) : page_(page) { ++page_.running_; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+        ~Running() {
+            if (--page_.running_ == 0 && page_.windowGone_) delete &page_;
+        }
+
+    private:
+        EditorPage& page_;
+    };
+    // WM_DESTROY: deleted now, or by the outermost Running.
+    static void windowDestroyed(EditorPage* page) {
+        page->windowGone_ = true;
+        if (page->running_ == 0) delete page;
+    }
+
     bool command(WPARAM wParam, LPARAM lParam);
     bool notify(const NMHDR* header, LRESULT& result);
     bool reloadCheck() { return controller_.reloadCheck(); }
@@ -169,6 +191,8 @@ private:
     store::RegistryKeyStore keys_;
     Page page_;
     PageController controller_;
+    int running_ = 0;
+    bool windowGone_ = false;
 };
 
 void EditorPage::createToolbar() {
@@ -338,6 +362,13 @@ INT_PTR handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     EditorPage* page = pageOf(window);
     if (!page) return FALSE;
+    if (message == WM_DESTROY) {
+        page->destroy();  // the tree's deletion reports still reach the page
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        EditorPage::windowDestroyed(page);
+        return TRUE;
+    }
+    EditorPage::Running running(*page);
     switch (message) {
         case WM_COMMAND:
             return page->command(wParam, lParam) ? TRUE : FALSE;
@@ -349,11 +380,6 @@ INT_PTR handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_ACTIVATEAPP:
             return wParam && page->reloadCheck() ? TRUE : FALSE;
-        case WM_DESTROY:
-            page->destroy();  // the tree's deletion reports still reach the page
-            SetWindowLongPtrA(window, DWLP_USER, 0);
-            delete page;
-            return TRUE;
         default:
             return FALSE;
     }

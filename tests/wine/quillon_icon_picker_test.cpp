@@ -279,3 +279,20 @@ TEST_CASE("the icon list stands right of the file list, as tall, and grows with 
     CHECK(grown.left >= files.right);
     CHECK(open.close(IDCANCEL));
 }
+
+TEST_CASE("the sheet's window destroyed while the picker is open: the picker returns, nothing hangs") {
+    PickerPage p;
+    p.openPicker();
+    OpenDialog open(p.ui);
+    REQUIRE(open);
+    p.ui.run([&] { DestroyWindow(p.sheet.window()); });
+    CHECK(open.waitClosed());
+    CHECK(p.sheet.waitClosed());
+    CHECK(waitUntil([&] { return p.ui.openDialogs() == 0; }));
+
+    // The same thread goes on hosting pages.
+    Sheet again(p.ui, p.samples.root + "\\a.txt");
+    REQUIRE(again);
+    Page page(again);
+    CHECK(page.tree() == "Run");
+}
