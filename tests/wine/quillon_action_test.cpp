@@ -195,6 +195,31 @@ TEST_CASE("programs and files come from the Open dialog; Cancel, and a cancelled
     CHECK(p.storedAction() == expected);
 }
 
+TEST_CASE("a program picked for an action without one, and over a quoted one") {
+    const struct {
+        const char* action;
+        const char* rest;
+    } actions[] = {{" \"%1\" $:2", " \"%1\" $:2"},
+                   {"\"C:\\A Much Longer Program Name\\x.exe\" a $(C:\\w)", " a $(C:\\w)"},
+                   {"x a", " a"}};
+    for (const auto& a : actions) {
+        CAPTURE(a.action);
+        CommandPage p(a.action);
+        const std::string program = p.samples.file("b.txt");
+        postCommand(p.page.window(), 52);
+        {
+            OpenDialog open(p.ui);
+            REQUIRE(open);
+            open.typeName(program);
+            CHECK(open.close(IDOK));
+        }
+        const std::string expected = "\"" + program + "\"" + a.rest;
+        CHECK(waitUntil([&] { return p.page.text(110) == expected; }));
+        CHECK(p.page.text(110) == expected);
+        CHECK(p.storedAction() == expected);
+    }
+}
+
 TEST_CASE("an edit that would pass 2047 characters is refused with the page's message") {
     const std::string nearlyFull = "run.exe " + std::string(2037, 'a');  // 2045 characters
     CommandPage p(nearlyFull);
