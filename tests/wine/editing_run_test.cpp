@@ -1,0 +1,93 @@
+// Randomized editing runs on the real page and the real handler (see
+// editing_run.h). Without settings a few fixed seeds run; the environment
+// picks others, for replaying a failure or for long runs:
+//
+//   EDIT_RUN_SEED=1234          this seed alone
+//   EDIT_RUN_SEEDS=100-199      these seeds (or EDIT_RUN_SEEDS=50: seeds 1 to 50)
+//   EDIT_RUN_STEPS=300          steps per seed (default 300)
+//   EDIT_RUN_TRACE=1            print every step
+#include <doctest/doctest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "editing_run.h"
+
+namespace {
+
+// The seeds every test run goes through.
+constexpr std::uint64_t kDefaultSeeds[] = {1, 2, 3};
+
+std::string environment(const char* name) {
+    char value[256] = {};
+    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+bool number(const std::string& text, std::uint64_t& out) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    out = std::strtoull(text.c_str(), nullptr, 10);
+    return true;
+}
+
+std::vector<std::uint64_t> chosenSeeds() {
+    std::vector<std::uint64_t> seeds;
+    std::uint64_t one = 0, first = 0, last = 0;
+    const std::string single = environment("EDIT_RUN_SEED"), range = environment("EDIT_RUN_SEEDS");
+    if (number(single, one)) return {one};
+    const size_t dash = range.find('-');
+    if (dash != std::string::npos && number(range.substr(0, dash), first) &&
+        number(range.substr(dash + 1), last)) {
+        for (std::uint64_t s = first; s <= last; ++s) seeds.push_back(s);
+        return seeds;
+    }
+    if (number(range, last)) {
+        for (std::uint64_t s = 1; s <= last; ++s) seeds.push_back(s);
+        return seeds;
+    }
+    if (!single.empty() || !range.empty())
+        FAIL("EDIT_RUN_SEED must be a number and EDIT_RUN_SEEDS a count or FIRST-LAST; got \""
+             << single << "\" and \"" << range << "\"");
+    return {std::begin(kDefaultSeeds), std::end(kDefaultSeeds)};
+}
+
+int chosenSteps() {
+    std::uint64_t steps = 300;
+    const std::string text = environment("EDIT_RUN_STEPS");
+    if (!text.empty() && (!number(text, steps) || steps == 0 || steps > 100000))
+        FAIL("EDIT_RUN_STEPS must be a number from 1 to 100000; got \"" << text << "\"");
+    return static_cast<int>(steps);
+}
+
+}  // namespace
+
+TEST_CASE("randomized editing runs: the store, the page and korvane's menu agree after every save") {
+    const std::vector<std::uint64_t> seeds = chosenSeeds();
+    editing_run::Settings settings;
+    settings.steps = chosenSteps();
+    settings.trace = environment("EDIT_RUN_TRACE") == "1";
+    std::vector<std::uint64_t> failed;
+    editing_run::Counts total;
+    const DWORD start = GetTickCount();
+    for (std::uint64_t seed : seeds) {
+        settings.seed = seed;
+        editing_run::EditingRun run(settings);
+        if (!run.run()) failed.push_back(seed);
+        total.steps += run.counts().steps;
+        total.saves += run.counts().saves;
+        total.reloads += run.counts().reloads;
+        total.opens += run.counts().opens;
+        total.largest = std::max(total.largest, run.counts().largest);
+    }
+    std::string list;
+    for (std::uint64_t seed : failed) list += " " + std::to_string(seed);
+    std::printf("editing runs: %u seeds, %d steps, %d saves checked, %d reloads answered, %d sheets "
+                "opened, largest tree %u nodes, in %lu s; %u failed%s%s\n",
+                static_cast<unsigned>(seeds.size()), total.steps, total.saves, total.reloads,
+                total.opens, static_cast<unsigned>(total.largest),
+                static_cast<unsigned long>((GetTickCount() - start) / 1000),
+                static_cast<unsigned>(failed.size()), failed.empty() ? "" : ":", list.c_str());
+    std::fflush(stdout);
+}
