@@ -43,6 +43,11 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         plans_[title] = button;
     }
+    // Forgets every plan not used yet: a step plans only for itself.
+    void forgetPlans() {
+        std::lock_guard<std::mutex> hold(lock_);
+        plans_.clear();
+    }
     // The boxes answered since the last call.
     std::vector<Box> take() {
         std::lock_guard<std::mutex> hold(lock_);

@@ -120,8 +120,9 @@ private:
         current_ = "step " + std::to_string(step_) + ": " + what;
         recent_.push_back(current_);
         if (recent_.size() > 14) recent_.pop_front();
-        if (settings_.trace) std::printf("seed %llu %s\n", static_cast<unsigned long long>(settings_.seed),
-                                         current_.c_str());
+        if (settings_.trace)
+            std::printf("seed %llu at %5lu ms, %s\n", static_cast<unsigned long long>(settings_.seed),
+                        static_cast<unsigned long>(GetTickCount() - started_), current_.c_str());
     }
 
     // Fails the run with what was expected and what was found.
@@ -553,6 +554,7 @@ private:
     }
 
     void oneStep() {
+        answerer_->forgetPlans();
         // Reopen a closed first sheet before anything else.
         if (!slots_[0].page) {
             const bool other = random_.percent(30);
@@ -602,6 +604,12 @@ private:
             if (failed_) return;
         }
         const TreeFacts f = facts(s);
+        if (roll < 21) {
+            // Now and then many new nodes in a row, for larger and deeper trees.
+            const unsigned count = random_.between(5, 25);
+            for (unsigned i = 0; i < count && !failed_; ++i) newNode(s);
+            return;
+        }
         if (roll < 36 || f.nodes.empty()) return newNode(s);
         if (roll < 52 || !f.selected) return select(s, f);
         if (roll < 72) {
@@ -630,6 +638,7 @@ private:
     std::string current_;
     std::deque<std::string> recent_;
     Counts counts_;
+    DWORD started_ = GetTickCount();
 };
 
 }  // namespace editing_run
