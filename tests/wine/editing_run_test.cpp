@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "check_printers.h"
 #include "editing_run.h"
 
 namespace {
@@ -90,4 +91,40 @@ TEST_CASE("randomized editing runs: the store, the page and korvane's menu agree
                 static_cast<unsigned long>((GetTickCount() - start) / 1000),
                 static_cast<unsigned>(failed.size()), failed.empty() ? "" : ":", list.c_str());
     std::fflush(stdout);
+}
+
+// The runs can only find what their checks see: each broken rule of the
+// store is named, and a sound store passes.
+TEST_CASE("the runs' store checks name every broken rule") {
+    using shell_host::putIndex;
+    using shell_host::putItem;
+    shell_host::clearStore();
+    putItem(1, "Sub", true);
+    putItem(2, "A", false);
+    putItem(3, "B", false);
+    putIndex("*", {{1, 0}, {2, 1}, {0, 1}, {3, 0}});
+    shell_host::putMaxId(4);
+    store::putFreeIds(shell_host::registryStore(), {2});
+    CHECK(store_checks::violations() == std::vector<std::string>{
+                                            "\"FreeIDs\" entry 0 (2): the id is in use"});
+
+    store::putFreeIds(shell_host::registryStore(), {});
+    CHECK(store_checks::violations().empty());
+    CHECK(menu_text::outline(store_checks::tree("*")) == "Sub(A,---),B");
+
+    putIndex("Directory", {{3, 0}, {5, 0}, {2, 3}});  // 3 twice, 5 above MaxID with no key, 3 no submenu
+    shell_host::putMaxId(4);
+    store::putFreeIds(shell_host::registryStore(), {4, 1, 1});
+    const std::vector<std::string> expected = {
+        "list \"Directory\" entry 0 (3/0): the id is in use twice",
+        "list \"Directory\" entry 1 (5/0): above \"MaxID\" 4",
+        "list \"Directory\" entry 1 (5/0): no item key \"5\"",
+        "list \"Directory\" entry 2 (2/3): its parent is not a submenu open before it",
+        "\"FreeIDs\" entry 0 (4): must lie between 0 and \"MaxID\" 4, both excluded",
+        "\"FreeIDs\" entry 1 (1): the id is in use",
+        "\"FreeIDs\" entry 2 (1): repeated or not descending after 1",
+        "\"FreeIDs\" entry 2 (1): the id is in use",
+    };
+    CHECK(store_checks::violations() == expected);
+    shell_host::clearStore();
 }
