@@ -522,7 +522,7 @@ private:
         const int id = random_.pick(kActionCommands);
         describe(where(s) + "action menu command " + std::to_string(id));
         sheet_driver::Page& page = *slots_[s].page;
-        std::string shown, held;
+        std::string before, shown, held;
         page.thread().run([&] {
             HWND window = page.window();
             HWND tree = GetDlgItem(window, page_readback::kTree);
@@ -531,6 +531,7 @@ private:
             // item's action and not text typed past its size.
             page_readback::selectNode(tree, nullptr);
             page_readback::selectNode(tree, caret);
+            before = page_readback::editText(window, page_readback::kAction);
             SetFocus(GetDlgItem(window, 111));
             SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
             shown = page_readback::editText(window, page_readback::kAction);
@@ -538,6 +539,8 @@ private:
             page_readback::selectNode(tree, caret);
             held = page_readback::editText(window, page_readback::kAction);
         });
+        if (settings_.trace)
+            std::printf("    action %s -> %s\n", menu_text::shown(before).c_str(), menu_text::shown(shown).c_str());
         if (!expectBoxes("", "", "")) return;
         expect(shown == held, "after an action-menu command the action field shows the item's action",
                menu_text::shown(held) + " (shown after selecting the node again)", menu_text::shown(shown));

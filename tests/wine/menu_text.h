@@ -30,14 +30,18 @@ enum Parts : unsigned {
     kEverything = 31,
 };
 
-// A text as a reader can tell it from others: quoted, control characters
-// and bytes above 126 escaped, and a long one shortened around a checksum,
-// so that two long texts that differ never print alike.
+// A text as a reader can tell it from others: quoted, with C escapes for
+// quotes, backslashes, control characters and bytes above 126, and a long
+// one shortened around a checksum, so that two long texts that differ
+// never print alike.
 inline std::string shown(const std::string& text) {
     auto escape = [](const std::string& part) {
         std::string out;
         for (unsigned char c : part) {
-            if (c < 32 || c > 126 || c == '"' || c == '\\') {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 32 || c > 126) {
                 char hex[8];
                 std::snprintf(hex, sizeof hex, "\\x%02X", c);
                 out += hex;
