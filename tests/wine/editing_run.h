@@ -68,6 +68,10 @@ struct Settings {
     std::uint64_t seed = 1;
     int steps = 300;
     bool trace = false;  // print every step as it runs
+    // Cancel by the title bar's close box as well as by the button and the
+    // Escape key: under Wine 8 that asks twice (the known fault of
+    // editing_run_test.cpp), so the runs leave it out unless asked.
+    bool closeBox = false;
 };
 
 class EditingRun {
@@ -306,11 +310,6 @@ private:
         }
     }
 
-    // Brings the page to the front before the user works on it.
-    void showPage(int s) {
-        if (slots_[s].otherTab) activate(s);
-    }
-
     void apply(int s) {
         const bool wasModified = modified(s);
         const std::string before = store_checks::snapshot();
@@ -355,10 +354,14 @@ private:
         checkSaved(shown, "OK");
     }
 
-    // Cancel, answering "Do you want to save the changes?": Yes, No or (on
-    // the page itself) Cancel.
+    // Cancel by its button, the Escape key or the title bar's close box,
+    // answering "Do you want to save the changes?": Yes, No or (on the page
+    // itself) Cancel.
     void cancel(int s) {
         Slot& slot = slots_[s];
+        const unsigned way = random_.below(settings_.closeBox ? 3 : 2);
+        static const char* ways[] = {"Cancel", "Escape", "the close box"};
+        describe(where(s) + ways[way] + (slot.otherTab ? " from the General tab" : ""));
         const bool wasModified = modified(s);
         const Menu shown = readPage(s);
         const std::string before = store_checks::snapshot();
@@ -366,7 +369,25 @@ private:
                                          : random_.pick(std::vector<int>{IDYES, IDNO, IDCANCEL});
         answerer_->plan(kComfirm, answer);
         answerer_->plan(kRefused, IDOK);
-        slot.sheet->press(PSBTN_CANCEL);
+        if (way == 0) {
+            slot.sheet->press(PSBTN_CANCEL);
+        } else {
+            HWND sheet = slot.sheet->window();
+            slot.sheet->thread().run([&] {
+                if (way == 1) {
+                    SendMessageA(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                    return;
+                }
+                // The close box posts the dialog its Cancel command: let it
+                // arrive within the step, so that the step says what it asked.
+                SendMessageA(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+                MSG message;
+                while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&message);
+                    DispatchMessageA(&message);
+                }
+            });
+        }
         bool refused = false;
         if (wasModified) {
             if (!expectBoxes(kComfirm, kSaveQuestion, slot.otherTab ? "Yes No" : "Yes No Cancel", &refused))
@@ -523,6 +544,7 @@ private:
         describe(where(s) + "action menu command " + std::to_string(id));
         sheet_driver::Page& page = *slots_[s].page;
         std::string before, shown, held;
+        answerer_->plan(kRefused, IDOK);
         page.thread().run([&] {
             HWND window = page.window();
             HWND tree = GetDlgItem(window, page_readback::kTree);
@@ -541,7 +563,12 @@ private:
         });
         if (settings_.trace)
             std::printf("    action %s -> %s\n", menu_text::shown(before).c_str(), menu_text::shown(shown).c_str());
-        if (!expectBoxes("", "", "")) return;
+        // A result too long for the field may be refused, with a word why.
+        bool refused = false;
+        if (!expectBoxes("", "", "", &refused)) return;
+        if (refused && !expect(shown == before, "a refused action-menu command leaves the action as it was",
+                               menu_text::shown(before), menu_text::shown(shown)))
+            return;
         expect(shown == held, "after an action-menu command the action field shows the item's action",
                menu_text::shown(held) + " (shown after selecting the node again)", menu_text::shown(shown));
     }
@@ -574,9 +601,9 @@ private:
             return open(1, samples_.file(same ? "a.txt" : "b.txt"));
         }
         if (roll < 2 && slots_[1].page) {
-            const bool ok = random_.percent(50);
-            describe(std::string("sheet 2: ") + (ok ? "OK" : "Cancel"));
-            return ok ? okClose(1) : cancel(1);
+            if (random_.percent(50)) return cancel(1);
+            describe("sheet 2: OK");
+            return okClose(1);
         }
         if (roll < 9) {
             describe(where(s) + "Apply");
@@ -586,10 +613,7 @@ private:
             describe(where(s) + "OK");
             return okClose(s);
         }
-        if (roll < 13) {
-            describe(where(s) + "Cancel" + (slots_[s].otherTab ? " from the General tab" : ""));
-            return cancel(s);
-        }
+        if (roll < 13) return cancel(s);
         if (roll < 15) {
             describe(where(s) + "show the General tab");
             slots_[s].sheet->showTab("General");

@@ -6,6 +6,8 @@
 //   EDIT_RUN_SEEDS=100-199      these seeds (or EDIT_RUN_SEEDS=50: seeds 1 to 50)
 //   EDIT_RUN_STEPS=300          steps per seed (default 300)
 //   EDIT_RUN_TRACE=1            print every step
+//   EDIT_RUN_CLOSE_BOX=1        cancel by the title bar's close box too (see the
+//                               known fault below)
 #include <doctest/doctest.h>
 
 #include <cstdio>
@@ -69,6 +71,7 @@ TEST_CASE("randomized editing runs: the store, the page and korvane's menu agree
     editing_run::Settings settings;
     settings.steps = chosenSteps();
     settings.trace = environment("EDIT_RUN_TRACE") == "1";
+    settings.closeBox = environment("EDIT_RUN_CLOSE_BOX") == "1";
     std::vector<std::uint64_t> failed;
     editing_run::Counts total;
     const DWORD start = GetTickCount();
@@ -127,4 +130,51 @@ TEST_CASE("the runs' store checks name every broken rule") {
     };
     CHECK(store_checks::violations() == expected);
     shell_host::clearStore();
+}
+
+// Found by the editing runs (the close box as a way to cancel). Under Wine 8
+// one click on the title bar's close box cancels the sheet twice: the sheet
+// handles WM_CLOSE and also lets the dialog manager post it IDCANCEL. The
+// page asks "Do you want to save the changes?" at each PSN_QUERYCANCEL, so
+// the user is asked twice; answering Cancel (keep the dialog) and then No
+// closes the dialog and drops every edit. Marked may_fail until the page
+// asks once per close.
+TEST_CASE("KNOWN FAULT: one click on the close box asks once whether to save" * doctest::may_fail()) {
+    shell_host::ComScope com;
+    shell_host::SampleFolder samples;
+    shell_host::clearStore();
+    sheet_driver::DialogThread ui;
+    box_answerer::BoxAnswerer answerer({ui.id()});
+    sheet_driver::Sheet sheet(ui, samples.root + "\\a.txt");
+    REQUIRE(sheet);
+    sheet_driver::Page page(sheet);
+    REQUIRE(page);
+    page.command(2);
+    page.type(103, "Kept");
+    REQUIRE(page.tab() == "*Context Menu");
+
+    // Cancel, so that the dialog stays open with the edit; a second
+    // question is answered No.
+    answerer.plan(editing_run::kComfirm, IDCANCEL);
+    ui.run([&] {
+        SendMessageA(sheet.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    });
+    const std::vector<box_answerer::Box> boxes = answerer.take();
+    std::vector<std::string> asked;
+    for (const box_answerer::Box& box : boxes) asked.push_back(box.text + " [" + box.buttons + "] " + box.pressed);
+    CHECK(asked == std::vector<std::string>{"Do you want to save the changes? [Yes No Cancel] Cancel"});
+    const bool closed = sheet.waitClosed(1000);
+    CHECK_MESSAGE(!closed, "the user answered Cancel, yet the dialog closed and dropped the edit");
+    if (!closed) {
+        CHECK(page.tree() == "Kept");
+        answerer.plan(editing_run::kComfirm, IDNO);
+        sheet.press(PSBTN_CANCEL);
+        CHECK(sheet.waitClosed());
+    }
+    CHECK(sheet_driver::stored::index("*") == "<absent>");
 }
