@@ -23,6 +23,8 @@ namespace editor {
 namespace {
 
 constexpr int kToolbarButtons = 8;
+// Posted to the page once the user has kept the sheet open at a cancel.
+constexpr UINT kCancelKept = WM_APP + 1;
 
 class ToolbarView final : public ToolbarButtons {
 public:
@@ -171,6 +173,7 @@ public:
     }
 
     bool command(WPARAM wParam, LPARAM lParam);
+    void dropCloseBoxEcho();
     bool notify(const NMHDR* header, LRESULT& result);
     bool reloadCheck() { return controller_.reloadCheck(); }
 
@@ -311,6 +314,7 @@ bool EditorPage::sheetNotification(UINT code, LRESULT& result) {
             return true;
         case PSN_QUERYCANCEL:
             result = controller_.queryCancel() ? TRUE : FALSE;
+            if (result) PostMessageA(window_, kCancelKept, 0, 0);
             return true;
         case PSN_RESET:
             controller_.reset();
@@ -319,6 +323,20 @@ bool EditorPage::sheetNotification(UINT code, LRESULT& result) {
         default:
             return false;
     }
+}
+
+// One click on the close box can reach the sheet as two cancels: the sheet
+// cancels on WM_CLOSE, and the dialog manager then posts it IDCANCEL for the
+// same click. Once the user has chosen to keep the sheet open, that posted
+// IDCANCEL would ask the same question again, and a No there would drop
+// what the user just chose to keep; it is taken out of the queue. Where the
+// sheet posts nothing, nothing is queued and nothing is taken.
+void EditorPage::dropCloseBoxEcho() {
+    HWND sheet = GetParent(window_);
+    MSG queued;
+    if (!PeekMessageA(&queued, sheet, WM_COMMAND, WM_COMMAND, PM_NOREMOVE | PM_NOYIELD)) return;
+    if (LOWORD(queued.wParam) != IDCANCEL) return;
+    PeekMessageA(&queued, sheet, WM_COMMAND, WM_COMMAND, PM_REMOVE | PM_NOYIELD);
 }
 
 bool EditorPage::notify(const NMHDR* header, LRESULT& result) {
@@ -380,6 +398,9 @@ INT_PTR handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_ACTIVATEAPP:
             return wParam && page->reloadCheck() ? TRUE : FALSE;
+        case kCancelKept:
+            page->dropCloseBoxEcho();
+            return TRUE;
         default:
             return FALSE;
     }
