@@ -31,6 +31,7 @@
 #include "handler_readback.h"
 #include "menu_text.h"
 #include "page_readback.h"
+#include "page_texts.h"
 #include "run_random.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
@@ -41,13 +42,8 @@ namespace editing_run {
 using box_answerer::Box;
 using menu_text::Menu;
 using run_random::Random;
+using namespace page_texts;
 
-const char kConfirm[] = "Confirm - Quillon";
-const char kComfirm[] = "Comfirm";
-const char kRefused[] = "Quillon";
-const char kDeleteQuestion[] = "Are you sure you want to delete the item?";
-const char kReloadQuestion[] = "Data is modified by another instance. Do you want to reload it?";
-const char kSaveQuestion[] = "Do you want to save the changes?";
 const char kPageTitle[] = "Context Menu";
 // What the handler shows of an item.
 constexpr unsigned kHandlerParts = menu_text::kShape | menu_text::kCaption | menu_text::kPrompt;
@@ -427,9 +423,9 @@ private:
             HWND tree = GetDlgItem(page.window(), page_readback::kTree);
             for (const auto& [item, depth] : page_readback::preorder(tree)) {
                 f.nodes.push_back(item);
-                f.texts.push_back(std::to_string(depth) + " " + page_readback::nodeText(tree, item));
+                f.texts.push_back(std::to_string(depth) + " " + sheet_driver::treeItemText(tree, item));
             }
-            f.selected = page_readback::next(tree, nullptr, TVGN_CARET) != nullptr;
+            f.selected = sheet_driver::treeNext(tree, nullptr, TVGN_CARET) != nullptr;
             f.itemFields = IsWindowEnabled(GetDlgItem(page.window(), page_readback::kCaption)) != 0;
             f.actionFields = IsWindowEnabled(GetDlgItem(page.window(), page_readback::kAction)) != 0;
         });
@@ -548,7 +544,7 @@ private:
         page.thread().run([&] {
             HWND window = page.window();
             HWND tree = GetDlgItem(window, page_readback::kTree);
-            HTREEITEM caret = page_readback::next(tree, nullptr, TVGN_CARET);
+            HTREEITEM caret = sheet_driver::treeNext(tree, nullptr, TVGN_CARET);
             // The user clicks the node first, so that the field shows the
             // item's action and not text typed past its size.
             page_readback::selectNode(tree, nullptr);

@@ -20,41 +20,28 @@ constexpr int kTree = 101;
 constexpr int kCaption = 103, kPrompt = 105, kIcon = 107, kAction = 110;
 const std::string kSeparatorText(30, '-');
 
-inline HTREEITEM next(HWND tree, HTREEITEM item, UINT how) {
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
-}
+using sheet_driver::treeItemText;
+using sheet_driver::treeNext;
 
 // Every node with its depth, in pre-order. Dialog thread only.
 inline std::vector<std::pair<HTREEITEM, int>> preorder(HWND tree) {
     std::vector<std::pair<HTREEITEM, int>> nodes;
     std::vector<HTREEITEM> stack;
-    HTREEITEM item = next(tree, nullptr, TVGN_ROOT);
+    HTREEITEM item = treeNext(tree, nullptr, TVGN_ROOT);
     while (item) {
         nodes.emplace_back(item, static_cast<int>(stack.size()));
-        if (HTREEITEM child = next(tree, item, TVGN_CHILD)) {
+        if (HTREEITEM child = treeNext(tree, item, TVGN_CHILD)) {
             stack.push_back(item);
             item = child;
             continue;
         }
-        while (item && !next(tree, item, TVGN_NEXT)) {
+        while (item && !treeNext(tree, item, TVGN_NEXT)) {
             item = stack.empty() ? nullptr : stack.back();
             if (!stack.empty()) stack.pop_back();
         }
-        if (item) item = next(tree, item, TVGN_NEXT);
+        if (item) item = treeNext(tree, item, TVGN_NEXT);
     }
     return nodes;
-}
-
-inline std::string nodeText(HWND tree, HTREEITEM item) {
-    char text[1024] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT | TVIF_HANDLE;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    return text;
 }
 
 inline std::string editText(HWND page, int id) {
@@ -77,7 +64,7 @@ inline menu_text::Menu read(sheet_driver::Page& page, std::string& problem) {
         HWND window = page.window();
         HWND tree = GetDlgItem(window, kTree);
         const auto nodes = preorder(tree);
-        HTREEITEM caret = next(tree, nullptr, TVGN_CARET);
+        HTREEITEM caret = treeNext(tree, nullptr, TVGN_CARET);
         // Selecting the selected node again tells the page nothing: leave it
         // first, so that its fields are shown afresh like every other's.
         if (caret) selectNode(tree, nullptr);
@@ -85,7 +72,7 @@ inline menu_text::Menu read(sheet_driver::Page& page, std::string& problem) {
             selectNode(tree, item);
             menu_text::Node node;
             node.depth = depth;
-            const std::string text = nodeText(tree, item);
+            const std::string text = treeItemText(tree, item);
             const bool itemFields = IsWindowEnabled(GetDlgItem(window, kCaption)) != 0;
             const bool actionFields = IsWindowEnabled(GetDlgItem(window, kAction)) != 0;
             node.separator = !itemFields;

@@ -14,15 +14,15 @@
 #include "check_printers.h"
 #include "file_dialog_driver.h"
 #include "handler_host.h"
+#include "page_texts.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
 using namespace sheet_driver;
 using namespace file_dialog_driver;
+using page_texts::kConfirm;
 
 namespace {
-
-const char kConfirm[] = "Confirm - Quillon";
 
 void writeFile(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "check_printers.h"
+#include "page_texts.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
 
 using namespace sheet_driver;
+using namespace page_texts;
 using shell_host::putIndex;
 using shell_host::putItem;
 using shell_host::putMaxId;
@@ -23,12 +25,6 @@ using Ids = std::vector<unsigned>;
 
 namespace {
 
-const char kConfirm[] = "Confirm - Quillon";
-const char kComfirm[] = "Comfirm";
-const char kRefused[] = "Quillon";
-const char kDeleteQuestion[] = "Are you sure you want to delete the item?";
-const char kReloadQuestion[] = "Data is modified by another instance. Do you want to reload it?";
-const char kSaveQuestion[] = "Do you want to save the changes?";
 const char kAllFields[] = "102 103 104 105 106 107 108 109 110 111";
 const char kSubmenuFields[] = "102 103 104 105 106 107 108";
 

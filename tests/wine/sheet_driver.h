@@ -47,6 +47,22 @@ inline std::string className(HWND window) {
     return name;
 }
 
+inline HTREEITEM treeNext(HWND tree, HTREEITEM item, UINT how) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+}
+
+inline std::string treeItemText(HWND tree, HTREEITEM item) {
+    char text[1024] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT | TVIF_HANDLE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
+
 // A plain function, not a lambda: on 32-bit the callback must be stdcall.
 inline BOOL CALLBACK collectWindow(HWND window, LPARAM list) {
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
@@ -539,20 +555,8 @@ private:
     HTREEITEM caret() {
         return reinterpret_cast<HTREEITEM>(SendMessageA(tree_, TVM_GETNEXTITEM, TVGN_CARET, 0));
     }
-    HTREEITEM next(HTREEITEM item, UINT how) {
-        return reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree_, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
-    }
-    std::string nodeText(HTREEITEM item) {
-        char text[1024] = {};
-        TVITEMA tv = {};
-        tv.mask = TVIF_TEXT | TVIF_HANDLE;
-        tv.hItem = item;
-        tv.pszText = text;
-        tv.cchTextMax = sizeof text;
-        SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-        return text;
-    }
+    HTREEITEM next(HTREEITEM item, UINT how) { return treeNext(tree_, item, how); }
+    std::string nodeText(HTREEITEM item) { return treeItemText(tree_, item); }
     std::string shortText(HTREEITEM item) {
         std::string text = nodeText(item);
         return text == std::string(30, '-') ? "---" : text;
