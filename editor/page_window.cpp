@@ -23,8 +23,8 @@ namespace editor {
 namespace {
 
 constexpr int kToolbarButtons = 8;
-// Posted to the page once the user has kept the sheet open at a cancel.
-constexpr UINT kCancelKept = WM_APP + 1;
+// Posted to the page once the user has answered a cancel.
+constexpr UINT kCancelAnswered = WM_APP + 1;
 
 class ToolbarView final : public ToolbarButtons {
 public:
@@ -314,7 +314,7 @@ bool EditorPage::sheetNotification(UINT code, LRESULT& result) {
             return true;
         case PSN_QUERYCANCEL:
             result = controller_.queryCancel() ? TRUE : FALSE;
-            if (result) PostMessageA(window_, kCancelKept, 0, 0);
+            PostMessageA(window_, kCancelAnswered, 0, 0);
             return true;
         case PSN_RESET:
             controller_.reset();
@@ -327,10 +327,11 @@ bool EditorPage::sheetNotification(UINT code, LRESULT& result) {
 
 // One click on the close box can reach the sheet as two cancels: the sheet
 // cancels on WM_CLOSE, and the dialog manager then posts it IDCANCEL for the
-// same click. Once the user has chosen to keep the sheet open, that posted
-// IDCANCEL would ask the same question again, and a No there would drop
-// what the user just chose to keep; it is taken out of the queue. Where the
-// sheet posts nothing, nothing is queued and nothing is taken.
+// same click. That posted IDCANCEL would ask the same question again: where
+// the user chose to keep the sheet open, a No there would drop what the
+// user just kept; where the user chose to close it, the question comes
+// twice if the sheet reads its queue once more before it ends. It is taken
+// out of the queue. Where the sheet posts nothing, nothing is taken.
 void EditorPage::dropCloseBoxEcho() {
     HWND sheet = GetParent(window_);
     MSG queued;
@@ -398,7 +399,7 @@ INT_PTR handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_ACTIVATEAPP:
             return wParam && page->reloadCheck() ? TRUE : FALSE;
-        case kCancelKept:
+        case kCancelAnswered:
             page->dropCloseBoxEcho();
             return TRUE;
         default:

@@ -64,10 +64,6 @@ struct Settings {
     std::uint64_t seed = 1;
     int steps = 300;
     bool trace = false;  // print every step as it runs
-    // Cancel by the title bar's close box as well as by the button and the
-    // Escape key: under Wine 8 that asks twice (the known fault of
-    // editing_run_test.cpp), so the runs leave it out unless asked.
-    bool closeBox = false;
 };
 
 class EditingRun {
@@ -355,7 +351,7 @@ private:
     // itself) Cancel.
     void cancel(int s) {
         Slot& slot = slots_[s];
-        const unsigned way = random_.below(settings_.closeBox ? 3 : 2);
+        const unsigned way = random_.below(3);
         static const char* ways[] = {"Cancel", "Escape", "the close box"};
         describe(where(s) + ways[way] + (slot.otherTab ? " from the General tab" : ""));
         const bool wasModified = modified(s);
