@@ -317,7 +317,9 @@ bool EditorPage::sheetNotification(UINT code, LRESULT& result) {
             PostMessageA(window_, kCancelAnswered, 0, 0);
             return true;
         case PSN_RESET:
+            // Asks when the sheet was cancelled from another tab.
             controller_.reset();
+            PostMessageA(window_, kCancelAnswered, 0, 0);
             result = 0;
             return true;
         default:
@@ -329,9 +331,10 @@ bool EditorPage::sheetNotification(UINT code, LRESULT& result) {
 // cancels on WM_CLOSE, and the dialog manager then posts it IDCANCEL for the
 // same click. That posted IDCANCEL would ask the same question again: where
 // the user chose to keep the sheet open, a No there would drop what the
-// user just kept; where the user chose to close it, the question comes
-// twice if the sheet reads its queue once more before it ends. It is taken
-// out of the queue. Where the sheet posts nothing, nothing is taken.
+// user just kept; where the user chose to close it (on this tab or on
+// another), the question comes twice if the sheet reads its queue once more
+// before it ends. It is taken out of the queue. Where the sheet posts
+// nothing, nothing is taken.
 void EditorPage::dropCloseBoxEcho() {
     HWND sheet = GetParent(window_);
     MSG queued;
