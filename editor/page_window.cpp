@@ -23,7 +23,7 @@ namespace editor {
 namespace {
 
 constexpr int kToolbarButtons = 8;
-// Posted to the page once the user has answered a cancel.
+// Posted to the page after each cancel it has handled.
 constexpr UINT kCancelAnswered = WM_APP + 1;
 
 class ToolbarView final : public ToolbarButtons {

@@ -361,25 +361,9 @@ private:
                                          : random_.pick(std::vector<int>{IDYES, IDNO, IDCANCEL});
         answerer_->plan(kComfirm, answer);
         answerer_->plan(kRefused, IDOK);
-        if (way == 0) {
-            slot.sheet->press(PSBTN_CANCEL);
-        } else {
-            HWND sheet = slot.sheet->window();
-            slot.sheet->thread().run([&] {
-                if (way == 1) {
-                    SendMessageA(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                    return;
-                }
-                // The close box posts the dialog its Cancel command: let it
-                // arrive within the step, so that the step says what it asked.
-                SendMessageA(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
-                MSG message;
-                while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-                    TranslateMessage(&message);
-                    DispatchMessageA(&message);
-                }
-            });
-        }
+        if (way == 0) slot.sheet->press(PSBTN_CANCEL);
+        if (way == 1) slot.sheet->pressEscape();
+        if (way == 2) slot.sheet->clickCloseBox();
         bool refused = false;
         if (wasModified) {
             if (!expectBoxes(kComfirm, kSaveQuestion, slot.otherTab ? "Yes No" : "Yes No Cancel", &refused))

@@ -152,14 +152,7 @@ TEST_CASE("one click on the close box asks once whether to save") {
     // what was asked.
     auto closeBox = [&](int answer) {
         answerer.plan(editing_run::kComfirm, answer);
-        ui.run([&] {
-            SendMessageA(sheet.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
-        });
+        sheet.clickCloseBox();
         std::vector<std::string> asked;
         for (const box_answerer::Box& box : answerer.take())
             asked.push_back(box.text + " [" + box.buttons + "] " + box.pressed);

@@ -402,6 +402,23 @@ public:
         thread_.run([&] { SendMessageA(window_, PSM_PRESSBUTTON, button, 0); });
     }
     void apply() { press(PSBTN_APPLYNOW); }
+    // The Escape key: the dialog manager sends the dialog its Cancel command.
+    void pressEscape() {
+        thread_.run([&] { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); });
+    }
+    // The title bar's close box. The dialog posts itself its Cancel command
+    // as well: that is dispatched here too, so that whatever the click asks
+    // is asked before this returns.
+    void clickCloseBox() {
+        thread_.run([&] {
+            SendMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+        });
+    }
 
 private:
     DialogThread& thread_;
