@@ -133,14 +133,17 @@ public:
 
     ~DialogThread() {
         // Whatever a test left open is cancelled, newest sheet first, and
-        // any question on the way is answered "No".
+        // any question on the way is answered "No". A round waits for the
+        // call that showed the sheet to return, not only for its window to
+        // go: the call still has the shell's objects to release.
         for (int round = 0; round < 8 && open_ > 0; ++round) {
             dismissBoxes(id_);
+            const int before = open_;
             HWND newest = nullptr;
             for (HWND s : sheets_)
                 if (IsWindow(s)) newest = s;
             if (newest) PostMessageA(newest, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-            waitUntil([&] { dismissBoxes(id_); return !newest || !IsWindow(newest); }, 2000);
+            waitUntil([&] { dismissBoxes(id_); return open_ < before; }, 2000);
         }
         if (open_ > 0) FAIL_CHECK("a Properties dialog of the test did not close");
         if (agent_) PostMessageA(agent_, WM_CLOSE, 0, 0);
