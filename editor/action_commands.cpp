@@ -6,6 +6,11 @@ const char kActionTooLongText[] =
     "The action was not changed: the result would be longer than the 2047 characters an "
     "action can hold. Shorten the action, or pick a shorter path, and try again.";
 
+const char kPathNotStorableText[] =
+    "The path cannot be stored: its name has characters that this system's code page lacks. "
+    "Nothing was changed. Pick a file or folder whose path uses only those characters, or "
+    "rename it, and try again.";
+
 bool isActionCommand(int id) noexcept {
     return id >= kActionNormal && id <= kActionParentAsWorkingFolder;
 }

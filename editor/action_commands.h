@@ -38,5 +38,8 @@ bool applyActionCommand(ActionField& action, int id, const char* picked) noexcep
 
 // What the page tells the user when an action edit does not fit.
 extern const char kActionTooLongText[];
+// What the page tells the user when a picked path has characters that the
+// system's code page lacks, so that the store cannot hold it.
+extern const char kPathNotStorableText[];
 
 }  // namespace editor

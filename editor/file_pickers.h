@@ -11,7 +11,7 @@ namespace editor {
 class WindowPickers final : public Pickers {
 public:
     explicit WindowPickers(HWND owner) : owner_(owner) {}
-    bool pick(Pick what, char* path, std::size_t size) override;
+    PickOutcome pick(Pick what, char* path, std::size_t size) override;
 
 private:
     HWND owner_;

@@ -13,10 +13,16 @@ constexpr int kHighestPosition = 999;  // the Icon value keeps at most three dig
 
 }  // namespace
 
-IconChoice completeIconChoice(char* file, std::size_t size, int selection) noexcept {
-    if (!file || size == 0) return IconChoice::PathTooLong;
+IconChoice selectionOr(int selection, IconChoice pathOutcome) noexcept {
     if (selection < 0) return IconChoice::NoIcon;
     if (selection > kHighestPosition) return IconChoice::PositionTooHigh;
+    return pathOutcome;
+}
+
+IconChoice completeIconChoice(char* file, std::size_t size, int selection) noexcept {
+    if (!file || size == 0) return IconChoice::PathTooLong;
+    IconChoice refusal = selectionOr(selection, IconChoice::Completed);
+    if (refusal != IconChoice::Completed) return refusal;
     char location[store::kIconSize];
     file[size - 1] = '\0';
     if (!store::formatIconLocation(file, selection, location, sizeof location) ||
@@ -37,6 +43,10 @@ const char* iconChoiceText(IconChoice choice) noexcept {
             return "This icon cannot be used: the file's path is too long to be stored with "
                    "the icon's number (at most 259 characters in all). Choose a file with a "
                    "shorter path.";
+        case IconChoice::NotStorable:
+            return "This icon cannot be used: the file's path has characters that this "
+                   "system's code page lacks, so it cannot be stored. Choose another file, "
+                   "or rename it.";
         case IconChoice::Completed:
             break;
     }

@@ -14,13 +14,14 @@
 #include "icon_choice.h"
 #include "menu_store.h"
 #include "quillon_module.h"
+#include "storable_path.h"
 
 namespace editor {
 
 namespace {
 
-// OPENFILENAMEA in full, with the fields that came after the first form.
-static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "the 32-bit size is 88");
+// OPENFILENAMEW in full, with the fields that came after the first form.
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the 32-bit size is 88");
 
 constexpr int kIconList = 505;
 constexpr int kPanelWidth = 140;
@@ -28,12 +29,15 @@ constexpr int kListWidth = 132;
 constexpr int kCellSize = 32;    // column width and item height
 constexpr int kIconInset = 8;    // the 16x16 icon sits in the middle of its cell
 constexpr int kIconSize = 16;
-constexpr char kFilter[] = "Icon Files (*.ico;*.exe;*.dll)\0*.ico;*.exe;*.dll\0";
+constexpr wchar_t kFilter[] = L"Icon Files (*.ico;*.exe;*.dll)\0*.ico;*.exe;*.dll\0";
 
 // One picker's state, for the dialog it belongs to.
 struct PickerState {
     int listHeight = 0;  // 0: not measured yet
     bool initDone = false;
+    // "path,position" once the user confirmed an icon, the path spelled for
+    // the store; empty when the user gave up.
+    char location[store::kIconSize] = "";
 };
 
 // The panel: a classic in-memory dialog template holding the marker where
@@ -137,20 +141,22 @@ void followResize(HWND panel, PickerState& state, WINDOWPOS& position) {
     state.listHeight += change;
 }
 
+// The file is read by its UTF-16 path, so that a name outside the system's
+// code page lists its icons too.
 void refill(HWND panel, HWND dialog) {
-    char path[MAX_PATH] = "";
-    LRESULT length = SendMessageA(dialog, CDM_GETFILEPATH, sizeof path, reinterpret_cast<LPARAM>(path));
-    if (length < 0 || length >= static_cast<LRESULT>(sizeof path)) path[0] = '\0';
-    path[sizeof path - 1] = '\0';
-    if (path[0] && PathIsDirectoryA(path)) return;
+    wchar_t path[MAX_PATH] = L"";
+    LRESULT length = SendMessageW(dialog, CDM_GETFILEPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
+    if (length < 0 || length >= MAX_PATH) path[0] = L'\0';
+    path[MAX_PATH - 1] = L'\0';
+    if (path[0] && PathIsDirectoryW(path)) return;
     HWND list = GetDlgItem(panel, kIconList);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    if (!path[0] || !PathFileExistsA(path)) return;
-    UINT count = ExtractIconExA(path, -1, nullptr, nullptr, 0);
+    if (!path[0] || !PathFileExistsW(path)) return;
+    UINT count = ExtractIconExW(path, -1, nullptr, nullptr, 0);
     if (count == 0 || count == UINT(-1)) return;
     std::unique_ptr<HICON[]> icons(new (std::nothrow) HICON[count]());
     if (!icons) return;
-    ExtractIconExA(path, 0, nullptr, icons.get(), count);
+    ExtractIconExW(path, 0, nullptr, icons.get(), count);
     // Every position gets its entry, so that an entry's index is the icon's
     // position in the file even where one icon could not be read.
     for (UINT i = 0; i < count; ++i) {
@@ -175,25 +181,41 @@ void drawCell(const DRAWITEMSTRUCT& cell) {
                    kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
 }
 
+// What the user's confirmation makes of the chosen file, spelled for the
+// store into `location`.
+IconChoice judge(const wchar_t* file, int selection, char* location, std::size_t size) {
+    switch (spellForStore(file, location, size)) {
+        case StoreSpelling::Spelled:
+            return completeIconChoice(location, size, selection);
+        case StoreSpelling::NotStorable:
+            return selectionOr(selection, IconChoice::NotStorable);
+        case StoreSpelling::DoesNotFit:
+            break;
+    }
+    return selectionOr(selection, IconChoice::PathTooLong);
+}
+
 // The user confirmed: the chosen icon's position joins the path, or the
 // dialog stays open.
-UINT_PTR confirm(HWND panel, const OFNOTIFYA& notice) {
+UINT_PTR confirm(HWND panel, PickerState& state, const OFNOTIFYW& notice) {
     LRESULT selection = SendDlgItemMessageA(panel, kIconList, LB_GETCURSEL, 0, 0);
-    OPENFILENAMEA& dialog = *notice.lpOFN;
-    IconChoice choice = completeIconChoice(dialog.lpstrFile, dialog.nMaxFile,
-                                           selection == LB_ERR ? -1 : static_cast<int>(selection));
+    char location[store::kIconSize] = "";
+    IconChoice choice = judge(notice.lpOFN->lpstrFile, selection == LB_ERR ? -1 : static_cast<int>(selection),
+                              location, sizeof location);
     switch (choice) {
         case IconChoice::Completed:
+            store::copyField(state.location, sizeof state.location, location);
             return 0;
         case IconChoice::NoIcon:
             if (MessageBoxA(panel, iconChoiceText(choice), "Confirm - Quillon",
                             MB_YESNO | MB_ICONQUESTION) != IDYES) {
-                dialog.lpstrFile[0] = '\0';  // the caller then changes nothing
+                state.location[0] = '\0';  // the caller then changes nothing
                 return 0;
             }
             break;
         case IconChoice::PositionTooHigh:
         case IconChoice::PathTooLong:
+        case IconChoice::NotStorable:
             MessageBoxA(panel, iconChoiceText(choice), "Quillon", MB_OK | MB_ICONWARNING);
             break;
     }
@@ -214,7 +236,7 @@ UINT_PTR notified(HWND panel, PickerState& state, const NMHDR& header, LPARAM lP
             SendDlgItemMessageA(panel, kIconList, LB_RESETCONTENT, 0, 0);
             break;
         case CDN_FILEOK:
-            return confirm(panel, *reinterpret_cast<const OFNOTIFYA*>(lParam));
+            return confirm(panel, state, *reinterpret_cast<const OFNOTIFYW*>(lParam));
         default:
             break;
     }
@@ -223,7 +245,7 @@ UINT_PTR notified(HWND panel, PickerState& state, const NMHDR& header, LPARAM lP
 
 UINT_PTR handle(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        const auto* dialog = reinterpret_cast<const OPENFILENAMEA*>(lParam);
+        const auto* dialog = reinterpret_cast<const OPENFILENAMEW*>(lParam);
         auto* state = dialog ? reinterpret_cast<PickerState*>(dialog->lCustData) : nullptr;
         SetWindowLongPtrA(panel, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         if (state) layOut(panel, *state);
@@ -270,20 +292,20 @@ UINT_PTR CALLBACK pickerHook(HWND panel, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-bool pickIcon(HWND owner, char* location, std::size_t size) {
-    if (!location || size == 0) return false;
+PickOutcome pickIcon(HWND owner, char* location, std::size_t size) {
+    if (!location || size == 0) return PickOutcome::Cancelled;
     location[0] = '\0';
     const PanelTemplate panel;
     PickerState state;
-    char file[MAX_PATH] = "";
-    OPENFILENAMEA dialog = {};
+    wchar_t file[MAX_PATH] = L"";
+    OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
     dialog.hInstance = panel.handle();
     dialog.lpstrFilter = kFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
+    dialog.nMaxFile = MAX_PATH;
     dialog.Flags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE | OFN_PATHMUSTEXIST |
                    OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING;
     dialog.lpfnHook = pickerHook;
@@ -292,13 +314,13 @@ bool pickIcon(HWND owner, char* location, std::size_t size) {
     BOOL chosen;
     {
         ActivationScope scope;
-        chosen = GetOpenFileNameA(&dialog);
+        chosen = GetOpenFileNameW(&dialog);
     }
-    if (chosen != TRUE) return false;
-    file[sizeof file - 1] = '\0';
-    if (std::strlen(file) >= size) return false;
-    store::copyField(location, size, file);
-    return true;
+    if (chosen != TRUE) return PickOutcome::Cancelled;
+    state.location[sizeof state.location - 1] = '\0';
+    if (std::strlen(state.location) >= size) return PickOutcome::Cancelled;
+    store::copyField(location, size, state.location);
+    return PickOutcome::Chosen;
 }
 
 }  // namespace editor

@@ -107,13 +107,25 @@ ItemRecord* selectedCommand(Page& page, TreeNode& node) {
 
 }  // namespace
 
+bool PageController::takePick(Pickers& pickers, Pick what, char* path, std::size_t size) noexcept {
+    switch (pickers.pick(what, path, size)) {
+        case PickOutcome::Chosen:
+            return path[0] != '\0';
+        case PickOutcome::NotStorable:
+            dialogs_.explainRefusal(kPathNotStorableText);
+            break;
+        case PickOutcome::Cancelled:
+            break;
+    }
+    return false;
+}
+
 void PageController::actionCommand(int id, Pickers& pickers) noexcept {
     TreeNode node = nullptr;
     if (!isActionCommand(id) || !selectedCommand(page_, node)) return;
     char picked[store::kPathSize] = "";
     Pick what = pickFor(id);
-    if (what != Pick::Nothing && (!pickers.pick(what, picked, sizeof picked) || !picked[0]))
-        return;
+    if (what != Pick::Nothing && !takePick(pickers, what, picked, sizeof picked)) return;
     // The dialog ran a message loop: take the record again, and only if the
     // user's command is still the one selected.
     TreeNode now = nullptr;
@@ -132,7 +144,7 @@ void PageController::pickIcon(Pickers& pickers) noexcept {
     TreeNode node = page_.tree.selected();
     if (!recordOf(page_.tree, node)) return;
     char location[store::kIconSize] = "";
-    if (!pickers.pick(Pick::Icon, location, sizeof location) || !location[0]) return;
+    if (!takePick(pickers, Pick::Icon, location, sizeof location)) return;
     if (page_.tree.selected() != node || !recordOf(page_.tree, node)) return;
     fields_.enterIcon(location);
 }

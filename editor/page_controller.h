@@ -33,15 +33,20 @@ public:
     virtual void enterIcon(const char* location) = 0;
 };
 
+enum class PickOutcome {
+    Chosen,       // the choice is in the buffer
+    Cancelled,    // by the user; or the choice has no file-system path or does not fit
+    NotStorable,  // the system code page cannot spell the chosen path
+};
+
 // The dialogs in which the user picks a program, a file, a folder or an icon.
 class Pickers {
 public:
     virtual ~Pickers() = default;
-    // True with the choice in `path` (at most size - 1 characters); false when
-    // the user cancelled or the choice has no file-system path. An icon pick
-    // may also return true with an empty text: the user gave up on a file
+    // Chosen with the choice in `path` (at most size - 1 characters). An icon
+    // pick may also be Chosen with an empty text: the user gave up on a file
     // without icons.
-    virtual bool pick(Pick what, char* path, std::size_t size) = 0;
+    virtual PickOutcome pick(Pick what, char* path, std::size_t size) = 0;
 };
 
 enum class Question {
@@ -90,7 +95,8 @@ public:
 
     // Action-menu commands 48 to 58 on the selected command: pick what the
     // command needs, edit the action, show it. Nothing changes when the
-    // user cancels; an edit that does not fit is refused with a message.
+    // user cancels; an edit that does not fit, or a path the store cannot
+    // spell, is refused with a message.
     void actionCommand(int id, Pickers& pickers) noexcept;
     // The "..." button beside the icon field.
     void pickIcon(Pickers& pickers) noexcept;
@@ -113,6 +119,9 @@ public:
 
 private:
     void reload() noexcept;
+    // True when the user chose a path (not empty); tells the user when the
+    // chosen path cannot be stored.
+    bool takePick(Pickers& pickers, Pick what, char* path, std::size_t size) noexcept;
 
     Page& page_;
     FieldView& fields_;

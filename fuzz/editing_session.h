@@ -85,17 +85,22 @@ struct FakeSheet : editor::SheetTab {
 // One editor page of a sheet: its state, tree and controller, with the
 // sheet, toolbar, fields and message boxes faked. The answers to the
 // questions come from the input.
-// The user's choice in a picker: cancelled, or a path of any length.
+// The user's choice in a picker: cancelled, a path the code page cannot
+// spell, or a path of any length.
 class FuzzedPickers final : public editor::Pickers {
 public:
     explicit FuzzedPickers(Input& in) : in_(in) {}
     std::string picked;
-    bool pick(editor::Pick, char* path, std::size_t size) override {
-        if (!in_.flag()) return false;
+    bool notStorable = false;
+    editor::PickOutcome pick(editor::Pick, char* path, std::size_t size) override {
+        if (!in_.flag()) {
+            notStorable = in_.flag();
+            return notStorable ? editor::PickOutcome::NotStorable : editor::PickOutcome::Cancelled;
+        }
         picked = in_.text(in_.flag() ? 300 : 30).c_str();  // a C string ends at its first zero
         if (picked.size() >= size) picked.resize(size - 1);
         std::memcpy(path, picked.c_str(), picked.size() + 1);
-        return true;
+        return editor::PickOutcome::Chosen;
     }
 
 private:
@@ -425,13 +430,22 @@ private:
                 std::uint8_t modified = page.state().modified;
                 page.refusal.clear();
                 page.shownAction = "<not shown>";
+                std::string iconBefore = r ? r->icon : "";
+                auto checkNotStorableRefused = [&] {
+                    if (!pickers.notStorable) return;
+                    checkEqual(std::string(editor::kPathNotStorableText), page.refusal,
+                               "a path the code page cannot spell is refused with its reason", where(which));
+                    checkEqual(iconBefore, std::string(r ? r->icon : ""), "and the icon stays", where(which));
+                };
                 if (id > editor::kActionParentAsWorkingFolder) {
                     page.controller().pickIcon(pickers);
                     if (r && !pickers.picked.empty())
                         checkEqual(pickers.picked, r->icon, "a picked icon is the record's", where(which));
+                    checkNotStorableRefused();
                     break;
                 }
                 page.controller().actionCommand(id, pickers);
+                checkNotStorableRefused();
                 if (!r || r->isSubmenu) {
                     checkEqual(std::string("<not shown>"), page.shownAction,
                                "only a command's action is edited", where(which));

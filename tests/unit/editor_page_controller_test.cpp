@@ -26,7 +26,7 @@ struct StringMaker<editor::Pick> {
 template <>
 struct StringMaker<editor::IconChoice> {
     static String convert(editor::IconChoice choice) {
-        static const char* const names[] = {"Completed", "NoIcon", "PositionTooHigh", "PathTooLong"};
+        static const char* const names[] = {"Completed", "NoIcon", "PositionTooHigh", "PathTooLong", "NotStorable"};
         return names[static_cast<int>(choice)];
     }
 };
@@ -51,21 +51,26 @@ struct RecordingFields : editor::FieldView {
     void focusCaption() override { ++focused; }
     std::string action = "<not shown>";
     void showAction(const char* a) override { action = a; }
-    void enterIcon(const char*) override {}
+    std::string icon = "<not entered>";
+    void enterIcon(const char* location) override { icon = location; }
 };
+
+// The choice of a path that the system's code page cannot spell.
+const std::string kNotStorable = "<not storable>";
 
 // Hands out the scripted choices in order; an empty optional is Cancel.
 struct ScriptedPickers : editor::Pickers {
     std::deque<std::optional<std::string>> choices;
     std::vector<editor::Pick> asked;
-    bool pick(editor::Pick what, char* path, std::size_t size) override {
+    editor::PickOutcome pick(editor::Pick what, char* path, std::size_t size) override {
         asked.push_back(what);
         REQUIRE_MESSAGE(!choices.empty(), "a picker nobody expected");
         std::optional<std::string> choice = choices.front();
         choices.pop_front();
-        if (!choice) return false;
+        if (!choice) return editor::PickOutcome::Cancelled;
+        if (*choice == kNotStorable) return editor::PickOutcome::NotStorable;
         store::copyField(path, size, choice->c_str());
-        return true;
+        return editor::PickOutcome::Chosen;
     }
 };
 
@@ -283,6 +288,34 @@ TEST_CASE("cancelled or pathless picks change nothing; a submenu has no action t
     CHECK(std::string(p.tree.value(p.tree.selected())->action).empty());
 }
 
+TEST_CASE("a picked path the code page cannot spell is refused with the page's message") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+    ScriptedPickers pickers;
+    p.select("Edit");
+    const ItemRecord* edit = p.tree.value(p.tree.selected());
+    REQUIRE(edit);
+
+    const int kIconButton = 0;
+    for (int id : std::vector<int>{editor::kActionPickProgram, editor::kActionPickFile, editor::kActionPickFolder,
+                                   editor::kActionPickWorkingFolder, kIconButton}) {
+        CAPTURE(id);
+        p.dialogs.refusal.clear();
+        pickers.choices = {kNotStorable};
+        if (id == kIconButton) p.controller.pickIcon(pickers);
+        else p.controller.actionCommand(id, pickers);
+        CHECK(p.dialogs.refusal == editor::kPathNotStorableText);
+    }
+    CHECK(pickers.choices.empty());
+    CHECK(std::string(edit->action) == "notepad.exe \"%1\"");
+    CHECK(std::string(edit->icon) == "shell32.dll,3");
+    CHECK(p.fields.action == "<not shown>");
+    CHECK(p.fields.icon == "<not entered>");
+    CHECK(p.state.modified == 0);
+    CHECK(p.sheet.tab == "Context Menu");
+}
+
 TEST_CASE("an action edit past 2047 characters is refused and changes nothing") {
     store::MemoryKeyStore keys;
     const std::string nearlyFull = "run.exe " + std::string(2035, 'a');  // 2043 characters
@@ -327,6 +360,10 @@ TEST_CASE("confirming an icon: the position joins the path, or the choice is ref
     CHECK(complete(longest, 3, IconChoice::Completed) == longest + ",3");
     CHECK(complete(longest, 10, IconChoice::PathTooLong) == longest);
     CHECK(complete(longest + "y", 3, IconChoice::PathTooLong) == longest + "y");
+    // A path the store cannot spell: the selection's own refusal comes first.
+    CHECK(editor::selectionOr(-1, IconChoice::NotStorable) == IconChoice::NoIcon);
+    CHECK(editor::selectionOr(1000, IconChoice::NotStorable) == IconChoice::PositionTooHigh);
+    CHECK(editor::selectionOr(999, IconChoice::NotStorable) == IconChoice::NotStorable);
     CHECK(std::string(editor::iconChoiceText(IconChoice::NoIcon)) ==
           "There is no icon in the selected file. Continue selecting?");
 }

@@ -3,7 +3,9 @@
 // picker's panel), the folder browser and the action menu. The page command
 // that opens one is posted, so the dialog thread is free to run the dialog;
 // every step after that runs on the dialog thread through its agent window,
-// which the modal loop still serves.
+// which the modal loop still serves. Names and paths are UTF-8 here: the
+// page's dialogs are the UTF-16 ones, whose CDM_* messages take UTF-16
+// whether sent as A or W.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +21,20 @@
 namespace file_dialog_driver {
 
 using namespace sheet_driver;
+
+inline std::wstring utf16(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    &wide[0], static_cast<int>(wide.size())));
+    return wide;
+}
+
+inline std::string utf8(const std::wstring& wide) {
+    std::string text(wide.size() * 3, '\0');
+    text.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+                                    static_cast<int>(text.size()), nullptr, nullptr));
+    return text;
+}
 
 inline std::vector<HWND> descendants(HWND window) {
     std::vector<HWND> found;
@@ -102,14 +118,15 @@ public:
     }
 
     std::string folder() {
-        char path[MAX_PATH] = {};
-        run([&] { SendMessageA(window_, CDM_GETFOLDERPATH, sizeof path, reinterpret_cast<LPARAM>(path)); });
-        return path;
+        wchar_t path[MAX_PATH] = {};
+        run([&] { SendMessageW(window_, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path)); });
+        return utf8(path);
     }
 
     // The user types into the file-name field.
     void typeName(const std::string& name) {
-        run([&] { SendMessageA(window_, CDM_SETCONTROLTEXT, fileNameControl(), reinterpret_cast<LPARAM>(name.c_str())); });
+        const std::wstring wide = utf16(name);
+        run([&] { SendMessageW(window_, CDM_SETCONTROLTEXT, fileNameControl(), reinterpret_cast<LPARAM>(wide.c_str())); });
     }
     // Types a file or folder name and presses Open: a folder is entered.
     void enter(const std::string& name) {
@@ -120,12 +137,13 @@ public:
     // The user clicks the file (or folder) of this name in the file list.
     bool select(const std::string& name) {
         bool found = false;
+        const std::wstring wide = utf16(name);
         run([&] {
             HWND files = descendant(window_, "SysListView32");
-            LVFINDINFOA find = {};
+            LVFINDINFOW find = {};
             find.flags = LVFI_STRING;
-            find.psz = name.c_str();
-            int at = static_cast<int>(SendMessageA(files, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find)));
+            find.psz = wide.c_str();
+            int at = static_cast<int>(SendMessageW(files, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find)));
             if (at < 0) return;
             LVITEMA state = {};
             state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
