@@ -1,7 +1,8 @@
 // Composing a command's action on the real page in Wine's Properties
 // dialog: the action menu below its button, each of its edits on actions
 // with suffixes, quotes and leading spaces, the program and file dialogs, the
-// folder browser, and an edit the field cannot hold.
+// folder browser, an edit the field cannot hold, and paths named outside the
+// system code page.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -11,10 +12,14 @@
 
 #include "check_printers.h"
 #include "file_dialog_driver.h"
+#include "foreign_names.h"
+#include "import_patch.h"
+#include "page_texts.h"
 #include "shell_host.h"
 
 using namespace sheet_driver;
 using namespace file_dialog_driver;
+using namespace foreign_names;
 
 namespace {
 
@@ -232,4 +237,60 @@ TEST_CASE("an edit that would pass 2047 characters is refused with the page's me
     CHECK(p.page.text(110) == nearlyFull);
     CHECK(p.page.tab() == "Context Menu");
     CHECK_FALSE(p.sheet.applyEnabled());
+}
+
+TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short name, or refused") {
+    requireCodePage1252();
+    const std::string action = "old.exe \"%1\"";
+    CommandPage p(action);
+    const std::wstring root = utf16(p.samples.folder.root);
+    const std::wstring cafe = root + L"\\Caf\u00e9";  // in code page 1252
+    const std::wstring programs = root + L"\\\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u044b";
+    const std::wstring program = programs + L"\\run.exe";
+    const std::wstring notes = programs + L"\\\u0437\u0430\u043c\u0435\u0442\u043a\u0438.txt";
+    for (const std::wstring& folder : {cafe, programs}) createFolder(folder);
+    for (const std::wstring& file : {cafe + L"\\run.exe", program, notes}) createFile(file);
+    // Picks the path in the Open dialog of an action-menu command; the
+    // action field then shows another text, or the page refuses it.
+    auto pick = [&](int command, const std::wstring& path) {
+        const std::string before = p.page.text(110);
+        postCommand(p.page.window(), command);
+        {
+            OpenDialog open(p.ui);
+            REQUIRE(open);
+            open.typeName(utf8(path));
+            CHECK(open.close(IDOK));
+        }
+        waitUntil([&] { return p.page.text(110) != before; }, 1000);
+    };
+
+    SUBCASE("a name the code page spells is stored as it is") {
+        pick(52, cafe + L"\\run.exe");
+        CHECK(p.storedAction() == "\"" + ansi(cafe + L"\\run.exe") + "\" \"%1\"");
+    }
+    SUBCASE("a name it does not spell is stored by its short name, as program and as argument") {
+        pick(52, program);
+        pick(53, notes);
+        const std::string stored = p.storedAction();
+        // "program" "%1" "file": the pieces between quotes, every second one quoted.
+        std::vector<std::string> pieces;
+        for (size_t from = 0, at; (at = stored.find('"', from)) != std::string::npos; from = at + 1)
+            pieces.push_back(stored.substr(from, at - from));
+        REQUIRE_MESSAGE(pieces.size() == 6, stored);
+        CHECK(longPathOf(pieces[1]) == utf8(program));
+        CHECK(pieces[3] == "%1");
+        CHECK(longPathOf(pieces[5]) == utf8(notes));
+    }
+    SUBCASE("without short names (a Windows volume without 8.3 names) it is refused by the page") {
+        import_patch::NoShortNames noShortNames;
+        REQUIRE_MESSAGE(noShortNames.patched(), "quillon.dll imports no GetShortPathNameW");
+        Answer box(p.ui.id(), page_texts::kRefused, IDOK);
+        pick(52, program);
+        CHECK(box.asked());
+        CHECK(box.text().find("code page lacks") != std::string::npos);
+        CHECK(box.owner() == p.sheet.window());  // a child window's box belongs to its sheet
+        CHECK(p.page.text(110) == action);
+        CHECK(p.page.tab() == "Context Menu");
+        CHECK(p.storedAction() == action);
+    }
 }

@@ -1,7 +1,8 @@
 // The icon picker opened from the real page in Wine's Properties dialog: the
 // Open dialog with its panel of icons, driven over a folder holding a copy
 // of a library with many icons, an .ico, a library without icons and a
-// subfolder; the picked location stored by Apply and drawn by korvane.dll.
+// subfolder; the picked location stored by Apply and drawn by korvane.dll;
+// an icon file named outside the system code page.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -13,7 +14,9 @@
 
 #include "check_printers.h"
 #include "file_dialog_driver.h"
+#include "foreign_names.h"
 #include "handler_host.h"
+#include "import_patch.h"
 #include "page_texts.h"
 #include "shell_host.h"
 #include "test_paths.h"
@@ -21,20 +24,12 @@
 using namespace sheet_driver;
 using namespace file_dialog_driver;
 using page_texts::kConfirm;
+using foreign_names::createFile;
 
 namespace {
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    REQUIRE(file != INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 // A 16 x 16 icon of one colour, in the .ico file format.
-void writeIcoFile(const std::string& path) {
+void writeIcoFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
     auto put = [&](std::uint32_t value, int size) {
         for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -47,7 +42,7 @@ void writeIcoFile(const std::string& path) {
     for (int i = 0; i < 6; ++i) put(0, 4);
     for (int i = 0; i < 16 * 16; ++i) put(0xFF20A040, 4);
     for (int i = 0; i < 16; ++i) put(0, 4);
-    writeFile(path, std::string(bytes.begin(), bytes.end()));
+    createFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // The files the user picks among.
@@ -63,9 +58,9 @@ struct IconFolder {
         CreateDirectoryA((root + "\\inner").c_str(), nullptr);
         REQUIRE(CopyFileA("C:\\windows\\system32\\shell32.dll", library.c_str(), FALSE));
         REQUIRE(CopyFileA(test_paths::path("KORVANE").c_str(), plain.c_str(), FALSE));
-        writeIcoFile(ico);
-        writeFile(root + "\\broken.dll", "MZ not a library");
-        writeIcoFile(other + "\\two.ico");
+        writeIcoFile(utf16(ico));
+        createFile(utf16(root + "\\broken.dll"), "MZ not a library");
+        writeIcoFile(utf16(other + "\\two.ico"));
     }
 };
 
@@ -247,6 +242,48 @@ TEST_CASE("a path too long to take its icon's number is refused, and the dialog 
     CHECK(open.open());
     CHECK(open.close(IDCANCEL));
     CHECK(p.page.text(107) == "old.dll,1");
+}
+
+TEST_CASE("an .ico named outside the code page lists its icon; stored by short name, or refused in the dialog") {
+    foreign_names::requireCodePage1252();
+    PickerPage p;
+    const std::wstring folder = utf16(p.icons.root) + L"\\\u0417\u043d\u0430\u0447\u043a\u0438";
+    const std::wstring name = L"\u0437\u043d\u0430\u0447\u043e\u043a.ico";
+    foreign_names::createFolder(folder);
+    writeIcoFile(folder + L"\\" + name);
+    p.openPicker();
+    OpenDialog open(p.ui);
+    REQUIRE(open);
+    open.enter(utf8(folder));
+    CHECK(waitUntil([&] { return open.folder() == utf8(folder); }));
+    REQUIRE(open.select(utf8(name)));
+    CHECK(p.waitIcons(open, 1));
+
+    SUBCASE("stored by its short name") {
+        CHECK(open.close(IDOK));
+        CHECK(waitUntil([&] { return p.page.text(107) != "old.dll,1"; }));
+        p.sheet.apply();
+        const std::string location = stored::value(stored::itemKey(1), "Icon");
+        CHECK(location == p.page.text(107));
+        const size_t comma = location.rfind(',');
+        REQUIRE_MESSAGE(comma != std::string::npos, location);
+        CHECK(location.substr(comma) == ",0");
+        CHECK(foreign_names::longPathOf(location.substr(0, comma)) == utf8(folder + L"\\" + name));
+    }
+    SUBCASE("without short names it is refused, and the dialog stays open") {
+        import_patch::NoShortNames noShortNames;
+        REQUIRE_MESSAGE(noShortNames.patched(), "quillon.dll imports no GetShortPathNameW");
+        {
+            Answer refused(p.ui.id(), "Quillon", IDOK);
+            open.post(IDOK);
+            CHECK(refused.text().find("code page lacks") != std::string::npos);
+            CHECK(refused.owner() == open.window());
+        }
+        CHECK(open.open());
+        CHECK(open.close(IDCANCEL));
+        CHECK(p.page.text(107) == "old.dll,1");
+        CHECK(p.page.tab() == "Context Menu");
+    }
 }
 
 TEST_CASE("the icon list stands right of the file list, as tall, and grows with the dialog") {
