@@ -1,15 +1,13 @@
 #include "quillon.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
-#include <shlwapi.h>
 
 #include <cstddef>
 #include <new>
 
 #include "activation_context.h"
 #include "com_boundary.h"
-#include "editor_kind.h"
+#include "context_kind.h"
 #include "menu_store.h"
 #include "page_window.h"
 #include "quillon_module.h"
@@ -92,23 +90,13 @@ STDMETHODIMP Quillon::Initialize(LPCITEMIDLIST, IDataObject* selection, HKEY) {
 }
 
 void Quillon::chooseKind(IDataObject* selection) {
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium = {};
-    if (FAILED(selection->GetData(&format, &medium))) return;
-    path_[0] = '\0';
-    if (DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0, path_, sizeof path_) > 0) {
-        path_[sizeof path_ - 1] = '\0';
-        SelectionFacts facts = {};
-        facts.isDriveRoot = PathIsRootA(path_) != FALSE;
-        facts.driveType = facts.isDriveRoot ? GetDriveTypeA(path_) : 0;
-        facts.isDirectory = !facts.isDriveRoot && PathIsDirectoryA(path_) != FALSE;
-        if (facts.isDirectory) {
-            store::RegistryKeyStore keys;
-            facts.backgroundFlag = store::readBackgroundFlag(keys);
-        }
-        contextKind_ = editorKind(facts);
+    if (shellext::readFirstSelected(selection, path_) != shellext::SelectionRead::Read) return;
+    store::ContextFacts facts = shellext::factsAbout(path_);
+    if (facts.isDirectory) {
+        store::RegistryKeyStore keys;
+        facts.lastMenuOnBackground = store::readBackgroundFlag(keys);
     }
-    ReleaseStgMedium(&medium);
+    contextKind_ = store::decideContextKind(facts, nullptr);
 }
 
 STDMETHODIMP Quillon::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) {

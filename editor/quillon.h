@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "selected_object.h"
 #include "server_module.h"
-#include "store_layout.h"
 
 namespace editor {
 
@@ -36,7 +36,7 @@ private:
 
     ULONG references_ = 0;
     IDataObject* selection_ = nullptr;
-    char path_[store::kPathSize] = {};
+    shellext::PathField path_ = {};
     const char* contextKind_ = nullptr;  // none until Initialize chose one
 };
 

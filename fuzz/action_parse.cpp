@@ -2,8 +2,12 @@
 // context path of up to 259 characters. The parse is compared with the
 // notation read another way (by its suffix markers), and the expansions with
 // the placeholder table: every argument and directory comes out whole, never
-// cut, so what would run is exactly what the action says.
+// cut, so what would run is exactly what the action says. The same holds for
+// the command as it starts, in UTF-16, with paths of any characters: letters
+// outside ASCII, characters whose code-page form ends in a backslash byte,
+// and unpaired surrogates, read there unit by unit.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "action.h"
@@ -31,31 +35,74 @@ std::string tokenText(Input& in, std::size_t maxPieces) {
     return out;
 }
 
+// A context path of UTF-16 units, some of them what code pages and UTF-8 get
+// wrong most easily.
+std::u16string widePath(Input& in) {
+    static const char16_t* const pieces[] = {u"\\", u"C:", u"a", u"%1", u"Ж", u"ā", u"表", u"ソ",
+                                             u"\U0001F600", u"\xD800", u"\xDC00", u" ", u"\"", u"$("};
+    constexpr std::size_t count = sizeof pieces / sizeof pieces[0];
+    std::u16string out;
+    for (std::size_t n = in.byte() % 60; n > 0 && !in.empty(); --n) {
+        std::uint8_t b = in.byte();
+        if (b < 224) out += pieces[b % count];
+        else out += static_cast<char16_t>((in.byte() << 8 | in.byte()) | 1);
+    }
+    if (out.size() > store::kPathSize - 1) out.resize(store::kPathSize - 1);
+    return out;
+}
+
+// Each byte as the unit of the same number: how a single-byte code page's
+// upper half reaches the command, letters outside ASCII included.
+std::u16string widened(const std::string& text) {
+    std::u16string out;
+    for (char c : text) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string shownWide(const std::u16string& text) {
+    std::string out;
+    for (char16_t unit : text) {
+        if (unit >= 0x20 && unit < 0x7F) {
+            out += static_cast<char>(unit);
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(unit));
+            out += code;
+        }
+    }
+    return fuzzing::shown(out);
+}
+
+template <typename Text>
 struct Expected {
-    std::string program;
+    Text program;
     bool hasArguments = false;
-    std::string arguments;
+    Text arguments;
     bool hasDirectory = false;
-    std::string directory;
+    Text directory;
     int show = handler::kShowNormal;
 };
 
 // The notation read by its markers: the program, then the first " $(" or
 // " $:" after it ends the arguments; directories run to ")" and a later one
 // replaces an earlier one; the window state ends the action.
-Expected readByMarkers(const std::string& action) {
-    Expected want;
+template <typename Text>
+Expected<Text> readByMarkers(const Text& action) {
+    using Char = typename Text::value_type;
+    const Text quote(1, Char('"')), directoryMarker{Char(' '), Char('$'), Char('(')},
+        stateMarker{Char(' '), Char('$'), Char(':')};
+    Expected<Text> want;
     std::size_t programEnd;
     if (!action.empty() && action[0] == '"') {
-        std::size_t close = action.find('"', 1);
-        want.program = close == std::string::npos ? action + "\"" : action.substr(0, close + 1);
+        std::size_t close = action.find(Char('"'), 1);
+        want.program = close == std::string::npos ? action + quote : action.substr(0, close + 1);
         programEnd = close == std::string::npos ? action.size() : close + 1;
     } else {
-        programEnd = std::min(action.find(' '), action.size());
+        programEnd = std::min(action.find(Char(' ')), action.size());
         want.program = action.substr(0, programEnd);
     }
     auto nextMarker = [&](std::size_t from) {
-        std::size_t dir = action.find(" $(", from), state = action.find(" $:", from);
+        std::size_t dir = action.find(directoryMarker, from), state = action.find(stateMarker, from);
         return std::min(dir, state);
     };
     std::size_t first = nextMarker(programEnd);
@@ -69,14 +116,14 @@ Expected readByMarkers(const std::string& action) {
     }
     for (std::size_t marker = first; marker != std::string::npos;) {
         if (action[marker + 2] == ':') {
-            char digit = marker + 3 < action.size() ? action[marker + 3] : '\0';
+            Char digit = marker + 3 < action.size() ? action[marker + 3] : Char(0);
             want.show = digit == '1'   ? handler::kShowMinimize
                         : digit == '2' ? handler::kShowMaximize
                         : digit == '3' ? handler::kShowHide
                                        : handler::kShowNormal;
             break;
         }
-        std::size_t start = marker + 3, close = action.find(')', start);
+        std::size_t start = marker + 3, close = action.find(Char(')'), start);
         want.hasDirectory = true;
         want.directory = action.substr(start, close == std::string::npos ? std::string::npos
                                                                          : close - start);
@@ -87,20 +134,22 @@ Expected readByMarkers(const std::string& action) {
 }
 
 // The placeholder table, one sequence at a time.
-std::string expandByTable(const std::string& text, const std::string& path) {
-    std::size_t slash = path.rfind('\\');
-    std::string parent = slash == std::string::npos ? "" : path.substr(0, slash);
-    std::string out;
+template <typename Text>
+Text expandByTable(const Text& text, const Text& path) {
+    using Char = typename Text::value_type;
+    std::size_t slash = path.rfind(Char('\\'));
+    Text parent = slash == std::string::npos ? Text() : path.substr(0, slash);
+    Text out;
     std::size_t i = 0;
     while (i < text.size()) {
-        std::size_t percent = text.find('%', i);
+        std::size_t percent = text.find(Char('%'), i);
         if (percent == std::string::npos) {
             out.append(text, i, std::string::npos);
             break;
         }
         out.append(text, i, percent - i);
         if (percent + 1 == text.size()) break;
-        char which = text[percent + 1];
+        Char which = text[percent + 1];
         if (which == '1') out += path;
         if (which == '0') out += parent;
         i = percent + 2;
@@ -125,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    nothing ? "runs nothing" : "runs", context);
 
     handler::ParsedAction parsed = handler::parseAction(action.c_str());
-    Expected want = readByMarkers(action);
+    Expected<std::string> want = readByMarkers(action);
     fuzzing::checkEqual(want.program, parsed.program, "the program", context);
     fuzzing::checkEqual(want.hasArguments, parsed.hasArguments, "whether there are arguments",
                         context);
@@ -145,17 +194,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // long the path and however many placeholders.
     std::size_t slash = path.rfind('\\');
     fuzzing::checkEqual(slash == std::string::npos ? "" : path.substr(0, slash),
-                        handler::parentPath(path.c_str()), "the parent path", context);
-    fuzzing::checkEqual("", handler::parentPath(nullptr), "the parent path of no path", context);
+                        handler::parentPath(path), "the parent path", context);
     fuzzing::checkEqual(expandByTable(parsed.arguments, path),
-                        handler::expandPlaceholders(parsed.arguments, path.c_str()),
+                        handler::expandPlaceholders(parsed.arguments, path),
                         "the expanded arguments", context);
     fuzzing::checkEqual(expandByTable(parsed.directory, path),
-                        handler::expandPlaceholders(parsed.directory, path.c_str()),
+                        handler::expandPlaceholders(parsed.directory, path),
                         "the expanded directory", context);
-    fuzzing::checkEqual(expandByTable(action, path), handler::expandPlaceholders(action, path.c_str()),
+    fuzzing::checkEqual(expandByTable(action, path), handler::expandPlaceholders(action, path),
                         "the expanded action", context);
-    fuzzing::checkEqual(expandByTable(action, ""), handler::expandPlaceholders(action, nullptr),
+    fuzzing::checkEqual(expandByTable(action, std::string()), handler::expandPlaceholders(action, ""),
                         "the expansion without a context path", context);
+
+    // The command as it starts, in UTF-16, read unit by unit.
+    const std::u16string wideAction = widened(action);
+    const std::u16string wide = mode & 4 ? widePath(in) : widened(path);
+    const std::string wideContext = "action " + shownWide(wideAction) + ", path " + shownWide(wide);
+    Expected<std::u16string> wideWant = readByMarkers(wideAction);
+    std::u16string directory = expandByTable(wideWant.directory, wide);
+    bool starts = !nothing && (!wideWant.hasDirectory || directory.size() < store::kPathSize);
+    handler::Command command;
+    fuzzing::check(handler::prepareCommand(wideAction, wide, command) == starts,
+                   "a command starts unless it has no program or its directory is 260 characters or more",
+                   starts ? "starts" : "starts nothing", starts ? "starts nothing" : "starts", wideContext);
+    if (!starts) return 0;
+    fuzzing::checkEqual(shownWide(wideWant.program), shownWide(command.program), "the wide program",
+                        wideContext);
+    fuzzing::checkEqual(shownWide(wideWant.hasArguments ? expandByTable(wideWant.arguments, wide) : u""),
+                        shownWide(command.arguments), "the wide arguments", wideContext);
+    fuzzing::checkEqual(wideWant.hasArguments, command.hasArguments, "whether there are wide arguments",
+                        wideContext);
+    fuzzing::checkEqual(shownWide(directory), shownWide(command.directory), "the wide directory",
+                        wideContext);
+    fuzzing::checkEqual(static_cast<std::uint64_t>(wideWant.show),
+                        static_cast<std::uint64_t>(command.showCommand), "the wide show command",
+                        wideContext);
     return 0;
 }

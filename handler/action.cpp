@@ -1,6 +1,8 @@
 #include "action.h"
 
-#include <cstring>
+
+#include "store_layout.h"
+#include "wide_text.h"
 
 namespace handler {
 
@@ -76,13 +78,12 @@ ParsedAction parseAction(const char* action) {
     return parsed;
 }
 
-std::string parentPath(const char* contextPath) {
-    if (!contextPath) return std::string();
-    const char* last = std::strrchr(contextPath, '\\');
-    return last ? std::string(contextPath, last) : std::string();
+std::string parentPath(const std::string& contextPath) {
+    std::size_t last = contextPath.rfind('\\');
+    return last == std::string::npos ? std::string() : contextPath.substr(0, last);
 }
 
-std::string expandPlaceholders(const std::string& text, const char* contextPath) {
+std::string expandPlaceholders(const std::string& text, const std::string& contextPath) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -93,11 +94,32 @@ std::string expandPlaceholders(const std::string& text, const char* contextPath)
         if (i + 1 >= text.size()) break;
         char which = text[++i];
         if (which == '1')
-            out += contextPath ? contextPath : "";
+            out += contextPath;
         else if (which == '0')
             out += parentPath(contextPath);
     }
     return out;
+}
+
+bool prepareCommand(const std::u16string& action, const std::u16string& contextPath,
+                    Command& command) {
+    const std::string text = toWtf8(action);
+    if (actionRunsNothing(text.c_str())) return false;
+    const std::string path = toWtf8(contextPath);
+    ParsedAction parsed = parseAction(text.c_str());
+    command = Command();
+    command.program = fromWtf8(parsed.program);
+    command.showCommand = parsed.showCommand;
+    if (parsed.hasArguments) {
+        command.hasArguments = true;
+        command.arguments = fromWtf8(expandPlaceholders(parsed.arguments, path));
+    }
+    if (parsed.hasDirectory) {
+        command.hasDirectory = true;
+        command.directory = fromWtf8(expandPlaceholders(parsed.directory, path));
+        if (command.directory.size() >= store::kPathSize) return false;
+    }
+    return true;
 }
 
 }  // namespace handler

@@ -26,11 +26,29 @@ bool actionRunsNothing(const char* action);
 
 ParsedAction parseAction(const char* action);
 
-// The context path up to, not including, its last backslash; empty without one.
-std::string parentPath(const char* contextPath);
+// The context path up to, not including, its last backslash; empty without
+// one. On UTF-8 or WTF-8 text every 0x5C byte is a real backslash.
+std::string parentPath(const std::string& contextPath);
 
 // Replaces "%1" by the context path and "%0" by its parent path; any other
 // "%x" pair, and a trailing "%", stand for nothing.
-std::string expandPlaceholders(const std::string& text, const char* contextPath);
+std::string expandPlaceholders(const std::string& text, const std::string& contextPath);
+
+// A command ready to start, every text in UTF-16.
+struct Command {
+    std::u16string program;
+    bool hasArguments = false;
+    std::u16string arguments;
+    bool hasDirectory = false;
+    std::u16string directory;
+    int showCommand = kShowNormal;
+};
+
+// Parses the action and puts the context path into its arguments and its
+// working directory; the program is taken as it stands. False when nothing
+// is to start: the action has no program, or the working directory is
+// 260 characters or longer (a directory cut short would be another one).
+bool prepareCommand(const std::u16string& action, const std::u16string& contextPath,
+                    Command& command);
 
 }  // namespace handler

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "action.h"
-#include "classify.h"
+#include "context_kind.h"
 #include "menu_store.h"
 #include "registry_key_store.h"
 #include "win32_menu.h"
@@ -28,6 +28,24 @@ VersionQuery g_versionQuery = queryRealVersion;
 // Help text is only given to buffers longer than this.
 constexpr UINT kShortestHelpBuffer = 35;
 
+// wchar_t is UTF-16 here: the two string types hold the same units.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text is UTF-16");
+std::u16string asText16(const wchar_t* text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+std::wstring asWide(const std::u16string& text) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+std::u16string fromCodePage(const char* text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) return std::u16string();
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<std::size_t>(length - 1));
+    return asText16(wide.c_str());
+}
+
 }  // namespace
 
 void setVersionQuery(VersionQuery query) { g_versionQuery = query ? query : queryRealVersion; }
@@ -36,21 +54,17 @@ MenuHandler::~MenuHandler() {
     if (selection_) selection_->Release();
 }
 
-bool MenuHandler::takeFirstFile(IDataObject* selection) {
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium = {};
-    if (FAILED(selection->GetData(&format, &medium))) return false;
-    char path[store::kPathSize] = {};
-    bool found = medium.tymed == TYMED_HGLOBAL && medium.hGlobal &&
-                 DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0, path, sizeof path) != 0;
-    if (found) {
-        store::copyField(contextPath_, sizeof contextPath_, path);
-        ContextFacts facts = {true, PathIsRootA(path) != FALSE, GetDriveTypeA(path),
-                              PathIsDirectoryA(path) != FALSE};
-        contextKind_ = classifyContext(facts, contextKind_);
+void MenuHandler::takeFirstSelected(IDataObject* selection) {
+    switch (shellext::readFirstSelected(selection, contextPath_)) {
+        case shellext::SelectionRead::NoFileList:
+            break;  // path and kind stay as they were
+        case shellext::SelectionRead::TooLong:
+            contextKind_ = nullptr;  // no menu for a path that cannot be named whole
+            break;
+        case shellext::SelectionRead::Read:
+            contextKind_ = store::decideContextKind(shellext::factsAbout(contextPath_), contextKind_);
+            break;
     }
-    ReleaseStgMedium(&medium);
-    return found;
 }
 
 void MenuHandler::initialize(LPCITEMIDLIST folder, IDataObject* selection) {
@@ -62,12 +76,12 @@ void MenuHandler::initialize(LPCITEMIDLIST folder, IDataObject* selection) {
     if (selection) {
         selection->AddRef();
         selection_ = selection;
-        takeFirstFile(selection);
+        takeFirstSelected(selection);
     } else if (folder) {
-        char path[MAX_PATH] = {};
-        if (!SHGetPathFromIDListA(folder, path)) path[0] = '\0';
-        store::copyField(contextPath_, sizeof contextPath_, path);
-        contextKind_ = classifyContext(ContextFacts{false, false, 0, false}, contextKind_);
+        shellext::readFolder(folder, contextPath_);
+        store::ContextFacts facts;
+        facts.onBackground = true;
+        contextKind_ = store::decideContextKind(facts, contextKind_);
         background = true;
     }
     store::RegistryKeyStore registry;
@@ -90,20 +104,22 @@ const ItemSlot* MenuHandler::slot(UINT_PTR offset) const {
 void MenuHandler::invoke(LPCSTR verb) {
     if (!IS_INTRESOURCE(verb)) return;  // verbs given as strings are not ours
     const ItemSlot* item = slot(LOWORD(reinterpret_cast<UINT_PTR>(verb)));
-    if (!item || actionRunsNothing(item->action)) return;
-
-    ParsedAction action = parseAction(item->action);
-    std::string arguments;
-    if (action.hasArguments) arguments = expandPlaceholders(action.arguments, contextPath_);
-    std::string directory;
-    if (action.hasDirectory) {
-        directory = expandPlaceholders(action.directory, contextPath_);
-        // A working directory that cannot be a path is not used half-cut.
-        if (directory.size() >= store::kPathSize) return;
-    }
-    ShellExecuteA(nullptr, "open", action.program.c_str(),
-                  action.hasArguments ? arguments.c_str() : nullptr,
-                  action.hasDirectory ? directory.c_str() : nullptr, action.showCommand);
+    if (!item) return;
+    // The action is the store's, in the code page; the path is the shell's.
+    // Both meet in UTF-16, so the program gets the path exactly.
+    Command command;
+    if (!prepareCommand(fromCodePage(item->action), asText16(contextPath_), command)) return;
+    std::wstring program = asWide(command.program), arguments = asWide(command.arguments),
+                 directory = asWide(command.directory);
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_FLAG_NO_UI;  // as ShellExecute: Explorer is not kept waiting
+    execute.lpVerb = L"open";
+    execute.lpFile = program.c_str();
+    execute.lpParameters = command.hasArguments ? arguments.c_str() : nullptr;
+    execute.lpDirectory = command.hasDirectory ? directory.c_str() : nullptr;
+    execute.nShow = command.showCommand;
+    ShellExecuteExW(&execute);
 }
 
 void MenuHandler::helpText(UINT_PTR offset, CHAR* buffer, UINT size) const {

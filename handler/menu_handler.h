@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "menu_walk.h"
-#include "store_layout.h"
 #include "owned_handle.h"
+#include "selected_object.h"
 
 namespace handler {
 
@@ -43,15 +43,16 @@ public:
     static void measureIcon(MEASUREITEMSTRUCT* measure);
     void drawIcon(const DRAWITEMSTRUCT* draw) const;
 
-    const char* contextPath() const { return contextPath_; }
+    const wchar_t* contextPath() const { return contextPath_; }
     const char* contextKind() const { return contextKind_; }
 
 private:
     const ItemSlot* slot(UINT_PTR offset) const;
-    bool takeFirstFile(IDataObject* selection);
+    void takeFirstSelected(IDataObject* selection);
 
     IDataObject* selection_ = nullptr;
-    char contextPath_[store::kPathSize] = {};
+    // As the shell names the object: a path in the code page may name another.
+    shellext::PathField contextPath_ = {};
     const char* contextKind_ = nullptr;
     std::vector<ItemSlot> items_;
     // Check-mark bitmaps stay attached to menus that may still be shown.

@@ -1,5 +1,6 @@
-// How checks print the containers they compare, so that a failure reads as
-// values ("[7, 6]", "{1: a}") and never as "{?} == {?}".
+// How checks print the containers and wide texts they compare, so that a
+// failure reads as values ("[7, 6]", "{1: a}", u"C:\\u0416") and never as
+// "{?} == {?}".
 #pragma once
 
 #include <doctest/doctest.h>
@@ -35,6 +36,25 @@ struct StringMaker<std::map<K, V>> {
             out += StringMaker<V>::convert(value).c_str();
         }
         return (out + "}").c_str();
+    }
+};
+
+// UTF-16 text: ASCII as it is, every other unit as \uXXXX, so that a
+// surrogate or a look-alike letter shows what it is.
+template <>
+struct StringMaker<std::u16string> {
+    static String convert(const std::u16string& text) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string out = "u\"";
+        for (char16_t unit : text) {
+            if (unit >= 0x20 && unit < 0x7F) {
+                out += static_cast<char>(unit);
+                continue;
+            }
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) out += digits[(unit >> shift) & 0xF];
+        }
+        return (out + "\"").c_str();
     }
 };
 

@@ -56,7 +56,7 @@ Context initializeWith(const std::vector<std::string>& paths) {
     REQUIRE(data != nullptr);
     handler.initialize(nullptr, data);
     data->Release();
-    return {handler.contextPath(), kindOf(handler), backgroundFlag()};
+    return {utf8(handler.contextPath()), kindOf(handler), backgroundFlag()};
 }
 
 handler::SystemVersion windows2000() { return {5, 0}; }
@@ -96,7 +96,7 @@ TEST_CASE("a folder background, and what a later selection does to the flag") {
     LPITEMIDLIST folder = idListFor(samples.root);
     REQUIRE(folder != nullptr);
     handler.initialize(folder, nullptr);
-    CHECK(std::string(handler.contextPath()) == samples.root);
+    CHECK(utf8(handler.contextPath()) == samples.root);
     CHECK(kindOf(handler) == "Background");
     CHECK(backgroundFlag() == 1);
 

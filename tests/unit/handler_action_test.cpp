@@ -4,40 +4,12 @@
 #include <string>
 
 #include "action.h"
-#include "classify.h"
+#include "container_printers.h"
+#include "wide_text.h"
 
 using namespace handler;
 
 TEST_SUITE("handler") {
-
-TEST_CASE("context classification") {
-    struct Row {
-        ContextFacts facts;
-        const char* current;
-        const char* expected;
-    };
-    const char* previous = "Directory";
-    const Row rows[] = {
-        {{true, true, kDriveFixed, true}, nullptr, "Drive"},
-        {{true, true, kDriveCdrom, true}, nullptr, "CDROM"},
-        {{true, true, 2, true}, nullptr, nullptr},     // removable: unset on a fresh object
-        {{true, true, 4, true}, previous, previous},   // network: kept as it was
-        {{true, true, 0, false}, previous, previous},  // a type the system cannot tell
-        {{true, false, kDriveFixed, true}, nullptr, "Directory"},
-        {{true, false, kDriveFixed, false}, "Drive", "*"},
-        {{false, false, 0, false}, "*", "Background"},
-    };
-    for (const Row& row : rows) {
-        const char* kind = classifyContext(row.facts, row.current);
-        CAPTURE(row.facts.isDriveRoot);
-        CAPTURE(row.facts.driveType);
-        CAPTURE(row.facts.isDirectory);
-        if (row.expected == nullptr)
-            CHECK(kind == nullptr);
-        else
-            CHECK(std::string(kind ? kind : "(null)") == row.expected);
-    }
-}
 
 TEST_CASE("actions split and expand as the table gives them") {
     const char* path = "D:\\Docs\\report.txt";
@@ -111,6 +83,61 @@ TEST_CASE("random actions parse and expand without fault") {
         std::string expanded = expandPlaceholders(parsed.arguments, "C:\\dir\\file");
         CHECK(expanded.size() <= parsed.arguments.size() * 12);
     }
+}
+
+TEST_CASE("commands get the exact path in UTF-16, whatever its characters") {
+    // Cyrillic, a best-fit twin ("ā" is never "a"), and Japanese whose code-page
+    // form ends in the byte of a backslash: the parent is cut at a real one.
+    const std::u16string paths[] = {u"C:\\Docs\\Отчёт.txt", u"C:\\Docs\\bestfit\\ā.txt",
+                                    u"C:\\Docs\\表\\ソ.txt"};
+    const std::u16string parents[] = {u"C:\\Docs", u"C:\\Docs\\bestfit", u"C:\\Docs\\表"};
+    for (int i = 0; i < 3; ++i) {
+        CAPTURE(i);
+        Command command;
+        REQUIRE(prepareCommand(u"\"C:\\Программы\\p.exe\" \"%1\" %0 $(%1) $:1", paths[i], command));
+        CHECK(command.program == u"\"C:\\Программы\\p.exe\"");  // taken as it stands
+        CHECK(command.hasArguments);
+        CHECK(command.arguments == u" \"" + paths[i] + u"\" " + parents[i]);
+        CHECK(command.hasDirectory);
+        CHECK(command.directory == paths[i]);
+        CHECK(command.showCommand == kShowMinimize);
+    }
+
+    // An unpaired surrogate, which a file name may hold, reaches the program too.
+    const std::u16string odd = u"C:\\x" + std::u16string(1, char16_t(0xD800)) + u"y\\z";
+    Command command;
+    REQUIRE(prepareCommand(u"p %1|%0", odd, command));
+    CHECK(command.arguments == u" " + odd + u"|" + odd.substr(0, 6));
+
+    CHECK_FALSE(prepareCommand(u"", odd, command));
+    CHECK_FALSE(prepareCommand(u" \"%1\"", odd, command));
+    REQUIRE(prepareCommand(u"%1.exe", odd, command));
+    CHECK(command.program == u"%1.exe");
+    CHECK_FALSE(command.hasArguments);
+}
+
+TEST_CASE("the working directory's limit counts characters, not bytes") {
+    const std::u16string letters(259, u'Ж');  // 518 bytes in UTF-8, 259 characters
+    Command command;
+    CHECK(prepareCommand(u"p $(%1)", letters, command));
+    CHECK(command.directory == letters);
+    CHECK_FALSE(prepareCommand(u"p $(%1)", letters + u"Ж", command));
+    CHECK_FALSE(prepareCommand(u"p $(%0\\%1)", u"C:\\" + letters, command));
+    // Arguments have no such limit: they are sized to fit.
+    CHECK(prepareCommand(u"p %1%1%1%1%1%1%1", letters, command));
+    CHECK(command.arguments.size() == 1 + 7 * letters.size());
+}
+
+TEST_CASE("UTF-16 text comes back from WTF-8 exactly") {
+    std::mt19937 random(99);
+    const char16_t units[] = {u'a', u'\\', u'%', u'é', u'表', 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFF};
+    for (int round = 0; round < 5000; ++round) {
+        std::u16string text;
+        for (std::size_t i = random() % 12; i > 0; --i) text += units[random() % 10];
+        CHECK(fromWtf8(toWtf8(text)) == text);
+    }
+    CHECK(toWtf8(u"\U0001F600") == "\xF0\x9F\x98\x80");
+    CHECK(fromWtf8("a\xC0\x80\xFF") == u"a\uFFFD\uFFFD\uFFFD");  // overlong and stray bytes
 }
 
 }  // TEST_SUITE

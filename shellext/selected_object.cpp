@@ -1,0 +1,48 @@
+#include "selected_object.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+namespace shellext {
+
+SelectionRead readFirstSelected(IDataObject* selection, PathField& path) {
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (!selection || FAILED(selection->GetData(&format, &medium))) return SelectionRead::NoFileList;
+    SelectionRead result = SelectionRead::NoFileList;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+        auto drop = static_cast<HDROP>(medium.hGlobal);
+        // The length first: the call cuts a long path to the buffer silently.
+        UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        if (length == 0) {
+            result = SelectionRead::NoFileList;
+        } else if (length >= kPathChars) {
+            path[0] = L'\0';
+            result = SelectionRead::TooLong;
+        } else if (DragQueryFileW(drop, 0, path, kPathChars) == length) {
+            result = SelectionRead::Read;
+        } else {
+            path[0] = L'\0';
+            result = SelectionRead::TooLong;
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return result;
+}
+
+bool readFolder(LPCITEMIDLIST folder, PathField& path) {
+    static_assert(kPathChars >= MAX_PATH, "SHGetPathFromIDListW writes up to MAX_PATH characters");
+    if (folder && SHGetPathFromIDListW(folder, path)) return true;
+    path[0] = L'\0';
+    return false;
+}
+
+store::ContextFacts factsAbout(const wchar_t* path) {
+    store::ContextFacts facts;
+    facts.isDriveRoot = PathIsRootW(path) != FALSE;
+    facts.driveType = facts.isDriveRoot ? GetDriveTypeW(path) : 0;
+    facts.isDirectory = !facts.isDriveRoot && PathIsDirectoryW(path) != FALSE;
+    return facts;
+}
+
+}  // namespace shellext

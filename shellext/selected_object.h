@@ -1,0 +1,33 @@
+// The object a menu or a Properties page is for, as the shell names it: the
+// first selected path, or the folder of a window's background, in UTF-16,
+// and the facts about it that decide its context kind.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "context_kind.h"
+
+namespace shellext {
+
+// Paths are kept whole in fields of this many characters, terminator
+// included; a longer one is refused, since a path cut short names another
+// object.
+constexpr std::size_t kPathChars = MAX_PATH;
+using PathField = wchar_t[kPathChars];
+
+enum class SelectionRead {
+    NoFileList,  // the data object offers no file list: nothing was read
+    TooLong,     // the first path does not fit a field: `path` is empty
+    Read,
+};
+SelectionRead readFirstSelected(IDataObject* selection, PathField& path);
+
+// The file-system folder of an identifier list; false, with an empty path,
+// for a folder outside the file system.
+bool readFolder(LPCITEMIDLIST folder, PathField& path);
+
+// Is it a drive root, of which drive type, is it a folder.
+store::ContextFacts factsAbout(const wchar_t* path);
+
+}  // namespace shellext
