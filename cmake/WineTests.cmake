@@ -5,6 +5,9 @@
 #                 [PATHS <target>...]          exported to the program, see below
 #                 [ARGS <arg>...]              command-line arguments (generator expressions allowed)
 #                 [ARCH win32|win64]           the prefix's kind, if not the build's own
+#                 [LANG <locale>]              the Unix locale the program runs in, which
+#                                              sets its code page (default C.UTF-8: 1252;
+#                                              ja_JP.UTF-8: 932)
 #                 [SCREEN])                    a real X display (Xvfb) instead of the null driver
 #
 # Each test runs in a Wine prefix of its own: a ctest setup fixture
@@ -81,7 +84,7 @@ function(_wine_test_add_template arch)
 endfunction()
 
 function(add_wine_test name exe)
-  cmake_parse_arguments(PARSE_ARGV 2 WT "SCREEN" "ARCH" "REGISTER;PATHS;ARGS")
+  cmake_parse_arguments(PARSE_ARGV 2 WT "SCREEN" "ARCH;LANG" "REGISTER;PATHS;ARGS")
   if(WT_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "add_wine_test(${name}): unexpected arguments: ${WT_UNPARSED_ARGUMENTS}")
   endif()
@@ -122,7 +125,11 @@ function(add_wine_test name exe)
   # runs it.
   add_test(NAME "${name}" COMMAND ${exe} ${WT_ARGS})
 
-  set(env "WINEPREFIX=${prefix}" "TEST_PATH_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  if(NOT WT_LANG)
+    set(WT_LANG C.UTF-8)
+  endif()
+  set(env "WINEPREFIX=${prefix}" "TEST_PATH_BUILD_DIR=${CMAKE_BINARY_DIR}"
+      "LANG=${WT_LANG}" "LC_ALL=${WT_LANG}")
   foreach(t IN LISTS WT_REGISTER WT_PATHS)
     if(NOT TARGET ${t})
       message(FATAL_ERROR "add_wine_test(${name}): ${t} is not a target")

@@ -1,15 +1,19 @@
 // korvane.dll hosted as Explorer hosts it, for the Wine tests that look at
-// its menus: a handler object initialised on real shell data objects with
-// its menu built into a popup, and pixels of what it draws.
+// its menus: a handler object initialised on real shell data objects (or a
+// folder's background) with its menu built into a popup, pixels of what it
+// draws, and the record of what its commands started.
 #pragma once
 
 #include <doctest/doctest.h>
 
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "shell_host.h"
+#include "test_paths.h"
 
 namespace handler_host {
 
@@ -20,24 +24,36 @@ struct Handler {
 
     Handler(const std::vector<std::string>& paths, HMENU popup, UINT index = 0,
             UINT first = 1, UINT last = 0x7FFF) {
-        IShellExtInit* init = nullptr;
-        HRESULT created = CoCreateInstance(shell_host::kClsidKorvane, nullptr,
-                                           CLSCTX_INPROC_SERVER, IID_IShellExtInit,
-                                           reinterpret_cast<void**>(&init));
-        REQUIRE(created == S_OK);
         IDataObject* data = shell_host::dataObjectFor(paths);
         REQUIRE(data != nullptr);
-        CHECK(init->Initialize(nullptr, data, nullptr) == S_OK);
+        create(nullptr, data, popup, index, first, last);
         data->Release();
-        REQUIRE(init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu)) == S_OK);
-        init->Release();
-        built = menu->QueryContextMenu(popup, index, first, last, CMF_NORMAL);
+    }
+    // The menu of the background of `folder`'s window.
+    Handler(HMENU popup, const std::string& folder) {
+        LPITEMIDLIST list = shell_host::idListFor(folder);
+        REQUIRE(list != nullptr);
+        create(list, nullptr, popup, 0, 1, 0x7FFF);
+        CoTaskMemFree(list);
     }
     ~Handler() {
         if (menu) menu->Release();
     }
     Handler(const Handler&) = delete;
     Handler& operator=(const Handler&) = delete;
+
+    void create(LPCITEMIDLIST folder, IDataObject* data, HMENU popup, UINT index, UINT first,
+                UINT last) {
+        IShellExtInit* init = nullptr;
+        HRESULT created = CoCreateInstance(shell_host::kClsidKorvane, nullptr,
+                                           CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                           reinterpret_cast<void**>(&init));
+        REQUIRE(created == S_OK);
+        CHECK(init->Initialize(folder, data, nullptr) == S_OK);
+        REQUIRE(init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu)) == S_OK);
+        init->Release();
+        built = menu->QueryContextMenu(popup, index, first, last, CMF_NORMAL);
+    }
 
     // Has the handler draw the icon of the entry whose item data is `data`
     // into a 20 x 20 picture; returns its pixels, row by row.
@@ -81,6 +97,38 @@ inline std::vector<COLORREF> expectedIcon(const std::string& file, int index) {
         DrawIconEx(dc, 1, 2, icon, 16, 16, 0, nullptr, DI_NORMAL);
         DestroyIcon(icon);
     });
+}
+
+inline HRESULT invoke(IContextMenu* menu, LPCSTR verb) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof info;
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return menu->InvokeCommand(&info);
+}
+
+// The recorder program (record_invocation.exe, in the test's PATHS) and the
+// file it writes for one test: its wide command line, working directory and
+// show state, in UTF-8.
+struct Recorder {
+    std::string program = test_paths::path("RECORD_INVOCATION");
+    std::string record;
+    explicit Recorder(const std::string& file) : record(file) {
+        DeleteFileA(record.c_str());
+        SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
+    }
+    ~Recorder() { DeleteFileA(record.c_str()); }
+};
+
+// Waits for the recorder to finish writing (it renames its file at the end);
+// a loaded machine may take seconds to start it.
+inline std::string waitForRecord(const std::string& path) {
+    for (int i = 0; i < 600 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace handler_host

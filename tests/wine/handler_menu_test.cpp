@@ -4,16 +4,16 @@
 // starting commands.
 #include <doctest/doctest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "handler_host.h"
 #include "shell_host.h"
-#include "test_paths.h"
 
 using namespace shell_host;
 using handler_host::Handler;
+using handler_host::Recorder;
+using handler_host::waitForRecord;
 
 namespace {
 
@@ -25,39 +25,6 @@ std::string helpText(IContextMenu* menu, UINT_PTR offset, UINT size, UINT type =
     buffer[sizeof buffer - 1] = '\0';
     CHECK(menu->GetCommandString(offset, type, nullptr, buffer, size) == S_OK);
     return buffer;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Waits for the recorder to finish writing (it renames its file at the end).
-std::string waitForRecord(const std::string& path) {
-    for (int i = 0; i < 200 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
-    return readFile(path);
-}
-
-// The recorder program and the file it writes for one test.
-struct Recorder {
-    std::string program = test_paths::path("RECORD_INVOCATION");
-    std::string record;
-    explicit Recorder(const std::string& file) : record(file) {
-        DeleteFileA(record.c_str());
-        SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
-    }
-    ~Recorder() { DeleteFileA(record.c_str()); }
-};
-
-HRESULT invoke(IContextMenu* menu, LPCSTR verb) {
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof info;
-    info.lpVerb = verb;
-    info.nShow = SW_SHOWNORMAL;
-    return menu->InvokeCommand(&info);
 }
 
 }  // namespace
@@ -203,7 +170,7 @@ TEST_CASE("commands start their program with the placeholders expanded") {
     Handler handler({file}, popup);
     REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
 
-    auto invoke = [&](LPCSTR verb) { return ::invoke(handler.menu, verb); };
+    auto invoke = [&](LPCSTR verb) { return handler_host::invoke(handler.menu, verb); };
     // None of these starts anything, and all succeed.
     CHECK(invoke(MAKEINTRESOURCEA(0)) == S_OK);
     CHECK(invoke(MAKEINTRESOURCEA(1)) == S_OK);
@@ -276,12 +243,12 @@ TEST_CASE("an action longer than its field starts nothing; one that fits runs as
     REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4));
     CHECK(GetMenuItemCount(popup) == 3);  // every item is shown
     CHECK(helpText(handler.menu, 1, 64) == "still shown");
-    auto invoke = [&](UINT offset) { return ::invoke(handler.menu, MAKEINTRESOURCEA(offset)); };
+    auto invoke = [&](UINT offset) { return handler_host::invoke(handler.menu, MAKEINTRESOURCEA(offset)); };
     CHECK(invoke(1) == S_OK);
     CHECK(invoke(2) == S_OK);
     Sleep(1500);  // long enough for a wrongly started recorder to have written
     CHECK_MESSAGE(GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES,
-                  "a cut command was started: " << readFile(record).substr(0, 120) << "...");
+                  "a cut command was started: " << waitForRecord(record).substr(0, 120) << "...");
 
     CHECK(invoke(0) == S_OK);
     std::string got = waitForRecord(record);

@@ -546,6 +546,31 @@ TEST_CASE("a folder's page edits the Directory or the Background list by the fla
     editFolder(samples.dir(), "Folder tool,Folder two", [](Page&) {});
 }
 
+TEST_CASE("a folder named outside the code page gets the folder's page") {
+    Samples samples;
+    shell_host::clearStore();
+    putItem(1, "File tool", false);
+    putItem(2, "Folder tool", false);
+    putItem(3, "Background tool", false);
+    putIndex("*", {{1, 0}});
+    putIndex("Directory", {{2, 0}});
+    putIndex("Background", {{3, 0}});
+    putMaxId(3);
+    const std::string folder = samples.folder.root + "\\Папка";
+    CreateDirectoryW(shell_host::wide(folder).c_str(), nullptr);
+    DialogThread ui;
+    for (bool background : {false, true}) {
+        CAPTURE(background);
+        openHandlerMenu(folder, background);
+        Sheet sheet(ui, folder);
+        REQUIRE(sheet);
+        Page page(sheet);
+        CHECK(page.tree() == (background ? "Background tool" : "Folder tool"));
+        sheet.press(PSBTN_CANCEL);
+        CHECK(sheet.waitClosed());
+    }
+}
+
 TEST_CASE("limits: a store that cannot hold the tree keeps the edits; long text is cut") {
     Samples samples;
     shell_host::clearStore();

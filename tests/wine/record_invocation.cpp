@@ -1,15 +1,28 @@
 // Started by the handler's commands in tests: appends its command line, its
 // working directory and the show state it was given to the file named by
-// KORVANE_RECORD, one line each, then a line "--".
+// KORVANE_RECORD, one line each, then a line "--". Command line and
+// directory are the wide ones, written as UTF-8: what the program was really
+// given, whatever the code page.
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+
+namespace {
+
+std::string utf8(const wchar_t* text) {
+    static char out[4 * 32768];
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
 
 int main() {
     char recordPath[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("KORVANE_RECORD", recordPath, sizeof recordPath)) return 1;
-    char directory[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof directory, directory);
+    static wchar_t directory[32768] = {};
+    GetCurrentDirectoryW(32768, directory);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
@@ -17,9 +30,10 @@ int main() {
     // Write to a side file and rename it, so the test never reads half a record.
     char partial[MAX_PATH + 8];
     std::snprintf(partial, sizeof partial, "%s.part", recordPath);
-    FILE* out = std::fopen(partial, "w");
+    FILE* out = std::fopen(partial, "wb");
     if (!out) return 1;
-    std::fprintf(out, "%s\n%s\n%d\n--\n", GetCommandLineA(), directory, show);
+    std::fprintf(out, "%s\n%s\n%d\n--\n", utf8(GetCommandLineW()).c_str(), utf8(directory).c_str(),
+                 show);
     std::fclose(out);
     MoveFileA(partial, recordPath);
     return 0;

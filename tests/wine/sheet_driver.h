@@ -35,10 +35,11 @@ constexpr DWORD kOpenWait = 15000;  // ms: the first sheet of a process loads th
 constexpr UINT kCallMessage = WM_APP + 17;
 constexpr int kApplyButton = 0x3021;  // the sheet's "Apply" button
 
+// In UTF-8, so that a title may name any file.
 inline std::string windowText(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return shell_host::utf8(text);
 }
 
 inline std::string className(HWND window) {

@@ -1,6 +1,7 @@
 // What every host of the handler needs (the Wine tests, the benchmark and the
 // demo): the class identifier, writing menus into the store, real shell data
-// objects and folder identifier lists, reading real menus back.
+// objects and folder identifier lists, reading real menus back. Paths are
+// given in UTF-8, so that a host can name any file, whatever the code page.
 #pragma once
 
 #include <windows.h>
@@ -60,12 +61,27 @@ inline DWORD backgroundFlag() {
     return value;
 }
 
+inline std::wstring wide(const std::string& utf8) {
+    std::wstring out(utf8.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+    return out;
+}
+
+inline std::string utf8(const wchar_t* text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
 // The absolute identifier list of a path; free with CoTaskMemFree.
 inline LPITEMIDLIST idListFor(const std::string& path) {
     IShellFolder* desktop = nullptr;
     if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    std::wstring name = wide(path);
+    LPWSTR wide = &name[0];
     LPITEMIDLIST list = nullptr;
     if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &list, nullptr)))
         list = nullptr;
