@@ -2,6 +2,7 @@
 // can see the context it decides and choose the system version.
 #include <doctest/doctest.h>
 
+#include <cstring>
 #include <string>
 
 #include "class_factory.h"
@@ -15,10 +16,12 @@ using namespace shell_host;
 
 namespace {
 
-// A data object that offers nothing, and counts its references.
+// A data object that offers nothing, or a drop list of one path of any
+// length, and counts its references.
 class EmptyDataObject : public IDataObject {
 public:
     ULONG references = 1;
+    std::wstring dropped;  // offered as CF_HDROP when not empty
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         *out = nullptr;
         if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject))
@@ -29,7 +32,20 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
     STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetData(FORMATETC*, STGMEDIUM*) override { return DV_E_FORMATETC; }
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (dropped.empty() || format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+        const SIZE_T bytes = sizeof(DROPFILES) + (dropped.size() + 2) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+        auto* list = static_cast<DROPFILES*>(GlobalLock(memory));
+        list->pFiles = sizeof(DROPFILES);
+        list->fWide = TRUE;
+        std::memcpy(list + 1, dropped.c_str(), dropped.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     STDMETHODIMP QueryGetData(FORMATETC*) override { return DV_E_FORMATETC; }
     STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
@@ -87,6 +103,20 @@ TEST_CASE("initialisation takes the first selected object and its kind") {
     context = initializeWith({"C:\\"});
     CHECK(context.path == "C:\\");
     CHECK(context.kind == "Drive");
+}
+
+TEST_CASE("a path too long for the field gives no menu, never a cut one") {
+    ComScope com;
+    EmptyDataObject selection;
+    const std::wstring fits = L"C:\\" + std::wstring(256, L'd');  // 259 characters
+    handler::MenuHandler handler;
+    for (const std::wstring& path : {fits, fits + L"e"}) {
+        selection.dropped = path;
+        handler.initialize(nullptr, &selection);
+        bool whole = path.size() < MAX_PATH;
+        CHECK(kindOf(handler) == (whole ? "*" : "(none)"));
+        CHECK(utf8(handler.contextPath()) == (whole ? utf8(path.c_str()) : ""));
+    }
 }
 
 TEST_CASE("a folder background, and what a later selection does to the flag") {

@@ -77,6 +77,18 @@ void openHandlerMenu(const std::string& folder, bool background) {
     init->Release();
 }
 
+// One command in each of the file, folder and background menus.
+void putToolPerKind() {
+    shell_host::clearStore();
+    putItem(1, "File tool", false);
+    putItem(2, "Folder tool", false);
+    putItem(3, "Background tool", false);
+    putIndex("*", {{1, 0}});
+    putIndex("Directory", {{2, 0}});
+    putIndex("Background", {{3, 0}});
+    putMaxId(3);
+}
+
 }  // namespace
 
 TEST_CASE("a file's page: controls, new items in their places, field edits, moves, delete") {
@@ -496,14 +508,7 @@ TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") 
 
 TEST_CASE("a folder's page edits the Directory or the Background list by the flag") {
     Samples samples;
-    shell_host::clearStore();
-    putItem(1, "File tool", false);
-    putItem(2, "Folder tool", false);
-    putItem(3, "Background tool", false);
-    putIndex("*", {{1, 0}});
-    putIndex("Directory", {{2, 0}});
-    putIndex("Background", {{3, 0}});
-    putMaxId(3);
+    putToolPerKind();
     DialogThread ui;
 
     auto editFolder = [&](const std::string& path, const char* shown, auto edit) {
@@ -548,14 +553,7 @@ TEST_CASE("a folder's page edits the Directory or the Background list by the fla
 
 TEST_CASE("a folder named outside the code page gets the folder's page") {
     Samples samples;
-    shell_host::clearStore();
-    putItem(1, "File tool", false);
-    putItem(2, "Folder tool", false);
-    putItem(3, "Background tool", false);
-    putIndex("*", {{1, 0}});
-    putIndex("Directory", {{2, 0}});
-    putIndex("Background", {{3, 0}});
-    putMaxId(3);
+    putToolPerKind();
     const std::string folder = samples.folder.root + "\\Папка";
     CreateDirectoryW(shell_host::wide(folder).c_str(), nullptr);
     DialogThread ui;
