@@ -31,17 +31,6 @@ inline void createFile(const std::wstring& path, const std::string& bytes = "") 
     CloseHandle(file);
 }
 
-// The code-page text of a path the code page spells.
-inline std::string ansi(const std::wstring& path) {
-    std::string text(path.size() * 2 + 1, '\0');
-    BOOL usedDefault = FALSE;
-    text.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, &text[0],
-                                    static_cast<int>(text.size()), nullptr, &usedDefault));
-    REQUIRE_MESSAGE(!usedDefault, utf8(path) << " is not spelled by code page " << GetACP());
-    if (!text.empty()) text.pop_back();
-    return text;
-}
-
 // The long form, in UTF-8, of a path the page stored (code-page text);
 // what is wrong with it instead when it holds a '?' or names nothing.
 inline std::string longPathOf(const std::string& stored) {
