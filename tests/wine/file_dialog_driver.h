@@ -22,19 +22,8 @@ namespace file_dialog_driver {
 
 using namespace sheet_driver;
 
-inline std::wstring utf16(const std::string& utf8) {
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    &wide[0], static_cast<int>(wide.size())));
-    return wide;
-}
-
-inline std::string utf8(const std::wstring& wide) {
-    std::string text(wide.size() * 3, '\0');
-    text.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
-                                    static_cast<int>(text.size()), nullptr, nullptr));
-    return text;
-}
+using shell_host::utf8;
+using shell_host::wide;
 
 inline std::vector<HWND> descendants(HWND window) {
     std::vector<HWND> found;
@@ -125,8 +114,8 @@ public:
 
     // The user types into the file-name field.
     void typeName(const std::string& name) {
-        const std::wstring wide = utf16(name);
-        run([&] { SendMessageW(window_, CDM_SETCONTROLTEXT, fileNameControl(), reinterpret_cast<LPARAM>(wide.c_str())); });
+        const std::wstring text = wide(name);
+        run([&] { SendMessageW(window_, CDM_SETCONTROLTEXT, fileNameControl(), reinterpret_cast<LPARAM>(text.c_str())); });
     }
     // Types a file or folder name and presses Open: a folder is entered.
     void enter(const std::string& name) {
@@ -137,12 +126,12 @@ public:
     // The user clicks the file (or folder) of this name in the file list.
     bool select(const std::string& name) {
         bool found = false;
-        const std::wstring wide = utf16(name);
+        const std::wstring text = wide(name);
         run([&] {
             HWND files = descendant(window_, "SysListView32");
             LVFINDINFOW find = {};
             find.flags = LVFI_STRING;
-            find.psz = wide.c_str();
+            find.psz = text.c_str();
             int at = static_cast<int>(SendMessageW(files, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find)));
             if (at < 0) return;
             LVITEMA state = {};

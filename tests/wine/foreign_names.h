@@ -10,22 +10,21 @@
 
 #include <string>
 
-#include "file_dialog_driver.h"
+#include "shell_host.h"
 
 namespace foreign_names {
 
-using file_dialog_driver::utf16;
-using file_dialog_driver::utf8;
+using shell_host::utf8;
 
 inline void createFolder(const std::wstring& path) {
     REQUIRE_MESSAGE((CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS),
-                    "cannot create " << utf8(path) << " (error " << GetLastError() << ")");
+                    "cannot create " << utf8(path.c_str()) << " (error " << GetLastError() << ")");
 }
 
 inline void createFile(const std::wstring& path, const std::string& bytes = "") {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    REQUIRE_MESSAGE(file != INVALID_HANDLE_VALUE, "cannot create " << utf8(path) << " (error " << GetLastError() << ")");
+    REQUIRE_MESSAGE(file != INVALID_HANDLE_VALUE, "cannot create " << utf8(path.c_str()) << " (error " << GetLastError() << ")");
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);

@@ -243,7 +243,7 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
     requireCodePage1252();
     const std::string action = "old.exe \"%1\"";
     CommandPage p(action);
-    const std::wstring root = utf16(p.samples.folder.root);
+    const std::wstring root = wide(p.samples.folder.root);
     const std::wstring cafe = root + L"\\Caf\u00e9";  // in code page 1252
     const std::wstring programs = root + L"\\\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u044b";
     const std::wstring program = programs + L"\\run.exe";
@@ -258,7 +258,7 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
         {
             OpenDialog open(p.ui);
             REQUIRE(open);
-            open.typeName(utf8(path));
+            open.typeName(utf8(path.c_str()));
             CHECK(open.close(IDOK));
         }
         waitUntil([&] { return p.page.text(110) != before; }, 1000);
@@ -277,9 +277,9 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
         for (size_t from = 0, at; (at = stored.find('"', from)) != std::string::npos; from = at + 1)
             pieces.push_back(stored.substr(from, at - from));
         REQUIRE_MESSAGE(pieces.size() == 6, stored);
-        CHECK(longPathOf(pieces[1]) == utf8(program));
+        CHECK(longPathOf(pieces[1]) == utf8(program.c_str()));
         CHECK(pieces[3] == "%1");
-        CHECK(longPathOf(pieces[5]) == utf8(notes));
+        CHECK(longPathOf(pieces[5]) == utf8(notes.c_str()));
     }
     SUBCASE("without short names (a Windows volume without 8.3 names) it is refused by the page") {
         import_patch::NoShortNames noShortNames;

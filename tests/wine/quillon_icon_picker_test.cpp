@@ -58,9 +58,9 @@ struct IconFolder {
         CreateDirectoryA((root + "\\inner").c_str(), nullptr);
         REQUIRE(CopyFileA("C:\\windows\\system32\\shell32.dll", library.c_str(), FALSE));
         REQUIRE(CopyFileA(test_paths::path("KORVANE").c_str(), plain.c_str(), FALSE));
-        writeIcoFile(utf16(ico));
-        createFile(utf16(root + "\\broken.dll"), "MZ not a library");
-        writeIcoFile(utf16(other + "\\two.ico"));
+        writeIcoFile(wide(ico));
+        createFile(wide(root + "\\broken.dll"), "MZ not a library");
+        writeIcoFile(wide(other + "\\two.ico"));
     }
 };
 
@@ -247,16 +247,16 @@ TEST_CASE("a path too long to take its icon's number is refused, and the dialog 
 TEST_CASE("an .ico named outside the code page lists its icon; stored by short name, or refused in the dialog") {
     foreign_names::requireCodePage1252();
     PickerPage p;
-    const std::wstring folder = utf16(p.icons.root) + L"\\\u0417\u043d\u0430\u0447\u043a\u0438";
+    const std::wstring folder = wide(p.icons.root) + L"\\\u0417\u043d\u0430\u0447\u043a\u0438";
     const std::wstring name = L"\u0437\u043d\u0430\u0447\u043e\u043a.ico";
     foreign_names::createFolder(folder);
     writeIcoFile(folder + L"\\" + name);
     p.openPicker();
     OpenDialog open(p.ui);
     REQUIRE(open);
-    open.enter(utf8(folder));
-    CHECK(waitUntil([&] { return open.folder() == utf8(folder); }));
-    REQUIRE(open.select(utf8(name)));
+    open.enter(utf8(folder.c_str()));
+    CHECK(waitUntil([&] { return open.folder() == utf8(folder.c_str()); }));
+    REQUIRE(open.select(utf8(name.c_str())));
     CHECK(p.waitIcons(open, 1));
 
     SUBCASE("stored by its short name") {
@@ -268,7 +268,7 @@ TEST_CASE("an .ico named outside the code page lists its icon; stored by short n
         const size_t comma = location.rfind(',');
         REQUIRE_MESSAGE(comma != std::string::npos, location);
         CHECK(location.substr(comma) == ",0");
-        CHECK(foreign_names::longPathOf(location.substr(0, comma)) == utf8(folder + L"\\" + name));
+        CHECK(foreign_names::longPathOf(location.substr(0, comma)) == utf8((folder + L"\\" + name).c_str()));
     }
     SUBCASE("without short names it is refused, and the dialog stays open") {
         import_patch::NoShortNames noShortNames;
