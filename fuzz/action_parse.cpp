@@ -133,7 +133,21 @@ Expected<Text> readByMarkers(const Text& action) {
     return want;
 }
 
-// The placeholder table, one sequence at a time.
+// How many units the character at `at` has: a UTF-16 surrogate pair is one
+// character; in 8-bit text a character's bytes after the first are 10xxxxxx.
+std::size_t characterUnits(const std::u16string& text, std::size_t at) {
+    bool pair = text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() &&
+                text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF;
+    return pair ? 2 : 1;
+}
+std::size_t characterUnits(const std::string& text, std::size_t at) {
+    std::size_t end = at + 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    return end - at;
+}
+
+// The placeholder table, one sequence at a time; "%" and the whole
+// character after it are one sequence.
 template <typename Text>
 Text expandByTable(const Text& text, const Text& path) {
     using Char = typename Text::value_type;
@@ -152,7 +166,7 @@ Text expandByTable(const Text& text, const Text& path) {
         Char which = text[percent + 1];
         if (which == '1') out += path;
         if (which == '0') out += parent;
-        i = percent + 2;
+        i = percent + 1 + characterUnits(text, percent + 1);
     }
     return out;
 }
@@ -207,7 +221,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         "the expansion without a context path", context);
 
     // The command as it starts, in UTF-16, read unit by unit.
-    const std::u16string wideAction = widened(action);
+    // Now and then the action ends in any UTF-16 text too, surrogates included.
+    const std::u16string wideAction = widened(action) + (mode & 8 ? widePath(in) : u"");
     const std::u16string wide = mode & 4 ? widePath(in) : widened(path);
     const std::string wideContext = "action " + shownWide(wideAction) + ", path " + shownWide(wide);
     Expected<std::u16string> wideWant = readByMarkers(wideAction);

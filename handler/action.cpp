@@ -97,6 +97,8 @@ std::string expandPlaceholders(const std::string& text, const std::string& conte
             out += contextPath;
         else if (which == '0')
             out += parentPath(contextPath);
+        else  // any other character goes whole, not just its first byte
+            while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) ++i;
     }
     return out;
 }

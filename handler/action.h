@@ -31,7 +31,8 @@ ParsedAction parseAction(const char* action);
 std::string parentPath(const std::string& contextPath);
 
 // Replaces "%1" by the context path and "%0" by its parent path; any other
-// "%x" pair, and a trailing "%", stand for nothing.
+// "%x" pair, and a trailing "%", stand for nothing. The text is UTF-8 or
+// WTF-8: the "x" of such a pair is a whole character, all its bytes.
 std::string expandPlaceholders(const std::string& text, const std::string& contextPath);
 
 // A command ready to start, every text in UTF-16.

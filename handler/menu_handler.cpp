@@ -113,7 +113,7 @@ void MenuHandler::invoke(LPCSTR verb) {
                  directory = asWide(command.directory);
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof execute;
-    execute.fMask = SEE_MASK_FLAG_NO_UI;  // as ShellExecute: Explorer is not kept waiting
+    execute.fMask = SEE_MASK_FLAG_NO_UI;  // as ShellExecute: a failure shows no dialog
     execute.lpVerb = L"open";
     execute.lpFile = program.c_str();
     execute.lpParameters = command.hasArguments ? arguments.c_str() : nullptr;

@@ -14,14 +14,9 @@ SelectionRead readFirstSelected(IDataObject* selection, PathField& path) {
         auto drop = static_cast<HDROP>(medium.hGlobal);
         // The length first: the call cuts a long path to the buffer silently.
         UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-        if (length == 0) {
-            result = SelectionRead::NoFileList;
-        } else if (length >= kPathChars) {
-            path[0] = L'\0';
-            result = SelectionRead::TooLong;
-        } else if (DragQueryFileW(drop, 0, path, kPathChars) == length) {
+        if (length > 0 && length < kPathChars && DragQueryFileW(drop, 0, path, kPathChars) == length) {
             result = SelectionRead::Read;
-        } else {
+        } else if (length > 0) {
             path[0] = L'\0';
             result = SelectionRead::TooLong;
         }

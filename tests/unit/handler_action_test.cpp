@@ -109,6 +109,10 @@ TEST_CASE("commands get the exact path in UTF-16, whatever its characters") {
     REQUIRE(prepareCommand(u"p %1|%0", odd, command));
     CHECK(command.arguments == u" " + odd + u"|" + odd.substr(0, 6));
 
+    // "%" with any other character drops the whole character, not a byte of it.
+    REQUIRE(prepareCommand(u"p %é|%\U0001F600|%ソ.", odd, command));
+    CHECK(command.arguments == u" ||.");
+
     CHECK_FALSE(prepareCommand(u"", odd, command));
     CHECK_FALSE(prepareCommand(u" \"%1\"", odd, command));
     REQUIRE(prepareCommand(u"%1.exe", odd, command));
