@@ -166,7 +166,8 @@ Text expandByTable(const Text& text, const Text& path) {
         Char which = text[percent + 1];
         if (which == '1') out += path;
         if (which == '0') out += parent;
-        i = percent + 1 + characterUnits(text, percent + 1);
+        bool placeholder = which == '1' || which == '0';
+        i = percent + 1 + (placeholder ? 1 : characterUnits(text, percent + 1));
     }
     return out;
 }
@@ -227,7 +228,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string wideContext = "action " + shownWide(wideAction) + ", path " + shownWide(wide);
     Expected<std::u16string> wideWant = readByMarkers(wideAction);
     std::u16string directory = expandByTable(wideWant.directory, wide);
-    bool starts = !nothing && (!wideWant.hasDirectory || directory.size() < store::kPathSize);
+    bool noProgram = wideAction.empty() || wideAction[0] == u' ';
+    bool starts = !noProgram && (!wideWant.hasDirectory || directory.size() < store::kPathSize);
     handler::Command command;
     fuzzing::check(handler::prepareCommand(wideAction, wide, command) == starts,
                    "a command starts unless it has no program or its directory is 260 characters or more",

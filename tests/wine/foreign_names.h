@@ -1,7 +1,7 @@
 // Files and folders named outside the system code page, made with the UTF-16
 // functions, and the checks on a path the page stored for them: the store
 // holds code-page text, which must name the same file and never hold a '?'
-// or look-alike. The tests run with LANG=C.UTF-8, i.e. code page 1252.
+// or look-alike. Most tests run with LANG=C.UTF-8, i.e. code page 1252.
 #pragma once
 
 #include <windows.h>

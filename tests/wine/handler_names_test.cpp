@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "foreign_names.h"
 #include "handler_host.h"
 #include "shell_host.h"
 
@@ -19,14 +20,8 @@ namespace {
 
 const std::string kDocs = "C:\\Docs";
 
-void makeFolder(const std::string& path) { CreateDirectoryW(wide(path).c_str(), nullptr); }
-
-void makeFile(const std::string& path) {
-    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    REQUIRE_MESSAGE(file != INVALID_HANDLE_VALUE, "cannot create " << path);
-    CloseHandle(file);
-}
+void makeFolder(const std::string& path) { foreign_names::createFolder(wide(path)); }
+void makeFile(const std::string& path) { foreign_names::createFile(wide(path)); }
 
 // One command per menu: each passes the clicked path and its parent, and
 // the folder menus use the paths as the working directory too.
