@@ -130,12 +130,14 @@ HWND showIconPicker(HWND page, DWORD thread, const std::string& folder, const ch
                  reinterpret_cast<LPARAM>(GetDlgItem(page, 108)));
     HWND open = findOpenDialog(thread);
     if (!open) return nullptr;
-    SendMessageA(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
-                 reinterpret_cast<LPARAM>(folder.c_str()));
+    // The picker is a UTF-16 dialog: its CDM_ messages take UTF-16 text.
+    const std::wstring name = shell_host::wide(folder);
+    SendMessageW(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
+                 reinterpret_cast<LPARAM>(name.c_str()));
     SendMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
     Sleep(500);
-    SendMessageA(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
-                 reinterpret_cast<LPARAM>(""));
+    SendMessageW(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
+                 reinterpret_cast<LPARAM>(L""));
     HWND files = nullptr;
     EnumChildWindows(open, findListView, reinterpret_cast<LPARAM>(&files));
     LVFINDINFOA find = {};
