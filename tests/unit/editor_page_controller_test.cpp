@@ -260,14 +260,24 @@ TEST_CASE("a tree the store cannot hold is refused, kept and still modified") {
 
 TEST_SUITE("editor page: composing actions and picking icons") {
 
-TEST_CASE("cancelled or pathless picks change nothing; a submenu has no action to edit") {
+// The sample's "*" list on a page, with its command "Edit" selected.
+struct EditSelected {
     store::MemoryKeyStore keys;
-    storeSample(keys, "*");
-    ControlledPage p(keys, "*");
+    ControlledPage p;
     ScriptedPickers pickers;
-    p.select("Edit");
-    const ItemRecord* edit = p.tree.value(p.tree.selected());
-    REQUIRE(edit);
+    const ItemRecord* edit;
+    EditSelected() : p((storeSample(keys, "*"), keys), "*") {
+        p.select("Edit");
+        edit = p.tree.value(p.tree.selected());
+        REQUIRE(edit);
+    }
+};
+
+TEST_CASE("cancelled or pathless picks change nothing; a submenu has no action to edit") {
+    EditSelected page;
+    ControlledPage& p = page.p;
+    ScriptedPickers& pickers = page.pickers;
+    const ItemRecord* edit = page.edit;
 
     // Cancelled, or a folder without a path: nothing at all.
     pickers.choices = {std::nullopt, std::string(), std::nullopt, std::nullopt};
@@ -289,13 +299,10 @@ TEST_CASE("cancelled or pathless picks change nothing; a submenu has no action t
 }
 
 TEST_CASE("a picked path the code page cannot spell is refused with the page's message") {
-    store::MemoryKeyStore keys;
-    storeSample(keys, "*");
-    ControlledPage p(keys, "*");
-    ScriptedPickers pickers;
-    p.select("Edit");
-    const ItemRecord* edit = p.tree.value(p.tree.selected());
-    REQUIRE(edit);
+    EditSelected page;
+    ControlledPage& p = page.p;
+    ScriptedPickers& pickers = page.pickers;
+    const ItemRecord* edit = page.edit;
 
     const int kIconButton = 0;
     for (int id : std::vector<int>{editor::kActionPickProgram, editor::kActionPickFile, editor::kActionPickFolder,

@@ -90,6 +90,19 @@ struct PickerPage {
     void openPicker() {
         postCommand(page.window(), 108, BN_CLICKED, GetDlgItem(page.window(), 108));
     }
+    // Open is refused with a message of the dialog's own, which stays open;
+    // cancelled then, it leaves the icon field as it was.
+    void expectRefusedInDialog(OpenDialog& open, const char* words) {
+        {
+            Answer refused(ui.id(), "Quillon", IDOK);
+            open.post(IDOK);
+            CHECK(refused.text().find(words) != std::string::npos);
+            CHECK(refused.owner() == open.window());
+        }
+        CHECK(open.open());
+        CHECK(open.close(IDCANCEL));
+        CHECK(page.text(107) == "old.dll,1");
+    }
     bool waitIcons(OpenDialog& open, int count) {
         return waitUntil([&] { return open.iconCount() == count; });
     }
@@ -233,15 +246,7 @@ TEST_CASE("a path too long to take its icon's number is refused, and the dialog 
     REQUIRE(open.select(file.substr(folder.size() + 1)));
     CHECK(p.waitIcons(open, iconsIn(p.icons.library)));
     open.clickIcon(3);
-    {
-        Answer refused(p.ui.id(), "Quillon", IDOK);
-        open.post(IDOK);
-        CHECK(refused.text().find("too long") != std::string::npos);
-        CHECK(refused.owner() == open.window());
-    }
-    CHECK(open.open());
-    CHECK(open.close(IDCANCEL));
-    CHECK(p.page.text(107) == "old.dll,1");
+    p.expectRefusedInDialog(open, "too long");
 }
 
 TEST_CASE("an .ico named outside the code page lists its icon; stored by short name, or refused in the dialog") {
@@ -273,15 +278,7 @@ TEST_CASE("an .ico named outside the code page lists its icon; stored by short n
     SUBCASE("without short names it is refused, and the dialog stays open") {
         import_patch::NoShortNames noShortNames;
         REQUIRE_MESSAGE(noShortNames.patched(), "quillon.dll imports no GetShortPathNameW");
-        {
-            Answer refused(p.ui.id(), "Quillon", IDOK);
-            open.post(IDOK);
-            CHECK(refused.text().find("code page lacks") != std::string::npos);
-            CHECK(refused.owner() == open.window());
-        }
-        CHECK(open.open());
-        CHECK(open.close(IDCANCEL));
-        CHECK(p.page.text(107) == "old.dll,1");
+        p.expectRefusedInDialog(open, "code page lacks");
         CHECK(p.page.tab() == "Context Menu");
     }
 }
