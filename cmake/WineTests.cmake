@@ -8,7 +8,9 @@
 #                 [LANG <locale>]              the Unix locale the program runs in, which
 #                                              sets its code page (default C.UTF-8: 1252;
 #                                              ja_JP.UTF-8: 932)
-#                 [SCREEN])                    a real X display (Xvfb) instead of the null driver
+#                 [SCREEN]                     a real X display (Xvfb) instead of the null driver
+#                 [CD_DRIVE <letter>])         the prefix has a CD drive <letter>: (an
+#                                              empty folder; GetDriveType: DRIVE_CDROM)
 #
 # Each test runs in a Wine prefix of its own: a ctest setup fixture
 # "<name>:setup" clones the build tree's template prefix (win32 in 32-bit
@@ -84,7 +86,7 @@ function(_wine_test_add_template arch)
 endfunction()
 
 function(add_wine_test name exe)
-  cmake_parse_arguments(PARSE_ARGV 2 WT "SCREEN" "ARCH;LANG" "REGISTER;PATHS;ARGS")
+  cmake_parse_arguments(PARSE_ARGV 2 WT "SCREEN" "ARCH;LANG;CD_DRIVE" "REGISTER;PATHS;ARGS")
   if(WT_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "add_wine_test(${name}): unexpected arguments: ${WT_UNPARSED_ARGUMENTS}")
   endif()
@@ -101,9 +103,12 @@ function(add_wine_test name exe)
   _wine_test_template(${WT_ARCH} template)
 
   set(prefix "${WINE_TEST_ROOT}/tests/${name}")
-  set(screen_opt)
+  set(setup_options)
   if(WT_SCREEN)
-    set(screen_opt --screen)
+    set(setup_options --screen)
+  endif()
+  if(WT_CD_DRIVE)
+    list(APPEND setup_options --cd-drive ${WT_CD_DRIVE})
   endif()
   set(dlls)
   foreach(dll IN LISTS WT_REGISTER)
@@ -114,7 +119,8 @@ function(add_wine_test name exe)
   endforeach()
 
   add_test(NAME "${name}:setup"
-    COMMAND "${WINE_TEST_SCRIPTS}/wine-prefix" setup "${template_dir}" "${prefix}" ${screen_opt} ${dlls})
+    COMMAND "${WINE_TEST_SCRIPTS}/wine-prefix" setup "${template_dir}" "${prefix}" ${setup_options}
+            ${dlls})
   set_tests_properties("${name}:setup" PROPERTIES
     FIXTURES_SETUP "${name}_prefix"
     FIXTURES_REQUIRED ${template_fixture}

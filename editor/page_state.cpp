@@ -10,10 +10,10 @@ void setContextKind(PageState& state, const char* kind) {
     state.contextKind = kind;
     state.kindNumber = -1;
     if (!kind) return;
-    const char* const pageKinds[] = {store::kKindFile, store::kKindDirectory,
-                                     store::kKindBackground};
-    for (std::int32_t number = 0; number < 3; ++number) {
-        if (std::strcmp(kind, pageKinds[number]) == 0) state.kindNumber = number;
+    // Numbered in the store's order: "*" 0, "Directory" 1, "Background" 2,
+    // then "Drive" 3 and "CDROM" 4.
+    for (std::int32_t number = 0; number < store::kContextKindCount; ++number) {
+        if (std::strcmp(kind, store::kContextKinds[number]) == 0) state.kindNumber = number;
     }
 }
 

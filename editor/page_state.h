@@ -16,7 +16,7 @@ enum class GuardState : std::uint8_t { Idle = 0, Deleting = 1, Moving = 2, Resel
 
 struct PageState {
     const char* contextKind = nullptr;  // names the index list the page edits
-    std::int32_t kindNumber = 0;        // 0 "*", 1 "Directory", 2 "Background"
+    std::int32_t kindNumber = 0;  // 0 "*", 1 "Directory", 2 "Background", 3 "Drive", 4 "CDROM"
     WindowHandle toolbarWindow = nullptr;
     WindowHandle treeWindow = nullptr;
     // Ids of stored items deleted since the last load or save; its size is
@@ -33,7 +33,7 @@ struct PageState {
     TreeNode moveDestination = nullptr;  // its counterpart in the copy
 };
 
-// Sets the kind and its number; -1 for the kinds that have no editor page.
+// Sets the kind and its number; -1 for a text that names no kind.
 void setContextKind(PageState& state, const char* kind);
 
 }  // namespace editor

@@ -20,10 +20,14 @@ OSVERSIONINFOA g_version = {sizeof(OSVERSIONINFOA), 0, 0, 0, 0, {}};
 DWORD g_slot = TLS_OUT_OF_INDEXES;
 HFONT g_symbolFont = nullptr;
 
-// Property-sheet handlers for files and folders; no folder background.
+// Property-sheet handlers for files, folders and drives; no folder
+// background. The shell builds a drive's Properties dialog from the handlers
+// under "Drive" only, so without that key the Drive and CDROM menus could
+// not be edited anywhere.
 const char* const kHandlerKeyFormats[] = {
     "*\\shellex\\PropertySheetHandlers\\%s",
     "Directory\\shellex\\PropertySheetHandlers\\%s",
+    "Drive\\shellex\\PropertySheetHandlers\\%s",
 };
 
 const shellext::ServerRegistration kRegistration = {

@@ -61,7 +61,8 @@ std::string expectedEntries() {
     for (const std::string& n : {cls, cls + "|", cls + "\\InprocServer32",
                                  cls + "\\InprocServer32|", cls + "\\InprocServer32|ThreadingModel",
                                  "*" + handler, "*" + handler + "|", "Directory" + handler,
-                                 "Directory" + handler + "|"})
+                                 "Directory" + handler + "|", "Drive" + handler,
+                                 "Drive" + handler + "|"})
         names.insert("HKCR:" + registry_snapshot::lower(n));
     std::string text;
     for (const std::string& n : names) text += n + "\n";
@@ -101,7 +102,8 @@ void pump() {
 
 }  // namespace
 
-TEST_CASE("registration writes exactly its five entries; unregistering removes them, twice fails") {
+TEST_CASE("registration writes exactly its six entries, twice alike; unregistering removes them, "
+          "twice fails") {
     shell_host::ComScope com;
     Quillon dll;
     REQUIRE(dll.loaded());
@@ -113,12 +115,15 @@ TEST_CASE("registration writes exactly its five entries; unregistering removes t
     const Snapshot registered = snapshot();
     CHECK(added(unregistered, registered) == expectedEntries());
     CHECK(added(registered, unregistered) == "");
+    CHECK(Hr(dll.registerServer()) == Hr(S_OK));
+    CHECK(added(registered, snapshot()) == "");
+    CHECK(added(snapshot(), registered) == "");
 
     const std::string cls = std::string("CLSID\\") + kClsidText;
     CHECK(classesString(cls, nullptr) == kFriendlyName);
     CHECK(classesString(cls + "\\InprocServer32", nullptr) == dll.file());
     CHECK(classesString(cls + "\\InprocServer32", "ThreadingModel") == "Apartment");
-    for (const char* shellClass : {"*", "Directory"}) {
+    for (const char* shellClass : {"*", "Directory", "Drive"}) {
         CAPTURE(shellClass);
         CHECK(classesString(std::string(shellClass) + "\\shellex\\PropertySheetHandlers\\" +
                                 kFriendlyName,

@@ -9,4 +9,11 @@ if(TARGET quillon)
     add_dependencies(${test} quillon korvane)
     add_wine_test(${test} ${test} REGISTER quillon korvane)
   endforeach()
+
+  # Drive pages: C: is a fixed drive in every prefix, R: a CD drive in this
+  # test's own.
+  add_executable(quillon_drive_test quillon_drive_test.cpp)
+  target_link_libraries(quillon_drive_test PRIVATE doctest_main ${HOST_LIBRARIES} comctl32)
+  add_dependencies(quillon_drive_test quillon korvane)
+  add_wine_test(quillon_drive_test quillon_drive_test REGISTER quillon korvane CD_DRIVE r)
 endif()

@@ -182,15 +182,22 @@ public:
         return false;
     }
 
-    // Starts the Properties dialog of a path on this thread and waits for
-    // its sheet to appear; null (with a failed check) if it does not.
+    // Starts the shell's Properties dialog of a path on this thread and
+    // waits for its sheet to appear; null (with a failed check) if it does
+    // not.
     HWND openProperties(const std::string& path) {
         std::string name = path.substr(path.find_last_of('\\') + 1);
+        return openSheet("Properties for " + name, [path] { showProperties(path); });
+    }
+
+    // Runs `show`, which shows a modal sheet titled `title` on this thread,
+    // and waits for the sheet to appear.
+    HWND openSheet(const std::string& title, std::function<void()> show) {
         std::vector<HWND> known = sheets_;
         ++open_;
         auto call = std::make_shared<Call>();
-        call->work = [this, path] {
-            showProperties(path);
+        call->work = [this, show] {
+            show();
             --open_;
         };
         if (!post(call)) {
@@ -198,7 +205,6 @@ public:
             return nullptr;
         }
         HWND sheet = nullptr;
-        const std::string title = "Properties for " + name;
         if (!waitUntil([&] { return (sheet = findDialog(id_, title, known)) != nullptr; },
                        kOpenWait))
             FAIL_CHECK("no window \"" << title << "\" appeared");
@@ -347,6 +353,8 @@ class Sheet {
 public:
     Sheet(DialogThread& thread, const std::string& path)
         : thread_(thread), window_(thread.openProperties(path)) {}
+    // A sheet that the thread has shown by other means (openSheet).
+    Sheet(DialogThread& thread, HWND window) : thread_(thread), window_(window) {}
 
     explicit operator bool() const { return window_ != nullptr; }
     HWND window() const { return window_; }

@@ -1,0 +1,185 @@
+// The "Context Menu" page of a fixed drive (C:) and of a CD drive (R:, a
+// real CD drive of the test's prefix) in a drive's Properties dialog built
+// from the handlers registered for drives: each page edits and saves its own
+// list only, korvane's menu on the same root shows what was saved, and the
+// reload offer goes between pages of one drive kind only.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check_printers.h"
+#include "drive_sheet.h"
+#include "handler_host.h"
+#include "page_texts.h"
+#include "sheet_driver.h"
+#include "shell_host.h"
+
+using namespace sheet_driver;
+using page_texts::kConfirm;
+using page_texts::kReloadQuestion;
+using shell_host::putIndex;
+using shell_host::putItem;
+
+namespace {
+
+const char kCdRoot[] = "R:\\";
+const char kFixedRoot[] = "C:\\";
+
+// Every kind with the one command its list starts with; item ids 1 to 5.
+const std::pair<const char*, const char*> kTools[] = {{"*", "File tool"},
+                                                      {"Directory", "Folder tool"},
+                                                      {"Background", "Background tool"},
+                                                      {"Drive", "Disk tool"},
+                                                      {"CDROM", "Disc tool"}};
+
+void putToolPerKind() {
+    shell_host::clearStore();
+    std::uint16_t id = 0;
+    for (const auto& [kind, tool] : kTools) {
+        putItem(++id, tool, false, "tool.exe \"%1\"");
+        putIndex(kind, {{id, 0}});
+    }
+    shell_host::putMaxId(id);
+}
+
+// Every list of the store, "kind: caption#id,...", one per line; with
+// `changed` standing in for the list of the kind `kind`.
+std::string trees(const std::string& kind = "", const std::string& changed = "") {
+    std::string text;
+    unsigned id = 0;
+    for (const auto& [k, tool] : kTools) {
+        ++id;
+        text += std::string(k) + ": " +
+                (k == kind ? changed : std::string(tool) + "#" + std::to_string(id)) + "\n";
+    }
+    return text;
+}
+
+std::string storedTrees() {
+    std::string text;
+    for (const auto& kindAndTool : kTools)
+        text += std::string(kindAndTool.first) + ": " + stored::tree(kindAndTool.first) + "\n";
+    return text;
+}
+
+Sheet driveSheet(DialogThread& thread, const std::string& root) {
+    return Sheet(thread, thread.openSheet(drive_sheet::title(root), [root] {
+        drive_sheet::showDriveProperties(root);
+    }));
+}
+
+// The captions of the menu korvane builds for `root`.
+std::string handlerCaptions(const std::string& root) {
+    HMENU popup = CreatePopupMenu();
+    std::string captions;
+    {
+        handler_host::Handler handler({root}, popup);
+        for (const shell_host::MenuEntry& entry : shell_host::readMenu(popup))
+            captions += (captions.empty() ? "" : ",") + entry.text;
+    }
+    DestroyMenu(popup);
+    return captions;
+}
+
+// Whether showing the page again asks to reload; answers No.
+bool offeredReload(Page& page) {
+    Answer box(page.thread().id(), kConfirm, IDNO, 1000);
+    page.activate();
+    return box.asked() && box.text() == kReloadQuestion;
+}
+
+}  // namespace
+
+TEST_CASE("the test's roots are a fixed drive and a CD drive") {
+    CHECK(GetDriveTypeA(kFixedRoot) == static_cast<UINT>(DRIVE_FIXED));
+    CHECK(GetDriveTypeA(kCdRoot) == static_cast<UINT>(DRIVE_CDROM));
+}
+
+TEST_CASE("a drive's page shows its list; Apply writes that list only; korvane shows it") {
+    shell_host::ComScope com;
+    struct Case {
+        const char* root;
+        const char* kind;
+        const char* tool;
+    };
+    for (const Case& drive :
+         {Case{kFixedRoot, "Drive", "Disk tool"}, Case{kCdRoot, "CDROM", "Disc tool"}}) {
+        CAPTURE(drive.root);
+        putToolPerKind();
+        DialogThread ui;
+        Sheet sheet = driveSheet(ui, drive.root);
+        REQUIRE(sheet);
+        CHECK(sheet.tabs() == std::vector<std::string>{"General", "Context Menu"});
+        Page page(sheet);
+        REQUIRE(page);
+        CHECK(page.tree() == drive.tool);
+
+        page.select(drive.tool);
+        page.command(2);
+        page.type(103, "Eject helper");
+        CHECK(page.tab() == "*Context Menu");
+        sheet.apply();
+        CHECK(page.tab() == "Context Menu");
+        const std::string savedId = drive.kind == std::string("Drive") ? "4" : "5";
+        CHECK(storedTrees() ==
+              trees(drive.kind, std::string(drive.tool) + "#" + savedId + ",Eject helper#6"));
+        CHECK(handlerCaptions(drive.root) == std::string(drive.tool) + ",Eject helper");
+
+        sheet.press(PSBTN_OK);
+        CHECK(sheet.waitClosed());
+    }
+}
+
+TEST_CASE("drive pages on several threads: a reload offer after a save of their kind only") {
+    shell_host::ComScope com;
+    shell_host::SampleFolder samples;
+    putToolPerKind();
+
+    DialogThread ui1, ui2, ui3, ui4;
+    Sheet fixed1 = driveSheet(ui1, kFixedRoot), fixed2 = driveSheet(ui2, kFixedRoot);
+    Sheet cd = driveSheet(ui3, kCdRoot);
+    Sheet file(ui4, samples.root + "\\a.txt");
+    REQUIRE(fixed1);
+    REQUIRE(fixed2);
+    REQUIRE(cd);
+    REQUIRE(file);
+    Page fixedPage1(fixed1), fixedPage2(fixed2), cdPage(cd), filePage(file);
+
+    // A save of "*" offers the drive pages nothing.
+    filePage.select("File tool");
+    filePage.type(103, "File tool 2");
+    file.apply();
+    CHECK_FALSE(offeredReload(fixedPage1));
+    CHECK_FALSE(offeredReload(fixedPage2));
+    CHECK_FALSE(offeredReload(cdPage));
+
+    // A save of "Drive" is offered to the other "Drive" page, and not to the
+    // "CDROM" page.
+    fixedPage1.select("Disk tool");
+    fixedPage1.type(103, "Disk tool 2");
+    cdPage.select("Disc tool");
+    cdPage.type(103, "Disc tool 2");
+    fixed1.apply();
+    CHECK_FALSE(offeredReload(fixedPage1));
+    CHECK_FALSE(offeredReload(cdPage));
+    {
+        Answer box(ui2.id(), kConfirm, IDYES);
+        fixedPage2.activate();
+        CHECK(box.text() == kReloadQuestion);
+    }
+    CHECK(fixedPage2.tree() == "Disk tool 2");
+    CHECK(cdPage.tree() == "Disc tool 2");
+    cd.apply();
+    CHECK(storedTrees() == "*: File tool 2#1\nDirectory: Folder tool#2\n"
+                           "Background: Background tool#3\nDrive: Disk tool 2#4\n"
+                           "CDROM: Disc tool 2#5\n");
+
+    for (Sheet* sheet : {&fixed1, &fixed2, &cd, &file}) {
+        sheet->press(PSBTN_OK);
+        CHECK(sheet->waitClosed());
+    }
+}
