@@ -13,6 +13,10 @@
 ; is only replaced or removed at the next restart; 2 failed (the message
 ; says what, also in the details); 1 cancelled.
 ;
+; /LOG=<file> (before /D= or _?=, which come last): every step and the
+; outcome are appended to <file> as well, the setup's and the uninstaller's
+; alike. A silent run shows no details; this is where they are then.
+;
 ; makensis -D: VERSION (x.y.z), PRODUCT_NAME, COMPANY_NAME, COPYRIGHT,
 ; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON (files).
 
@@ -20,6 +24,7 @@ Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
+!include FileFunc.nsh
 !include LogicLib.nsh
 !include x64.nsh
 
@@ -51,11 +56,50 @@ UninstPage instfiles
 
 ; Where the i686 DLLs go; $INSTDIR is the 64-bit (or only) folder.
 Var Folder32
+; The /LOG= file, or "".
+Var LogFile
+
+; A line of the details, also appended to the /LOG= file. The error flag is
+; kept as it was: callers test it after some of these lines.
+!macro DETAIL text
+  DetailPrint "${text}"
+  ${If} $LogFile != ""
+    Push $R9
+    Push $R8
+    StrCpy $R8 0
+    IfErrors 0 +2
+      StrCpy $R8 1
+    FileOpen $R9 "$LogFile" a
+    ${If} $R9 != ""
+      FileSeek $R9 0 END
+      FileWrite $R9 "${text}$\r$\n"
+      FileClose $R9
+    ${EndIf}
+    ClearErrors
+    ${If} $R8 == 1
+      SetErrors
+    ${EndIf}
+    Pop $R8
+    Pop $R9
+  ${EndIf}
+!macroend
+
+; Takes /LOG= from the command line and starts the log with the command
+; line itself.
+!macro START_LOG
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/LOG=" $LogFile
+  ${If} ${Errors}
+    StrCpy $LogFile ""
+  ${EndIf}
+  !insertmacro DETAIL "${PRODUCT_NAME} ${VERSION}: $CMDLINE"
+!macroend
 
 ; Fails the run: the message (a box unless silent) and the details log say
 ; what went wrong; the exit code is 2.
 !macro FAIL text
-  DetailPrint "${text}"
+  !insertmacro DETAIL "${text}"
   MessageBox MB_OK|MB_ICONSTOP "${text}" /SD IDOK
   SetErrorLevel 2
   Abort
@@ -111,6 +155,9 @@ FunctionEnd
   !insertmacro ${action} "Directory\shellex\PropertySheetHandlers"
   !insertmacro ${action} "Directory\shellex"
   !insertmacro ${action} "Directory"
+  !insertmacro ${action} "Drive\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "Drive\shellex"
+  !insertmacro ${action} "Drive"
 !macroend
 
 !macro NOTE_IF_MISSING key
@@ -132,6 +179,7 @@ FunctionEnd
 ; ---------------------------------------------------------------- install
 
 Function .onInit
+  !insertmacro START_LOG
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
@@ -164,8 +212,9 @@ FunctionEnd
       !insertmacro FAIL "Cannot replace ${folder}\${name}: a running program holds it open. Close the programs that show Talvex menus (or restart Windows) and run the setup again."
     ${EndIf}
     Delete /REBOOTOK "${folder}\${name}.old"
-    DetailPrint "${folder}\${name} is in use: the old file goes at the next restart"
+    !insertmacro DETAIL "${folder}\${name} is in use: the old file goes at the next restart"
   ${EndIf}
+  !insertmacro DETAIL "Writing ${folder}\${name}"
   SetOutPath "${folder}"
   ClearErrors
   File "/oname=${name}" "${source}"
@@ -175,11 +224,11 @@ FunctionEnd
 !macroend
 
 !macro REGISTER bits file
+  !insertmacro DETAIL "Registering ${file} (${bits}-bit)"
   !insertmacro REGSVR32 ${bits} "/s" "${file}"
   ${If} $R0 != 0
     !insertmacro FAIL "Registering ${file} (${bits}-bit) failed: regsvr32 exit code $R0."
   ${EndIf}
-  DetailPrint "Registered ${file} (${bits}-bit)"
 !macroend
 
 Section "Talvex context menus"
@@ -192,6 +241,7 @@ Section "Talvex context menus"
   !insertmacro PUT_DLL "${I686_KORVANE}" "$Folder32" "korvane.dll"
   !insertmacro PUT_DLL "${I686_QUILLON}" "$Folder32" "quillon.dll"
 
+  !insertmacro DETAIL "Writing $INSTDIR\uninstall.exe"
   ClearErrors
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ${If} ${Errors}
@@ -208,6 +258,7 @@ Section "Talvex context menus"
 
   ; "Apps & features". On 64-bit Windows the entry is in the 64-bit view,
   ; beside the 64-bit install (.onInit chose the view).
+  !insertmacro DETAIL "Writing the uninstall entry HKLM\${UNINSTALL_KEY}"
   ClearErrors
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -226,12 +277,29 @@ Section "Talvex context menus"
   ${EndIf}
 SectionEnd
 
+Function .onInstSuccess
+  !insertmacro DETAIL "Installed"
+FunctionEnd
+
+Function .onInstFailed
+  !insertmacro DETAIL "The installation failed"
+FunctionEnd
+
 ; -------------------------------------------------------------- uninstall
 
 Function un.onInit
+  !insertmacro START_LOG
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
+FunctionEnd
+
+Function un.onUninstSuccess
+  !insertmacro DETAIL "Uninstalled"
+FunctionEnd
+
+Function un.onUninstFailed
+  !insertmacro DETAIL "The uninstallation failed"
 FunctionEnd
 
 ; After unregistering, nothing of the class may be left in the current view:
@@ -255,6 +323,7 @@ FunctionEnd
   !insertmacro CHECK_KEY "*\shellex\${handlerKind}\${friendly}" "" "${clsid}"
   !insertmacro CHECK_KEY "Directory\shellex\${handlerKind}\${friendly}" "" "${clsid}"
   !insertmacro CHECK_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "Drive\shellex\${handlerKind}\${friendly}" "" "${clsid}"
 !macroend
 
 ; Deletes a handler key left behind when it still names CLSID (the DLL that
@@ -279,17 +348,19 @@ FunctionEnd
     SetRegView 32
   ${EndIf}
   ${If} ${FileExists} "${file}"
+    !insertmacro DETAIL "Unregistering ${file} (${bits}-bit)"
     !insertmacro REGSVR32 ${bits} "/u /s" "${file}"
     ${If} $R0 != 0
-      DetailPrint "regsvr32 /u ${file} (${bits}-bit): exit code $R0 (expected when the other bitness removed the shared handler keys)"
+      !insertmacro DETAIL "regsvr32 /u ${file} (${bits}-bit): exit code $R0 (expected when the other bitness removed the shared handler keys)"
     ${EndIf}
   ${Else}
-    DetailPrint "${file} is missing: removing its registration (${bits}-bit) directly"
+    !insertmacro DETAIL "${file} is missing: removing its registration (${bits}-bit) directly"
     StrCpy $R0 "file missing"
     DeleteRegKey HKCR "CLSID\${clsid}"
     !insertmacro DELETE_HANDLER_KEY "*\shellex\${handlerKind}\${friendly}" "${clsid}"
     !insertmacro DELETE_HANDLER_KEY "Directory\shellex\${handlerKind}\${friendly}" "${clsid}"
     !insertmacro DELETE_HANDLER_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "Drive\shellex\${handlerKind}\${friendly}" "${clsid}"
   ${EndIf}
   !insertmacro REMAINING_KEY "${clsid}" "${friendly}" "${handlerKind}"
   ${If} $R1 != ""
@@ -341,7 +412,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
   ${If} ${RebootFlag}
-    DetailPrint "Some files were in use: they are removed at the next restart"
+    !insertmacro DETAIL "Some files were in use: they are removed at the next restart"
     SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
   ${EndIf}
 SectionEnd

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,18 +63,39 @@ Folders chosenFolders(const std::string& folder) {
 
 std::string setupPath() { return test_paths::path("TALVEX_SETUP"); }
 
-long install(const std::string& folder = "") {
-    std::string line = "\"" + setupPath() + "\" /S";
-    if (!folder.empty()) line += " /D=" + folder;  // last, unquoted, as NSIS reads it
-    return run(line);
+// A run of the setup or the uninstaller: its exit code, and the steps it
+// wrote to its /LOG= file, so that a failed check names the failing step.
+struct SetupRun {
+    long code;
+    std::string log;
+};
+bool operator==(const SetupRun& run, long code) { return run.code == code; }
+std::ostream& operator<<(std::ostream& out, const SetupRun& run) {
+    return out << "exit code " << run.code << "; its log:\n" << run.log;
+}
+
+// `options` go before /D= and _?=, which NSIS wants last.
+SetupRun runLogged(const std::string& program, const std::string& options,
+                   const std::string& last) {
+    const std::string log = tempFile("setup.log");
+    DeleteFileA(log.c_str());
+    SetupRun result;
+    result.code = run("\"" + program + "\" " + options + " /LOG=" + log + last);
+    result.log = fileExists(log) ? readFile(log) : "<no log written>\n";
+    return result;
+}
+
+SetupRun install(const std::string& folder = "") {
+    // /D= unquoted, as NSIS reads it.
+    return runLogged(setupPath(), "/S", folder.empty() ? "" : " /D=" + folder);
 }
 
 // The uninstaller as the Uninstall entry's quiet command, but kept in place
 // with _?= so that its exit code is its own (it cannot delete itself then:
 // the caller does). NSIS takes everything after _?= as the folder, spaces
 // included.
-long uninstall(const Folders& f) {
-    return run("\"" + f.installDir() + "\\uninstall.exe\" /S _?=" + f.installDir());
+SetupRun uninstall(const Folders& f) {
+    return runLogged(f.installDir() + "\\uninstall.exe", "/S", " _?=" + f.installDir());
 }
 
 void removeUninstaller(const Folders& f) {
@@ -93,7 +115,7 @@ const Built kDlls[] = {
     {"korvane.dll", "{50A2C9CD-CB78-435E-941D-4169387516E2}", "Talvex Korvane",
      "ContextMenuHandlers", {"*", "Directory", "Directory\\Background"}},
     {"quillon.dll", "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}", "Talvex Quillon",
-     "PropertySheetHandlers", {"*", "Directory"}},
+     "PropertySheetHandlers", {"*", "Directory", "Drive"}},
 };
 
 void checkViewRegistration(const View& view, const std::string& dir) {
@@ -194,6 +216,11 @@ TEST_CASE("a silent install to Program Files registers both builds; the silent u
     CHECK(uninstall(f) == 0);
     checkFilesGone(f);
     CHECK(changes(before, snapshot()) == "");
+    // The test prefix starts without a "Drive" class: the one registration
+    // made goes with the uninstall.
+    HKEY drive = nullptr;
+    CHECK(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Drive", 0, KEY_READ, &drive) == ERROR_FILE_NOT_FOUND);
+    if (drive) RegCloseKey(drive);
     checkStore();
 }
 
