@@ -157,6 +157,10 @@ void refill(HWND panel, HWND dialog) {
     std::unique_ptr<HICON[]> icons(new (std::nothrow) HICON[count]());
     if (!icons) return;
     ExtractIconExW(path, 0, nullptr, icons.get(), count);
+    // Wine's 64-bit ExtractIconExW fills only the first handle of a batch:
+    // whatever a batch left out is asked for one by one.
+    for (UINT i = 0; i < count; ++i)
+        if (!icons[i]) ExtractIconExW(path, static_cast<int>(i), nullptr, &icons[i], 1);
     // Every position gets its entry, so that an entry's index is the icon's
     // position in the file even where one icon could not be read.
     for (UINT i = 0; i < count; ++i) {

@@ -152,6 +152,17 @@ public:
         run([&] { n = SendMessageA(iconList(), LB_GETCOUNT, 0, 0); });
         return static_cast<int>(n);
     }
+    // Entries of the icon list that have no picture to draw.
+    int iconsWithoutPicture() {
+        int n = 0;
+        run([&] {
+            HWND list = iconList();
+            const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+            for (LRESULT i = 0; i < count; ++i)
+                if (SendMessageA(list, LB_GETITEMDATA, i, 0) == 0) ++n;
+        });
+        return n;
+    }
     int iconSelection() {
         LRESULT n = -1;
         run([&] { n = SendMessageA(iconList(), LB_GETCURSEL, 0, 0); });

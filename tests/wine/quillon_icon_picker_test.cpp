@@ -138,6 +138,7 @@ TEST_CASE("the fourth icon of a library: listed in file order, picked, stored an
 
         REQUIRE(open.select("many.dll"));
         CHECK(p.waitIcons(open, count));
+        CHECK(open.iconsWithoutPicture() == 0);
         CHECK(open.iconSelection() == 0);
         // The list keeps the user's choice whenever it gains the focus.
         open.clickIcon(3);

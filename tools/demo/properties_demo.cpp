@@ -29,6 +29,7 @@
 namespace {
 
 const int kTreeId = 101;
+const int kIconListId = 505;  // the icon picker's list, in its panel of the Open dialog
 
 struct Opening {
     std::string path;
@@ -114,12 +115,44 @@ HWND findOpenDialog(DWORD thread) {
     return nullptr;
 }
 
-BOOL CALLBACK findListView(HWND window, LPARAM out) {
+struct ChildSearch {
+    const char* className;
+    int id;  // -1: any
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findChildOfClass(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<ChildSearch*>(parameter);
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, "SysListView32") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(out) = window;
+    if (lstrcmpiA(name, search->className) != 0) return TRUE;
+    if (search->id != -1 && GetDlgCtrlID(window) != search->id) return TRUE;
+    search->found = window;
     return FALSE;
+}
+
+HWND findChild(HWND parent, const char* className, int id = -1) {
+    ChildSearch search{className, id};
+    EnumChildWindows(parent, findChildOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The picker fills its list when the selection changes and paints it later:
+// a picture taken before both would show part of the icons. Waits until the
+// list holds one entry per icon of the library, then has it painted.
+void waitForIcons(HWND open, const std::string& library) {
+    const long wanted = static_cast<long>(ExtractIconExA(library.c_str(), -1, nullptr, nullptr, 0));
+    HWND list = findChild(open, "ListBox", kIconListId);
+    long count = -1;
+    for (int i = 0; i < 200 && list; ++i) {
+        count = static_cast<long>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        if (count == wanted) break;
+        Sleep(50);
+    }
+    RedrawWindow(open, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    SendMessageA(open, WM_NULL, 0, 0);  // returns once the dialog's thread has painted
+    std::printf("The icon picker lists %ld of the %ld icons of %s\n", count, wanted,
+                library.c_str());
 }
 
 // Presses the page's "..." button, enters the folder of the library in the
@@ -138,8 +171,7 @@ HWND showIconPicker(HWND page, DWORD thread, const std::string& folder, const ch
     Sleep(500);
     SendMessageW(open, CDM_SETCONTROLTEXT, GetDlgItem(open, cmb13) ? cmb13 : edt1,
                  reinterpret_cast<LPARAM>(L""));
-    HWND files = nullptr;
-    EnumChildWindows(open, findListView, reinterpret_cast<LPARAM>(&files));
+    HWND files = findChild(open, "SysListView32");
     LVFINDINFOA find = {};
     find.flags = LVFI_STRING;
     find.psz = library;
@@ -148,7 +180,7 @@ HWND showIconPicker(HWND page, DWORD thread, const std::string& folder, const ch
     LVITEMA state = {};
     state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(files, LVM_SETITEMSTATE, at, reinterpret_cast<LPARAM>(&state));
-    Sleep(300);
+    waitForIcons(open, folder + "\\" + library);
     return open;
 }
 
