@@ -10,7 +10,8 @@ namespace shellext {
 void setModuleHandle(HINSTANCE module);
 HINSTANCE moduleHandle();
 
-// Objects are apartment threaded, so plain counts suffice.
+// Changed from any thread: each object lives on one thread, but the
+// module's objects and pages live on several.
 void objectCreated();
 void objectDestroyed();
 long liveObjects();
