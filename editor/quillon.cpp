@@ -49,29 +49,13 @@ UINT CALLBACK pageCallback(HWND, UINT message, LPPROPSHEETPAGEA page) {
 
 }  // namespace
 
+const shellext::InterfaceEntry kQuillonInterfaces[] = {
+    {&IID_IShellExtInit, false}, {&IID_IUnknown, false}, {&IID_IShellPropSheetExt, true}};
+
+Quillon::Quillon() : ComObject(kQuillonInterfaces) {}
+
 Quillon::~Quillon() {
     if (selection_) selection_->Release();
-}
-
-STDMETHODIMP Quillon::QueryInterface(REFIID interfaceId, void** result) {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    if (IsEqualIID(interfaceId, IID_IShellExtInit) || IsEqualIID(interfaceId, IID_IUnknown))
-        *result = static_cast<IShellExtInit*>(this);
-    else if (IsEqualIID(interfaceId, IID_IShellPropSheetExt))
-        *result = static_cast<IShellPropSheetExt*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) Quillon::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) Quillon::Release() {
-    if (--references_ != 0) return references_;
-    delete this;
-    return 0;
 }
 
 STDMETHODIMP Quillon::Initialize(LPCITEMIDLIST, IDataObject* selection, HKEY) {

@@ -6,19 +6,14 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "com_object.h"
 #include "selected_object.h"
-#include "server_module.h"
 
 namespace editor {
 
-class Quillon final : public IShellExtInit, public IShellPropSheetExt, private shellext::CountedObject {
+class Quillon final : public shellext::ComObject<IShellExtInit, IShellPropSheetExt> {
 public:
-    Quillon() = default;
-
-    // IUnknown, shared by both interfaces.
-    STDMETHODIMP QueryInterface(REFIID interfaceId, void** result) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    Quillon();
 
     // IShellExtInit
     STDMETHODIMP Initialize(LPCITEMIDLIST folder, IDataObject* selection, HKEY progId) override;
@@ -31,10 +26,9 @@ public:
     const char* contextKind() const { return contextKind_; }
 
 private:
-    ~Quillon();
+    ~Quillon() override;
     void chooseKind(IDataObject* selection);
 
-    ULONG references_ = 0;
     IDataObject* selection_ = nullptr;
     shellext::PathField path_ = {};
     const char* contextKind_ = nullptr;  // none until Initialize chose one

@@ -1,12 +1,10 @@
-// quillon.dll's exports: its start-up and end, its class factory and its
-// registration table.
+// quillon.dll's module: its start-up and end, the class it serves and its
+// registration table. The exports over them are the shared server's.
 #include "quillon_module.h"
 
 #include "activation_context.h"
-#include "class_factory.h"
 #include "quillon.h"
-#include "registration.h"
-#include "server_module.h"
+#include "server_exports.h"
 #include "toolbar_images.h"
 
 namespace editor {
@@ -34,6 +32,10 @@ const shellext::ServerRegistration kRegistration = {
     kQuillonClassId, kQuillonFriendlyName, kHandlerKeyFormats,
     sizeof kHandlerKeyFormats / sizeof kHandlerKeyFormats[0]};
 
+const shellext::ServedClass kClasses[] = {
+    {kQuillonClassId, shellext::createFactoryOf<Quillon>},
+};
+
 HFONT createSymbolFont() {
     LOGFONTA font = {};
     font.lfHeight = -13;
@@ -56,7 +58,6 @@ BOOL startUp(HINSTANCE module) {
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
-    shellext::setModuleHandle(module);
     g_slot = TlsAlloc();
     if (g_slot == TLS_OUT_OF_INDEXES) return FALSE;
     createModuleActivationContext(module);
@@ -82,23 +83,6 @@ HFONT symbolFont() { return g_symbolFont; }
 
 }  // namespace editor
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) return editor::startUp(instance);
-    if (reason == DLL_PROCESS_DETACH) editor::shutDown();
-    return TRUE;
-}
-
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return shellext::canUnloadNow(); }
-
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, void** result) {
-    return shellext::getClassObject<editor::Quillon>(classId, editor::kQuillonClassId,
-                                                     interfaceId, result);
-}
-
-extern "C" HRESULT WINAPI DllRegisterServer() {
-    return shellext::registerServer(editor::kRegistration, shellext::moduleHandle());
-}
-
-extern "C" HRESULT WINAPI DllUnregisterServer() {
-    return shellext::unregisterServer(editor::kRegistration);
-}
+const shellext::ServerDescription shellext::kServer = {
+    editor::kClasses, sizeof editor::kClasses / sizeof editor::kClasses[0],
+    editor::kRegistration, editor::startUp, editor::shutDown};

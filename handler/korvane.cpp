@@ -4,30 +4,16 @@
 
 namespace handler {
 
-Korvane::Korvane() = default;
+namespace {
 
-STDMETHODIMP Korvane::QueryInterface(REFIID interfaceId, void** result) {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    if (IsEqualIID(interfaceId, IID_IShellExtInit) || IsEqualIID(interfaceId, IID_IUnknown))
-        *result = static_cast<IShellExtInit*>(this);
-    else if (IsEqualIID(interfaceId, IID_IContextMenu) ||
-             IsEqualIID(interfaceId, IID_IContextMenu2) ||
-             IsEqualIID(interfaceId, IID_IContextMenu3))
-        *result = static_cast<IContextMenu3*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
+const shellext::InterfaceEntry kInterfaces[] = {
+    {&IID_IShellExtInit, false}, {&IID_IUnknown, false},     {&IID_IContextMenu, true},
+    {&IID_IContextMenu2, true},  {&IID_IContextMenu3, true},
+};
 
-STDMETHODIMP_(ULONG) Korvane::AddRef() { return ++references_; }
+}  // namespace
 
-STDMETHODIMP_(ULONG) Korvane::Release() {
-    if (--references_ != 0) return references_;
-    delete this;  // the handler releases its data object, table and bitmaps
-    return 0;
-}
+Korvane::Korvane() : ComObject(kInterfaces) {}
 
 // Nothing may leave a method towards Explorer: allocation failures end in
 // the guard. The menu methods answer S_OK even when they did nothing.

@@ -6,21 +6,14 @@
 #include <shlobj.h>
 
 #include "class_factory.h"
+#include "com_object.h"
 #include "menu_handler.h"
-#include "server_module.h"
 
 namespace handler {
 
-class Korvane final : public IShellExtInit, public IContextMenu3, private shellext::CountedObject {
+class Korvane final : public shellext::ComObject<IShellExtInit, IContextMenu3> {
 public:
     Korvane();
-    Korvane(const Korvane&) = delete;
-    Korvane& operator=(const Korvane&) = delete;
-
-    // IUnknown, shared by both interfaces.
-    STDMETHODIMP QueryInterface(REFIID interfaceId, void** result) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IShellExtInit
     STDMETHODIMP Initialize(LPCITEMIDLIST folder, IDataObject* selection, HKEY progId) override;
@@ -36,8 +29,7 @@ public:
                                 LRESULT* result) override;
 
 private:
-    ~Korvane() = default;
-    ULONG references_ = 0;
+    ~Korvane() override = default;  // the handler releases its data object, table and bitmaps
     MenuHandler handler_;
 };
 

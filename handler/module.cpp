@@ -1,11 +1,9 @@
-// korvane.dll's exports: the module's entry point, its class factory and its
-// registration table.
+// korvane.dll's tables: the class it serves and its registration entries.
+// The exports over them are the shared server's.
 #include "module.h"
 
-#include "class_factory.h"
 #include "korvane.h"
-#include "registration.h"
-#include "server_module.h"
+#include "server_exports.h"
 
 namespace handler {
 
@@ -25,26 +23,14 @@ const shellext::ServerRegistration kRegistration = {
     kKorvaneClassId, kFriendlyName, kHandlerKeyFormats,
     sizeof kHandlerKeyFormats / sizeof kHandlerKeyFormats[0]};
 
+const shellext::ServedClass kClasses[] = {
+    {kKorvaneClassId, shellext::createFactoryOf<Korvane>},
+};
+
 }  // namespace
 
 }  // namespace handler
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) shellext::setModuleHandle(instance);
-    return TRUE;
-}
-
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return shellext::canUnloadNow(); }
-
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, void** result) {
-    return shellext::getClassObject<handler::Korvane>(classId, handler::kKorvaneClassId,
-                                                      interfaceId, result);
-}
-
-extern "C" HRESULT WINAPI DllRegisterServer() {
-    return shellext::registerServer(handler::kRegistration, shellext::moduleHandle());
-}
-
-extern "C" HRESULT WINAPI DllUnregisterServer() {
-    return shellext::unregisterServer(handler::kRegistration);
-}
+const shellext::ServerDescription shellext::kServer = {
+    handler::kClasses, sizeof handler::kClasses / sizeof handler::kClasses[0],
+    handler::kRegistration, nullptr, nullptr};

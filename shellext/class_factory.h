@@ -1,6 +1,6 @@
-// The one class factory of a module, for its one COM class, and the body of
-// DllGetClassObject. Object must be default-constructible, count itself in
-// the module (CountedObject) and start with no reference.
+// The class factory of a module's COM class. Object must be
+// default-constructible, count itself in the module (CountedObject) and
+// start with no reference.
 #pragma once
 
 #include <windows.h>
@@ -57,15 +57,5 @@ private:
     ~ClassFactory() = default;
     ULONG references_ = 0;
 };
-
-// DllGetClassObject: a new factory per call, for the module's own class only.
-template <typename Object>
-HRESULT getClassObject(REFCLSID requested, const CLSID& served, REFIID interfaceId,
-                       void** result) {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    if (!IsEqualCLSID(requested, served)) return CLASS_E_CLASSNOTAVAILABLE;
-    return ClassFactory<Object>::template createAndQuery<ClassFactory<Object>>(interfaceId, result);
-}
 
 }  // namespace shellext

@@ -1,0 +1,38 @@
+// DllMain and the four exports of an in-process server, over the module's
+// own description (kServer). A library of its own, linked whole into each
+// DLL and into nothing else: test programs link the modules' code without
+// these entry points.
+#include "server_exports.h"
+
+#include "server_module.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    const shellext::ServerDescription& server = shellext::kServer;
+    if (reason == DLL_PROCESS_ATTACH) {
+        shellext::setModuleHandle(instance);
+        return server.startUp ? server.startUp(instance) : TRUE;
+    }
+    if (reason == DLL_PROCESS_DETACH && server.shutDown) server.shutDown();
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return shellext::canUnloadNow(); }
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, void** result) {
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    const shellext::ServerDescription& server = shellext::kServer;
+    for (std::size_t i = 0; i < server.classCount; ++i) {
+        if (IsEqualCLSID(classId, server.classes[i].id))
+            return server.classes[i].createFactory(interfaceId, result);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT WINAPI DllRegisterServer() {
+    return shellext::registerServer(shellext::kServer.registration, shellext::moduleHandle());
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer() {
+    return shellext::unregisterServer(shellext::kServer.registration);
+}
