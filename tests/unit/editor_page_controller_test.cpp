@@ -88,6 +88,9 @@ struct ScriptedDialogs : editor::UserDialogs {
         return answer;
     }
     void explainRefusal(const char* reason) override { refusal = reason; }
+    void describeError(std::uint32_t error, char* text, std::size_t size) override {
+        store::copyField(text, size, ("Error text " + std::to_string(error) + ".").c_str());
+    }
 };
 
 // One editor page over the in-memory tree: the controller and what it drives.
