@@ -1,5 +1,9 @@
 #include "page_controller.h"
 
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
 #include "menu_store.h"
 #include "modified_marker.h"
 #include "save_bookkeeping.h"
@@ -35,11 +39,28 @@ const char* saveRefusalText(SaveResult result) {
             return "The menu was not saved: a menu can hold at most 1024 entries, separators "
                    "included. Delete some entries and apply again; nothing you built has "
                    "been lost.";
+        case SaveResult::StoreRefused:
         case SaveResult::OutOfMemory:
             break;
     }
     return "The menu was not saved: the system ran out of memory. Close some programs and "
            "apply again; nothing you built has been lost.";
+}
+
+void storeRefusalText(std::uint32_t error, const char* systemText, char* text, std::size_t size) {
+    if (size == 0) return;
+    std::size_t length = systemText ? std::strlen(systemText) : 0;
+    while (length > 0 && std::isspace(static_cast<unsigned char>(systemText[length - 1]))) --length;
+    char code[32];
+    if (length == 0) {
+        std::snprintf(code, sizeof code, "error %lu.", static_cast<unsigned long>(error));
+        systemText = code;
+        length = std::strlen(code);
+    }
+    std::snprintf(text, size,
+                  "The menu could not be saved: %.*s\n\nApply again once the registry accepts "
+                  "changes; nothing you built has been lost.",
+                  static_cast<int>(length), systemText);
 }
 
 void PageController::initialize() noexcept {
@@ -186,7 +207,17 @@ bool PageController::apply() noexcept {
     if (!page_.state.modified) return true;
     SaveResult result = saveTree(page_, keys_, window_);
     if (result == SaveResult::Saved) return true;
-    dialogs_.explainRefusal(saveRefusalText(result));
+    if (result != SaveResult::StoreRefused) {
+        dialogs_.explainRefusal(saveRefusalText(result));
+        return false;
+    }
+    std::uint32_t error = keys_.lastError();
+    char systemText[kStoreRefusalSize] = "";
+    dialogs_.describeError(error, systemText, sizeof systemText);
+    systemText[sizeof systemText - 1] = '\0';
+    char text[kStoreRefusalSize];
+    storeRefusalText(error, systemText, text, sizeof text);
+    dialogs_.explainRefusal(text);
     return false;
 }
 

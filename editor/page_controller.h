@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "action_commands.h"
 #include "key_store.h"
@@ -63,6 +64,9 @@ public:
     virtual Answer ask(Question question) = 0;
     // Tells the user that a save or an edit was refused, and why.
     virtual void explainRefusal(const char* reason) = 0;
+    // The system's words for an error code, at most size - 1 characters;
+    // empty when it has none.
+    virtual void describeError(std::uint32_t error, char* text, std::size_t size) = 0;
 };
 
 struct QuestionText {
@@ -73,7 +77,13 @@ struct QuestionText {
 QuestionText questionText(Question question);
 
 // Why a save was refused, in words for the user; nullptr for Saved.
+// StoreRefused has words of its own: storeRefusalText.
 const char* saveRefusalText(SaveResult result);
+
+// What the user is told when the store refused a write, with the system's
+// words for the error (its code where there are none), cut to size - 1.
+constexpr std::size_t kStoreRefusalSize = 512;
+void storeRefusalText(std::uint32_t error, const char* systemText, char* text, std::size_t size);
 
 class PageController {
 public:

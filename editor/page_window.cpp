@@ -130,6 +130,12 @@ public:
     void explainRefusal(const char* reason) override {
         MessageBoxA(page_, reason, "Quillon", MB_OK | MB_ICONWARNING);
     }
+    void describeError(std::uint32_t error, char* text, std::size_t size) override {
+        if (size == 0) return;
+        text[0] = '\0';
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                       text, static_cast<DWORD>(size), nullptr);
+    }
 
 private:
     HWND page_;

@@ -68,15 +68,23 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
     std::vector<WalkedNode> walked = walkTree(page.tree);
     if (walked.size() > store::kMaxIndexEntries) return SaveResult::TooManyEntries;
 
-    // Ids this page shows under their stored ids.
+    // Ids this page shows under their stored ids, and ids that the lists of
+    // other kinds name: none of them is given out, freed or deleted. On a
+    // store whose "FreeIDs" and "MaxID" are in step with its lists the
+    // second set adds nothing; after a save refused half way it keeps this
+    // save off the items another page wrote.
     std::vector<bool> shown(store::kMaxStoredId + 1, false);
     std::uint32_t highestShown = 0;
-    for (const WalkedNode& node : walked) {
-        if (node.record && keepsStoredId(*node.record)) {
-            shown[node.record->id] = true;
-            highestShown = std::max(highestShown, node.record->id);
-        }
-    }
+    auto show = [&](std::uint32_t id) {
+        if (id == 0 || id > store::kMaxStoredId) return;
+        shown[id] = true;
+        highestShown = std::max(highestShown, id);
+    };
+    for (const WalkedNode& node : walked)
+        if (node.record && keepsStoredId(*node.record)) show(node.record->id);
+    for (const char* kind : store::kContextKinds)
+        if (std::strcmp(kind, page.state.contextKind ? page.state.contextKind : "") != 0)
+            for (const store::IndexEntry& entry : store::readIndexList(keys, kind)) show(entry.id);
 
     std::vector<std::uint32_t> storedFree;
     {
@@ -139,6 +147,10 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
         std::uint32_t parentId = walked[i].parent == kNoParent ? 0 : walkIds[walked[i].parent];
         out.entries.push_back({static_cast<std::uint16_t>(id), static_cast<std::uint16_t>(parentId)});
     }
+    // A deleted id given to a new item keeps its key: the save writes it.
+    out.keysToDelete.erase(std::remove_if(out.keysToDelete.begin(), out.keysToDelete.end(),
+                                          [&](std::uint32_t id) { return taken[id]; }),
+                           out.keysToDelete.end());
     out.nextDeletedIds.reserve(out.entries.size());
     return SaveResult::Saved;
 }
@@ -151,10 +163,28 @@ void copyToStoredItem(const ItemRecord& record, store::StoredItem& item) {
     item.isSubMenu = record.isSubmenu;
 }
 
-void writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
+// A key that is gone already (a save refused half way removed it) is as
+// good as one removed now.
+bool removeItemKey(store::KeyStore& keys, store::KeyHandle items, std::uint32_t id) {
+    if (store::deleteItem(keys, items, id)) return true;
+    char name[store::kItemKeyNameSize];
+    store::itemKeyName(id, name);
+    store::ScopedKey left(keys, keys.openForRead(items, name));
+    return !left;
+}
+
+// Writes the plan in an order that leaves a readable store wherever the
+// registry refuses: the items first, so that the new list names only items
+// that are there; the kind's list in one write, so that readers see the old
+// list or the new one; then the keys of removed items, which only the old
+// list named; "FreeIDs" and "MaxID" last. Where a refusal leaves those two
+// behind the lists, the next save's plan still gives out no id that a list
+// names. Returns false at the first write refused.
+bool writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
     store::ScopedKey index(keys, keys.createForWrite(nullptr, store::kIndexKey));
+    if (!index) return false;
     store::ScopedKey items(keys, keys.createForWrite(nullptr, store::kItemsKey));
-    for (std::uint32_t id : plan.keysToDelete) store::deleteItem(keys, items.get(), id);
+    if (!items) return false;
     store::StoredItem item{};
     for (std::size_t i = 0; i < plan.records.size(); ++i) {
         copyToStoredItem(*plan.records[i], item);
@@ -163,11 +193,13 @@ void writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
         // command than the one stored. Under a fresh id there is none to keep.
         item.actionCut = plan.records[i]->actionKept && plan.ids[i] == plan.records[i]->id &&
                          !plan.records[i]->isNew;
-        store::writeItem(keys, items.get(), plan.ids[i], item);
+        if (!store::writeItem(keys, items.get(), plan.ids[i], item)) return false;
     }
-    store::writeIndexList(keys, index.get(), kind, plan.entries);
-    store::writeFreeIds(keys, items.get(), plan.freeIds);
-    store::writeMaxId(keys, items.get(), plan.maxId);
+    if (!store::writeIndexList(keys, index.get(), kind, plan.entries)) return false;
+    for (std::uint32_t id : plan.keysToDelete)
+        if (!removeItemKey(keys, items.get(), id)) return false;
+    return store::writeFreeIds(keys, items.get(), plan.freeIds) &&
+           store::writeMaxId(keys, items.get(), plan.maxId);
 }
 
 }  // namespace
@@ -182,14 +214,16 @@ SaveResult saveTree(Page& page, store::KeyStore& keys, WindowHandle pageWindow) 
         return SaveResult::OutOfMemory;
     }
 
-    announceSave(pageWindow, kind);
+    // Part of the store may be written when a write is refused or memory
+    // runs out; the page keeps its edits and stays modified so that the
+    // next save writes them all again. Other pages hear of a save only
+    // once it is whole.
     try {
-        writePlan(keys, kind, saving);
+        if (!writePlan(keys, kind, saving)) return SaveResult::StoreRefused;
     } catch (const std::bad_alloc&) {
-        // Part of the store is written; the page keeps its edits and stays
-        // modified so that the next save writes them again.
         return SaveResult::OutOfMemory;
     }
+    announceSave(pageWindow, kind);
     for (std::size_t i = 0; i < saving.records.size(); ++i) {
         saving.records[i]->id = saving.ids[i];
         saving.records[i]->isNew = 0;

@@ -7,7 +7,11 @@
 // After every step the tree is checked (texts, records, buttons, the
 // modified marker); after every save the store's invariants, that the lists
 // of other kinds stayed as they were, and that a fresh load shows exactly
-// the tree that was saved; after a refused save, that nothing was written.
+// the tree that was saved; after a save refused for size, that nothing was
+// written. An apply step may have the store refuse its writes from a point
+// on: the page must say so and keep its edits, the kind's list must be the
+// old one with its items or the new one whole, and the page's next save
+// must write its tree.
 #pragma once
 
 #include <algorithm>
@@ -140,6 +144,9 @@ public:
         return lastAnswer;
     }
     void explainRefusal(const char* reason) override { refusal = reason ? reason : "<null>"; }
+    void describeError(std::uint32_t error, char* text, std::size_t size) override {
+        std::snprintf(text, size, "System words for %u.", static_cast<unsigned>(error));
+    }
     void enableFields(bool, bool) override {}
     void showTexts(const char* caption, const char* prompt, const char* icon,
                    const char* action) override {
@@ -260,6 +267,7 @@ public:
             std::uint8_t op = in_.byte();
             if (twoPages_ && op >= 0xC0) which = 1;
             step_ = step;
+            refuseWrites_ = (op & 0xC0) == 0x40;  // in two_pages, 0xC0 and above is the second page
             int action = op % 0x40 % 20;
             if (action == 19) {  // the next step many times over: large trees from short inputs
                 int times = in_.byte() % 64 + 2;
@@ -272,6 +280,9 @@ public:
             }
             checkPage(which);
         }
+        refuseWrites_ = false;
+        for (int i = 0; i < 2; ++i)
+            if (pages_[i] && retryOwed_[i] && pages_[i]->state().modified) apply(i);
         for (auto& page : pages_) page.reset();
         check(keys_.openHandles() == 0, "every key a page opened is closed", "0 open",
               std::to_string(keys_.openHandles()) + " open");
@@ -343,6 +354,7 @@ private:
     }
 
     void open(int which) {
+        retryOwed_[which] = false;
         pages_[which] = std::make_unique<TestPage>(keys_, kinds_[which], windowFor(which), in_);
         pages_[which]->controller().initialize();
         checkLoadedAsStored(which, "a page that opens shows its stored list");
@@ -550,34 +562,66 @@ private:
         bool modified = page.state().modified != 0;
         std::vector<std::uint32_t> deleted = page.state().deletedIds;
         std::map<std::string, std::vector<unsigned char>> otherLists = lists(kinds_[which]);
+        std::vector<unsigned char> ownList = listOf(kinds_[which]);
+        std::set<std::uint32_t> keyed;  // the ids the kind's list names that have their keys
+        for (const store::IndexEntry& e : store::readIndexList(keys_, kinds_[which]))
+            if (keys_.hasKey(store::itemKeyPath(e.id))) keyed.insert(e.id);
+        std::uint32_t generation = editor::saveGeneration();
         page.refusal.clear();
+        if (refuseWrites_)
+            keys_.refuseWritesAfter(in_.below(static_cast<std::uint32_t>(page.tree().count() * 6 + 8)),
+                                    kRefusalCode);
         bool ok = page.controller().apply();
+        keys_.acceptWrites();
+        checkEqual(describeLists(otherLists), describeLists(lists(kinds_[which])),
+                   "a save leaves the lists of other kinds alone", context);
         if (!modified) {
             check(ok && keys_.dump() == storeBefore, "an unmodified page writes nothing", "nothing written",
                   ok ? "the store changed" : "refused", context);
             return;
         }
         if (!ok) {
-            checkEqual(storeBefore, keys_.dump(), "a refused save writes nothing", context);
             checkEqual(treeBefore, describe(page.tree()), "a refused save keeps the tree", context);
             check(page.state().modified && page.state().deletedIds == deleted,
                   "a refused save keeps the edits", "still modified, deleted ids kept", "lost", context);
+            check(editor::saveGeneration() == generation, "no page hears of a refused save",
+                  "save generation " + std::to_string(generation), std::to_string(editor::saveGeneration()),
+                  context);
             bool tooMany = page.tree().count() > store::kMaxIndexEntries;
-            checkEqual(editor::saveRefusalText(tooMany ? editor::SaveResult::TooManyEntries
-                                                       : editor::SaveResult::NoIdLeft),
-                       page.refusal, "the user is told why", context);
+            std::string forSize = editor::saveRefusalText(tooMany ? editor::SaveResult::TooManyEntries
+                                                                  : editor::SaveResult::NoIdLeft);
+            if (!refuseWrites_ || page.refusal == forSize) {
+                checkEqual(forSize, page.refusal, "the user is told why", context);
+                checkEqual(storeBefore, keys_.dump(), "a save refused for size writes nothing", context);
+                return;
+            }
+            char words[editor::kStoreRefusalSize], text[editor::kStoreRefusalSize];
+            page.describeError(kRefusalCode, words, sizeof words);
+            editor::storeRefusalText(kRefusalCode, words, text, sizeof text);
+            checkEqual(text, page.refusal, "a refused write is told with the system's words", context);
+            retryOwed_[which] = true;
+            if (listOf(kinds_[which]) != ownList) {
+                checkHandlerShows(which, "the new list, once written, shows the page's whole tree");
+                return;
+            }
+            for (std::uint32_t id : keyed)
+                check(keys_.hasKey(store::itemKeyPath(id)), "the old list keeps every item it names",
+                      "item key " + std::to_string(id), "none", context);
             return;
         }
+        retryOwed_[which] = false;
         check(page.tree().count() <= store::kMaxIndexEntries, "a save of more than 1024 entries is refused",
               "refused", "saved " + std::to_string(page.tree().count()) + " entries", context);
         check(!page.state().modified && page.state().deletedIds.empty(),
               "a save leaves the page unmodified with no deleted ids", "unmodified", "still modified", context);
-        checkEqual(describeLists(otherLists), describeLists(lists(kinds_[which])),
-                   "a save leaves the lists of other kinds alone", context);
         checkStore(context, kinds_[which]);
         checkLoadedAsStored(which, "a reload shows exactly the tree that was saved");
+        checkHandlerShows(which, "the handler's menu shows the saved tree");
+    }
 
-        // What the handler then shows for the kind is the same tree.
+    // What the handler shows for the kind is the page's tree.
+    void checkHandlerShows(int which, const char* what) {
+        TestPage& page = *pages_[which];
         std::vector<handler::ItemSlot> table;
         MenuTree menu;
         menu.table = &table;
@@ -586,7 +630,7 @@ private:
         handler::buildMenu(keys_, request, menu, table);
         std::string want;
         expectedMenu(page.tree(), nullptr, 0, want);
-        checkEqual(want, menu.describe(), "the handler's menu shows the saved tree", context);
+        checkEqual(want, menu.describe(), what, where(which));
     }
 
     void reloadCheck(int which) {
@@ -654,13 +698,15 @@ private:
         checkEqual(describe(fresh.tree()), describe(page.tree()), what, where(which));
     }
 
+    std::vector<unsigned char> listOf(const char* kind) {
+        const store::MemoryKeyStore::Value* v = keys_.value(store::kIndexKey, kind);
+        return v ? v->data : std::vector<unsigned char>{1, 2, 3, 4, 5};  // absent
+    }
+
     std::map<std::string, std::vector<unsigned char>> lists(const char* except) {
         std::map<std::string, std::vector<unsigned char>> out;
-        for (const char* kind : store::kContextKinds) {
-            if (std::strcmp(kind, except) == 0) continue;
-            const store::MemoryKeyStore::Value* v = keys_.value(store::kIndexKey, kind);
-            out[kind] = v ? v->data : std::vector<unsigned char>{1, 2, 3, 4, 5};  // absent
-        }
+        for (const char* kind : store::kContextKinds)
+            if (std::strcmp(kind, except) != 0) out[kind] = listOf(kind);
         return out;
     }
 
@@ -724,8 +770,12 @@ private:
         }
     }
 
+    static constexpr std::uint32_t kRefusalCode = 1021;
+
     Input in_;
     bool twoPages_;
+    bool refuseWrites_ = false;  // the step's apply has the store refuse from some point on
+    bool retryOwed_[2] = {false, false};  // a save was refused; the next one must write the tree
     bool clean_ = true;
     const char* kinds_[2] = {nullptr, nullptr};
     store::MemoryKeyStore keys_;

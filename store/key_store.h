@@ -36,6 +36,10 @@ public:
 
     // Deletes a key that has no subkeys.
     virtual bool deleteKey(KeyHandle parent, const char* subkey) = 0;
+
+    // The system's error code for the last createForWrite, write or
+    // deleteKey that failed (0 while none has), to tell the user why.
+    virtual std::uint32_t lastError() const = 0;
 };
 
 // Closes its key when it goes out of scope.

@@ -42,6 +42,11 @@ void dumpNode(const MemoryKeyStore::Node& node, const std::string& path, std::os
     }
 }
 
+// The registry's codes for a key that is not there, and for deleting one
+// that still has subkeys.
+constexpr std::uint32_t kNotFound = 2;
+constexpr std::uint32_t kAccessDenied = 5;
+
 }  // namespace
 
 // A handle names a node by its path, so that a key deleted behind an open
@@ -84,8 +89,33 @@ KeyHandle MemoryKeyStore::openForRead(KeyHandle parent, const char* subkey) {
     return new Handle{parent ? static_cast<Handle*>(parent)->path + "\\" + subkey : subkey};
 }
 
+void MemoryKeyStore::refuseWritesAfter(std::size_t allowed, std::uint32_t error) {
+    refusing_ = true;
+    allowed_ = allowed;
+    refusalError_ = error;
+}
+
+bool MemoryKeyStore::refused() {
+    if (!refusing_) return false;
+    if (allowed_ > 0) {
+        --allowed_;
+        return false;
+    }
+    lastError_ = refusalError_;
+    return true;
+}
+
+bool MemoryKeyStore::failed(std::uint32_t error) {
+    lastError_ = error;
+    return false;
+}
+
 KeyHandle MemoryKeyStore::createForWrite(KeyHandle parent, const char* subkey) {
-    if (!subkey || (parent && !resolve(parent, "", false))) return nullptr;
+    if (refused()) return nullptr;
+    if (!subkey || (parent && !resolve(parent, "", false))) {
+        failed(kNotFound);
+        return nullptr;
+    }
     resolve(parent, subkey, true);
     ++open_;
     return new Handle{parent ? static_cast<Handle*>(parent)->path + "\\" + subkey : subkey};
@@ -117,8 +147,9 @@ QueryResult MemoryKeyStore::query(KeyHandle key, const char* name, std::uint32_t
 
 bool MemoryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                            std::uint32_t size) {
+    if (refused()) return false;
     Node* node = key ? resolve(key, "", false) : nullptr;
-    if (!node) return false;
+    if (!node) return failed(kNotFound);
     Value& value = node->values[lower(name ? name : "")];
     value.type = type;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
@@ -127,16 +158,18 @@ bool MemoryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type, 
 }
 
 bool MemoryKeyStore::deleteKey(KeyHandle parent, const char* subkey) {
+    if (refused()) return false;
     std::vector<std::string> parts = splitPath(subkey ? subkey : "");
-    if (parts.empty()) return false;
+    if (parts.empty()) return failed(kNotFound);
     std::string leaf = parts.back();
     parts.pop_back();
     std::string parentPath;
     for (const std::string& part : parts) parentPath += part + "\\";
     Node* owner = resolve(parent, parentPath, false);
-    if (!owner) return false;
+    if (!owner) return failed(kNotFound);
     auto it = owner->subkeys.find(leaf);
-    if (it == owner->subkeys.end() || !it->second->subkeys.empty()) return false;
+    if (it == owner->subkeys.end()) return failed(kNotFound);
+    if (!it->second->subkeys.empty()) return failed(kAccessDenied);
     owner->subkeys.erase(it);
     return true;
 }

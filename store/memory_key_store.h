@@ -35,6 +35,13 @@ public:
     bool write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                std::uint32_t size) override;
     bool deleteKey(KeyHandle parent, const char* subkey) override;
+    std::uint32_t lastError() const override { return lastError_; }
+
+    // A registry that says no: once `allowed` more creates, writes and
+    // deletes have gone through, each one fails with the system error code
+    // `error` until acceptWrites(). Off unless switched on.
+    void refuseWritesAfter(std::size_t allowed, std::uint32_t error);
+    void acceptWrites() { refusing_ = false; }
 
     // Test conveniences, paths relative to the user's hive.
     bool hasKey(const std::string& path) const;
@@ -52,9 +59,17 @@ private:
     struct Handle;
     Node* resolve(KeyHandle parent, const std::string& path, bool create);
     const Node* find(const std::string& path) const;
+    // Counts a create, write or delete against the refusal; true when it
+    // is refused.
+    bool refused();
+    bool failed(std::uint32_t error);
 
     Node root_;
     std::size_t open_ = 0;
+    std::uint32_t lastError_ = 0;
+    bool refusing_ = false;
+    std::size_t allowed_ = 0;
+    std::uint32_t refusalError_ = 0;
 };
 
 }  // namespace store

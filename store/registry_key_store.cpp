@@ -35,10 +35,16 @@ KeyHandle RegistryKeyStore::openForRead(KeyHandle parent, const char* subkey) {
     return key;
 }
 
+bool RegistryKeyStore::succeeded(long status) {
+    if (status == ERROR_SUCCESS) return true;
+    lastError_ = static_cast<std::uint32_t>(status);
+    return false;
+}
+
 KeyHandle RegistryKeyStore::createForWrite(KeyHandle parent, const char* subkey) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(hkey(parent), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (!succeeded(RegCreateKeyExA(hkey(parent), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_READ | KEY_WRITE, nullptr, &key, nullptr)))
         return nullptr;
     return key;
 }
@@ -85,12 +91,13 @@ QueryResult RegistryKeyStore::query(KeyHandle key, const char* name, std::uint32
 
 bool RegistryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type,
                              const void* data, std::uint32_t size) {
-    return key && RegSetValueExA(static_cast<HKEY>(key), name, 0, type,
-                                 static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    if (!key) return succeeded(ERROR_INVALID_HANDLE);
+    return succeeded(RegSetValueExA(static_cast<HKEY>(key), name, 0, type,
+                                    static_cast<const BYTE*>(data), size));
 }
 
 bool RegistryKeyStore::deleteKey(KeyHandle parent, const char* subkey) {
-    return RegDeleteKeyA(hkey(parent), subkey) == ERROR_SUCCESS;
+    return succeeded(RegDeleteKeyA(hkey(parent), subkey));
 }
 
 }  // namespace store

@@ -16,6 +16,13 @@ public:
     bool write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                std::uint32_t size) override;
     bool deleteKey(KeyHandle parent, const char* subkey) override;
+    std::uint32_t lastError() const override { return lastError_; }
+
+private:
+    // Keeps a failed call's status; true when it succeeded.
+    bool succeeded(long status);
+
+    std::uint32_t lastError_ = 0;
 };
 
 }  // namespace store

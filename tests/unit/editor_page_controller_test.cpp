@@ -88,6 +88,9 @@ struct ScriptedDialogs : editor::UserDialogs {
         return answer;
     }
     void explainRefusal(const char* reason) override { refusal = reason; }
+    void describeError(std::uint32_t error, char* text, std::size_t size) override {
+        store::copyField(text, size, ("Error text " + std::to_string(error) + ".").c_str());
+    }
 };
 
 // One editor page over the in-memory tree: the controller and what it drives.
@@ -254,6 +257,14 @@ TEST_CASE("a tree the store cannot hold is refused, kept and still modified") {
 
     p.dialogs.answers = {Answer::Yes};
     CHECK(p.controller.queryCancel());  // Yes could not save: the sheet stays open
+}
+
+TEST_CASE("a write the registry refuses is told in the system's words, or by its code without them") {
+    char text[editor::kStoreRefusalSize];
+    editor::storeRefusalText(1021, "Subkey must be volatile.\r\n", text, sizeof text);
+    CHECK(std::string(text).rfind("The menu could not be saved: Subkey must be volatile.\n\n", 0) == 0);
+    editor::storeRefusalText(1021, "", text, sizeof text);
+    CHECK(std::string(text).rfind("The menu could not be saved: error 1021.\n\n", 0) == 0);
 }
 
 }  // TEST_SUITE

@@ -48,6 +48,7 @@ struct NoFields : editor::FieldView {
 struct NoDialogs : editor::UserDialogs {
     editor::Answer ask(editor::Question) override { return editor::Answer::No; }
     void explainRefusal(const char* reason) override { std::printf("refused: %s\n", reason); }
+    void describeError(std::uint32_t, char* text, std::size_t) override { text[0] = '\0'; }
 };
 
 // The page's code over a real tree-view control in a window of its own.

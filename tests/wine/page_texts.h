@@ -12,5 +12,8 @@ const char kRefused[] = "Quillon";
 const char kDeleteQuestion[] = "Are you sure you want to delete the item?";
 const char kReloadQuestion[] = "Data is modified by another instance. Do you want to reload it?";
 const char kSaveQuestion[] = "Do you want to save the changes?";
+// How the box that tells of a save the registry refused begins; the
+// system's words for the error follow.
+const char kNotSaved[] = "The menu could not be saved: ";
 
 }  // namespace page_texts

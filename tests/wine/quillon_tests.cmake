@@ -1,9 +1,10 @@
 # The Wine tests of quillon.dll: its page in Wine's own Properties dialog
-# (with korvane.dll registered too, whose menus set the background flag),
-# and its COM server and registration.
+# (with korvane.dll registered too, whose menus set the background flag and
+# show what a save wrote), a save the registry refuses, and its COM server
+# and registration.
 if(TARGET quillon)
   foreach(test quillon_page_test quillon_server_test quillon_action_test
-      quillon_icon_picker_test)
+      quillon_icon_picker_test quillon_refused_save_test)
     add_executable(${test} ${test}.cpp)
     target_link_libraries(${test} PRIVATE doctest_main ${HOST_LIBRARIES} comctl32 comdlg32)
     add_dependencies(${test} quillon korvane)

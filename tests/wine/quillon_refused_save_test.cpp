@@ -1,0 +1,101 @@
+// The "Context Menu" page in Wine's own Properties dialog when the registry
+// refuses its save: a volatile key takes no normal subkeys, so every item
+// key (or even the index key) that a save creates below one is refused.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <string>
+
+#include "box_answerer.h"
+#include "handler_readback.h"
+#include "page_texts.h"
+#include "sheet_driver.h"
+#include "shell_host.h"
+#include "store_checks.h"
+
+using namespace sheet_driver;
+using namespace page_texts;
+
+namespace {
+
+const char kStoreKey[] = "Software\\Talvex\\Korvane";
+
+// Deletes the key with everything below it and creates it again, empty.
+void recreate(const char* key, DWORD options) {
+    SHDeleteKeyA(HKEY_CURRENT_USER, key);
+    HKEY handle = nullptr;
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, options, KEY_WRITE, nullptr,
+                            &handle, nullptr) == ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
+// How the page's message must begin: the system's words follow kNotSaved.
+std::string refusalFor(DWORD error) {
+    char words[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   words, sizeof words, nullptr);
+    std::string text = words;
+    return kNotSaved + text.erase(text.find_last_not_of(" \r\n") + 1);
+}
+
+}  // namespace
+
+TEST_CASE("a save the registry refuses is told, keeps the edits and the sheet, and is written later") {
+    shell_host::ComScope com;
+    shell_host::SampleFolder folder;
+    const std::string file = folder.root + "\\a.txt";
+    shell_host::clearStore();
+    shell_host::putIndex("*", {{0, 0}});
+    DialogThread ui;
+    Sheet sheet(ui, file);
+    REQUIRE(sheet);
+    Page page(sheet);
+    REQUIRE(page);
+    page.command(2);
+    page.type(103, "Kept");
+    box_answerer::BoxAnswerer boxes({ui.id()});
+    std::vector<box_answerer::Box> seen;
+    auto titlesSeen = [&] {  // of the boxes answered since the last look, in order
+        seen = boxes.take();
+        std::string titles;
+        for (const box_answerer::Box& box : seen) titles += "[" + box.title + "]";
+        return titles;
+    };
+    const std::string told = refusalFor(ERROR_CHILD_MUST_BE_VOLATILE);
+
+    // Apply, OK and Yes on Cancel with no item key to be had; last, Apply
+    // with not even the index key. Each is told why; the sheet stays open
+    // with the edits and the store is as it was.
+    struct Way { const char* what; const char* volatileKey; int button; };
+    for (Way way : {Way{"Apply, items key volatile", stored::kItemsKey, PSBTN_APPLYNOW},
+                    Way{"OK, items key volatile", stored::kItemsKey, PSBTN_OK},
+                    Way{"Yes on Cancel, items key volatile", stored::kItemsKey, PSBTN_CANCEL},
+                    Way{"Apply, store key volatile", kStoreKey, PSBTN_APPLYNOW}}) {
+        CAPTURE(way.what);
+        recreate(way.volatileKey, REG_OPTION_VOLATILE);
+        const std::string before = store_checks::snapshot();
+        boxes.plan(kComfirm, IDYES);
+        sheet.press(way.button);
+        boxes.forgetPlans();
+        REQUIRE(titlesSeen() == (way.button == PSBTN_CANCEL ? "[Comfirm][Quillon]" : "[Quillon]"));
+        CHECK(seen.back().text.substr(0, told.size()) == told);
+        CHECK(seen.back().owner == sheet.window());
+        CHECK(sheet.open());
+        CHECK(page.tree() == "Kept,---");
+        CHECK(page.tab() == "*Context Menu");
+        CHECK(store_checks::snapshot() == before);
+    }
+
+    // The key made normal again while the page is open: Apply writes the
+    // page's whole tree, and the handler's menu shows it.
+    recreate(kStoreKey, REG_OPTION_NON_VOLATILE);
+    sheet.apply();
+    CHECK(titlesSeen() == "");
+    CHECK(page.tab() == "Context Menu");
+    CHECK(stored::tree("*") == "Kept#1,---");
+    std::string problem;
+    CHECK(menu_text::outline(handler_readback::menuFor(file, problem)) == "Kept,---");
+    CHECK(problem == "");
+}
