@@ -1,6 +1,7 @@
 #include "memory_key_store.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -40,6 +41,36 @@ void dumpNode(const MemoryKeyStore::Node& node, const std::string& path, std::os
         out << childPath << '\n';
         dumpNode(*child, childPath, out);
     }
+}
+
+constexpr std::uint32_t kPlainString = 1;
+constexpr std::uint32_t kExpandableString = 2;
+
+// An expandable string's text up to its first zero with each %NAME% of a
+// set environment variable replaced by its value, as the system expands
+// it: an unset name stays as written, percent signs and all, and a lone %
+// is kept. With its terminating zero.
+std::vector<unsigned char> expandVariables(const std::vector<unsigned char>& raw) {
+    std::string text(raw.begin(), raw.end());
+    text.resize(std::strlen(text.c_str()));
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t open = text.find('%', at);
+        std::size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            out += text.substr(at);
+            break;
+        }
+        out += text.substr(at, open - at);
+        const std::string name = text.substr(open + 1, close - open - 1);
+        const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+        out += value ? std::string(value) : text.substr(open, close - open + 1);
+        at = close + 1;
+    }
+    std::vector<unsigned char> expanded(out.begin(), out.end());
+    expanded.push_back(0);
+    return expanded;
 }
 
 // The registry's codes for a key that is not there, and for deleting one
@@ -133,14 +164,16 @@ QueryResult MemoryKeyStore::query(KeyHandle key, const char* name, std::uint32_t
     if (!node) return QueryResult::NotFound;
     auto it = node->values.find(lower(name ? name : ""));
     if (it == node->values.end()) return QueryResult::NotFound;
-    const Value& value = it->second;
-    if (type) *type = value.type;
-    std::uint32_t length = static_cast<std::uint32_t>(value.data.size());
+    const bool expandable = it->second.type == kExpandableString;
+    const std::vector<unsigned char> bytes =
+        expandable ? expandVariables(it->second.data) : it->second.data;
+    if (type) *type = expandable ? kPlainString : it->second.type;
+    std::uint32_t length = static_cast<std::uint32_t>(bytes.size());
     if (data && *size < length) {
         *size = length;
         return QueryResult::MoreData;
     }
-    if (data && length) std::memcpy(data, value.data.data(), length);
+    if (data && length) std::memcpy(data, bytes.data(), length);
     *size = length;
     return QueryResult::Ok;
 }
