@@ -3,23 +3,23 @@
 #pragma once
 
 #include "action_edit.h"
+#include "resource_ids.h"
 
 namespace editor {
 
-// Menu ids of the action menu. The window-state ids are the character codes
-// of the digits they write ('0' is 48).
+// Menu ids of the action menu.
 enum ActionCommand : int {
-    kActionNormal = 48,
-    kActionMinimized = 49,
-    kActionMaximized = 50,
-    kActionHidden = 51,
-    kActionPickProgram = 52,
-    kActionPickFile = 53,
-    kActionPickFolder = 54,
-    kActionContextPath = 55,
-    kActionParentPath = 56,
-    kActionPickWorkingFolder = 57,
-    kActionParentAsWorkingFolder = 58,
+    kActionNormal = IDM_ACTION_NORMAL,
+    kActionMinimized = IDM_ACTION_MINIMIZED,
+    kActionMaximized = IDM_ACTION_MAXIMIZED,
+    kActionHidden = IDM_ACTION_HIDDEN,
+    kActionPickProgram = IDM_ACTION_PICK_PROGRAM,
+    kActionPickFile = IDM_ACTION_PICK_FILE,
+    kActionPickFolder = IDM_ACTION_PICK_FOLDER,
+    kActionContextPath = IDM_ACTION_CONTEXT_PATH,
+    kActionParentPath = IDM_ACTION_PARENT_PATH,
+    kActionPickWorkingFolder = IDM_ACTION_PICK_WORKING_FOLDER,
+    kActionParentAsWorkingFolder = IDM_ACTION_PARENT_AS_WORKING_FOLDER,
 };
 
 bool isActionCommand(int id) noexcept;

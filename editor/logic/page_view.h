@@ -5,20 +5,21 @@
 #include <cstddef>
 
 #include "page_state.h"
+#include "resource_ids.h"
 #include "tree_primitives.h"
 
 namespace editor {
 
 // Toolbar command ids, also the button ids of the page's toolbar.
 enum Command : int {
-    kCommandNewSubmenu = 1,
-    kCommandNewCommand = 2,
-    kCommandNewSeparator = 3,
-    kCommandDelete = 4,
-    kCommandMoveUp = 5,
-    kCommandMoveDown = 6,
-    kCommandMoveOut = 7,
-    kCommandMoveIn = 8,
+    kCommandNewSubmenu = IDT_NEW_SUBMENU,
+    kCommandNewCommand = IDT_NEW_COMMAND,
+    kCommandNewSeparator = IDT_NEW_SEPARATOR,
+    kCommandDelete = IDT_DELETE,
+    kCommandMoveUp = IDT_MOVE_UP,
+    kCommandMoveDown = IDT_MOVE_DOWN,
+    kCommandMoveOut = IDT_MOVE_OUT,
+    kCommandMoveIn = IDT_MOVE_IN,
 };
 
 class ToolbarButtons {

@@ -1,7 +1,7 @@
 #include "action_menu.h"
 
 #include "owned_handle.h"
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 #include "server_module.h"
 
 namespace editor {

@@ -1,6 +1,6 @@
 #include "activation_context.h"
 
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 
 namespace editor {
 

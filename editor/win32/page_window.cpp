@@ -13,7 +13,7 @@
 #include "page_controller.h"
 #include "quillon_module.h"
 #include "registry_key_store.h"
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 #include "server_module.h"
 #include "toolbar_images.h"
 #include "tree_view.h"

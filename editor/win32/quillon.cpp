@@ -12,7 +12,7 @@
 #include "page_window.h"
 #include "quillon_module.h"
 #include "registry_key_store.h"
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 
 namespace editor {
 

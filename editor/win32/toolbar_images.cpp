@@ -7,7 +7,7 @@
 #include "activation_context.h"
 #include "owned_handle.h"
 #include "pixel_blend.h"
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 
 namespace editor {
 

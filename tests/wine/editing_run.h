@@ -32,6 +32,7 @@
 #include "menu_text.h"
 #include "page_readback.h"
 #include "page_texts.h"
+#include "resource_ids.h"
 #include "run_random.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
@@ -49,7 +50,10 @@ const char kPageTitle[] = "Context Menu";
 constexpr unsigned kHandlerParts = menu_text::kShape | menu_text::kCaption | menu_text::kPrompt;
 // The action menu's commands that need no dialog: window states 0 to 3,
 // the arguments "%1" and "%0", the working directory "%0".
-const std::vector<int> kActionCommands = {48, 49, 50, 51, 55, 56, 58};
+const std::vector<int> kActionCommands = {
+    IDM_ACTION_NORMAL,       IDM_ACTION_MINIMIZED,   IDM_ACTION_MAXIMIZED,
+    IDM_ACTION_HIDDEN,       IDM_ACTION_CONTEXT_PATH, IDM_ACTION_PARENT_PATH,
+    IDM_ACTION_PARENT_AS_WORKING_FOLDER};
 
 // What a run went through, for the summary of many runs.
 struct Counts {
@@ -485,7 +489,7 @@ private:
         describe(where(s) + "delete, answering " + (yes ? "Yes" : "No"));
         const TreeFacts before = facts(s);
         answerer_->plan(kConfirm, yes ? IDYES : IDNO);
-        slots_[s].page->command(4);
+        slots_[s].page->command(IDT_DELETE);
         if (!expectBoxes(kConfirm, kDeleteQuestion, "Yes No")) return;
         const TreeFacts after = facts(s);
         if (yes) {
@@ -530,7 +534,7 @@ private:
             page_readback::selectNode(tree, nullptr);
             page_readback::selectNode(tree, caret);
             before = page_readback::editText(window, page_readback::kAction);
-            SetFocus(GetDlgItem(window, 111));
+            SetFocus(GetDlgItem(window, IDC_ACTION_MENU));
             SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
             shown = page_readback::editText(window, page_readback::kAction);
             page_readback::selectNode(tree, nullptr);

@@ -15,6 +15,7 @@
 
 #include "check_printers.h"
 #include "editing_run.h"
+#include "resource_ids.h"
 
 namespace {
 
@@ -143,8 +144,8 @@ TEST_CASE("one click on the close box asks once whether to save") {
     REQUIRE(sheet);
     sheet_driver::Page page(sheet);
     REQUIRE(page);
-    page.command(2);
-    page.type(103, "Kept");
+    page.command(IDT_NEW_COMMAND);
+    page.type(IDC_CAPTION, "Kept");
     REQUIRE(page.tab() == "*Context Menu");
 
     // Clicks the close box, answering the first question; a second one,

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "menu_text.h"
+#include "resource_ids.h"
 #include "sheet_driver.h"
 
 namespace page_readback {
 
-constexpr int kTree = 101;
-constexpr int kCaption = 103, kPrompt = 105, kIcon = 107, kAction = 110;
+constexpr int kTree = IDC_TREE;
+constexpr int kCaption = IDC_CAPTION, kPrompt = IDC_PROMPT, kIcon = IDC_ICON_PATH,
+              kAction = IDC_ACTION;
 const std::string kSeparatorText(30, '-');
 
 using sheet_driver::treeItemText;

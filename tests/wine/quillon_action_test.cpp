@@ -15,6 +15,7 @@
 #include "foreign_names.h"
 #include "import_patch.h"
 #include "page_texts.h"
+#include "resource_ids.h"
 #include "shell_host.h"
 
 using namespace sheet_driver;
@@ -79,8 +80,8 @@ struct CommandPage {
 
 TEST_CASE("the action menu opens below its button, and a choice edits the action") {
     CommandPage p("notepad.exe");
-    HWND button = GetDlgItem(p.page.window(), 111);
-    postCommand(p.page.window(), 111, BN_CLICKED, button);
+    HWND button = GetDlgItem(p.page.window(), IDC_ACTION_MENU);
+    postCommand(p.page.window(), IDC_ACTION_MENU, BN_CLICKED, button);
     HWND popup = nullptr;
     CHECK(waitUntil([&] {
         for (HWND w : threadWindows(p.ui.id()))
@@ -107,8 +108,8 @@ TEST_CASE("the action menu opens below its button, and a choice edits the action
         Sleep(30);
     }
     CHECK(waitUntil([&] { return !IsWindowVisible(popup); }));
-    CHECK(waitUntil([&] { return p.page.text(110) == "notepad.exe $:3"; }));
-    CHECK(p.page.text(110) == "notepad.exe $:3");
+    CHECK(waitUntil([&] { return p.page.text(IDC_ACTION) == "notepad.exe $:3"; }));
+    CHECK(p.page.text(IDC_ACTION) == "notepad.exe $:3");
     CHECK(p.page.tab() == "*Context Menu");
     CHECK(p.storedAction() == "notepad.exe $:3");
 }
@@ -120,18 +121,18 @@ TEST_CASE("each edit of the action menu, on actions with suffixes, quotes and le
         const char* result;
     };
     const Edit edits[] = {
-        {"\"C:\\Program Files\\a.exe\" x $(C:\\w) $:1", 55, "\"C:\\Program Files\\a.exe\" x \"%1\" $(C:\\w) $:1"},
-        {"a.exe $(C:\\w)", 56, "a.exe \"%0\" $(C:\\w)"},
-        {" \"%1\"", 56, " \"%1\" \"%0\""},
-        {"", 55, " \"%1\""},
-        {"a.exe $:2", 58, "a.exe $(%0) $:2"},
-        {"a.exe $(C:\\old) $:2", 58, "a.exe $(%0) $:2"},
-        {"a.exe $(C:\\open", 58, "a.exe $(%0)"},
-        {" x", 58, " x $(%0)"},
-        {"a.exe $(C:\\w)", 48, "a.exe $(C:\\w) $:0"},
-        {"a.exe $:2 $(C:\\w)", 49, "a.exe $:1 $(C:\\w)"},
-        {"a.exe $:", 50, "a.exe $:2"},
-        {"\"a b.exe\" \"%1\" $(%0) $:0", 51, "\"a b.exe\" \"%1\" $(%0) $:3"},
+        {"\"C:\\Program Files\\a.exe\" x $(C:\\w) $:1", IDM_ACTION_CONTEXT_PATH, "\"C:\\Program Files\\a.exe\" x \"%1\" $(C:\\w) $:1"},
+        {"a.exe $(C:\\w)", IDM_ACTION_PARENT_PATH, "a.exe \"%0\" $(C:\\w)"},
+        {" \"%1\"", IDM_ACTION_PARENT_PATH, " \"%1\" \"%0\""},
+        {"", IDM_ACTION_CONTEXT_PATH, " \"%1\""},
+        {"a.exe $:2", IDM_ACTION_PARENT_AS_WORKING_FOLDER, "a.exe $(%0) $:2"},
+        {"a.exe $(C:\\old) $:2", IDM_ACTION_PARENT_AS_WORKING_FOLDER, "a.exe $(%0) $:2"},
+        {"a.exe $(C:\\open", IDM_ACTION_PARENT_AS_WORKING_FOLDER, "a.exe $(%0)"},
+        {" x", IDM_ACTION_PARENT_AS_WORKING_FOLDER, " x $(%0)"},
+        {"a.exe $(C:\\w)", IDM_ACTION_NORMAL, "a.exe $(C:\\w) $:0"},
+        {"a.exe $:2 $(C:\\w)", IDM_ACTION_MINIMIZED, "a.exe $:1 $(C:\\w)"},
+        {"a.exe $:", IDM_ACTION_MAXIMIZED, "a.exe $:2"},
+        {"\"a b.exe\" \"%1\" $(%0) $:0", IDM_ACTION_HIDDEN, "\"a b.exe\" \"%1\" $(%0) $:3"},
     };
     for (const Edit& edit : edits) {
         CAPTURE(edit.action);
@@ -139,7 +140,7 @@ TEST_CASE("each edit of the action menu, on actions with suffixes, quotes and le
         CommandPage p(edit.action);
         CHECK(p.page.tab() == "Context Menu");
         p.choose(edit.command);
-        CHECK(p.page.text(110) == edit.result);
+        CHECK(p.page.text(IDC_ACTION) == edit.result);
         CHECK(p.page.tab() == "*Context Menu");
         CHECK(p.sheet.applyEnabled());
         CHECK(p.storedAction() == edit.result);
@@ -151,7 +152,7 @@ TEST_CASE("programs and files come from the Open dialog; Cancel, and a cancelled
     CommandPage p("old.exe \"%1\" $:1");
     const std::string program = p.samples.file("b.txt");  // any existing file: "All Files"
 
-    postCommand(p.page.window(), 52);
+    postCommand(p.page.window(), IDM_ACTION_PICK_PROGRAM);
     {
         OpenDialog open(p.ui);
         REQUIRE(open);
@@ -160,21 +161,21 @@ TEST_CASE("programs and files come from the Open dialog; Cancel, and a cancelled
               "Windows Script Files (*.vbs; *.js);All Files (*.*)");
         CHECK(open.close(IDCANCEL));
     }
-    CHECK(p.page.text(110) == "old.exe \"%1\" $:1");
+    CHECK(p.page.text(IDC_ACTION) == "old.exe \"%1\" $:1");
     CHECK(p.page.tab() == "Context Menu");
 
-    postCommand(p.page.window(), 52);
+    postCommand(p.page.window(), IDM_ACTION_PICK_PROGRAM);
     {
         OpenDialog open(p.ui);
         REQUIRE(open);
         open.typeName(program);
         CHECK(open.close(IDOK));
     }
-    CHECK(waitUntil([&] { return p.page.text(110) != "old.exe \"%1\" $:1"; }));
-    CHECK(p.page.text(110) == "\"" + program + "\" \"%1\" $:1");
+    CHECK(waitUntil([&] { return p.page.text(IDC_ACTION) != "old.exe \"%1\" $:1"; }));
+    CHECK(p.page.text(IDC_ACTION) == "\"" + program + "\" \"%1\" $:1");
     CHECK(p.page.tab() == "*Context Menu");
 
-    postCommand(p.page.window(), 53);
+    postCommand(p.page.window(), IDM_ACTION_PICK_FILE);
     {
         OpenDialog open(p.ui);
         REQUIRE(open);
@@ -183,20 +184,20 @@ TEST_CASE("programs and files come from the Open dialog; Cancel, and a cancelled
         CHECK(open.close(IDOK));
     }
     const std::string expected = "\"" + program + "\" \"%1\" \"" + p.samples.file("a.txt") + "\" $:1";
-    CHECK(waitUntil([&] { return p.page.text(110) == expected; }));
-    CHECK(p.page.text(110) == expected);
+    CHECK(waitUntil([&] { return p.page.text(IDC_ACTION) == expected; }));
+    CHECK(p.page.text(IDC_ACTION) == expected);
 
-    for (int command : {54, 57}) {
+    for (int command : {IDM_ACTION_PICK_FOLDER, IDM_ACTION_PICK_WORKING_FOLDER}) {
         CAPTURE(command);
         postCommand(p.page.window(), command);
         ModalDialog browser(p.ui, "Browse for Folder");
         REQUIRE(browser);
-        CHECK(browser.statics().find(command == 54 ? "Select a folder.\n"
+        CHECK(browser.statics().find(command == IDM_ACTION_PICK_FOLDER ? "Select a folder.\n"
                                                    : "Select a folder as working directory.\n") !=
               std::string::npos);
         CHECK(browser.close(IDCANCEL));
     }
-    CHECK(p.page.text(110) == expected);
+    CHECK(p.page.text(IDC_ACTION) == expected);
     CHECK(p.storedAction() == expected);
 }
 
@@ -211,7 +212,7 @@ TEST_CASE("a program picked for an action without one, and over a quoted one") {
         CAPTURE(a.action);
         CommandPage p(a.action);
         const std::string program = p.samples.file("b.txt");
-        postCommand(p.page.window(), 52);
+        postCommand(p.page.window(), IDM_ACTION_PICK_PROGRAM);
         {
             OpenDialog open(p.ui);
             REQUIRE(open);
@@ -219,8 +220,8 @@ TEST_CASE("a program picked for an action without one, and over a quoted one") {
             CHECK(open.close(IDOK));
         }
         const std::string expected = "\"" + program + "\"" + a.rest;
-        CHECK(waitUntil([&] { return p.page.text(110) == expected; }));
-        CHECK(p.page.text(110) == expected);
+        CHECK(waitUntil([&] { return p.page.text(IDC_ACTION) == expected; }));
+        CHECK(p.page.text(IDC_ACTION) == expected);
         CHECK(p.storedAction() == expected);
     }
 }
@@ -228,13 +229,13 @@ TEST_CASE("a program picked for an action without one, and over a quoted one") {
 TEST_CASE("an edit that would pass 2047 characters is refused with the page's message") {
     const std::string nearlyFull = "run.exe " + std::string(2037, 'a');  // 2045 characters
     CommandPage p(nearlyFull);
-    CHECK(p.page.text(110) == nearlyFull);
+    CHECK(p.page.text(IDC_ACTION) == nearlyFull);
     Answer box(p.ui.id(), "Quillon", IDOK);
-    postCommand(p.page.window(), 55);
+    postCommand(p.page.window(), IDM_ACTION_CONTEXT_PATH);
     CHECK(box.asked());
     CHECK(box.text().find("2047 characters") != std::string::npos);
     CHECK(box.owner() == p.sheet.window());  // a child window's box belongs to its sheet
-    CHECK(p.page.text(110) == nearlyFull);
+    CHECK(p.page.text(IDC_ACTION) == nearlyFull);
     CHECK(p.page.tab() == "Context Menu");
     CHECK_FALSE(p.sheet.applyEnabled());
 }
@@ -253,7 +254,7 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
     // Picks the path in the Open dialog of an action-menu command; the
     // action field then shows another text, or the page refuses it.
     auto pick = [&](int command, const std::wstring& path) {
-        const std::string before = p.page.text(110);
+        const std::string before = p.page.text(IDC_ACTION);
         postCommand(p.page.window(), command);
         {
             OpenDialog open(p.ui);
@@ -261,16 +262,16 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
             open.typeName(utf8(path.c_str()));
             CHECK(open.close(IDOK));
         }
-        waitUntil([&] { return p.page.text(110) != before; }, 1000);
+        waitUntil([&] { return p.page.text(IDC_ACTION) != before; }, 1000);
     };
 
     SUBCASE("a name the code page spells is stored as it is") {
-        pick(52, cafe + L"\\run.exe");
+        pick(IDM_ACTION_PICK_PROGRAM, cafe + L"\\run.exe");
         CHECK(p.storedAction() == "\"" + p.samples.file("Caf\xE9\\run.exe") + "\" \"%1\"");
     }
     SUBCASE("a name it does not spell is stored by its short name, as program and as argument") {
-        pick(52, program);
-        pick(53, notes);
+        pick(IDM_ACTION_PICK_PROGRAM, program);
+        pick(IDM_ACTION_PICK_FILE, notes);
         const std::string stored = p.storedAction();
         // "program" "%1" "file": the pieces between quotes, every second one quoted.
         std::vector<std::string> pieces;
@@ -285,11 +286,11 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
         import_patch::NoShortNames noShortNames;
         REQUIRE_MESSAGE(noShortNames.patched(), "quillon.dll imports no GetShortPathNameW");
         Answer box(p.ui.id(), page_texts::kRefused, IDOK);
-        pick(52, program);
+        pick(IDM_ACTION_PICK_PROGRAM, program);
         CHECK(box.asked());
         CHECK(box.text().find("code page lacks") != std::string::npos);
         CHECK(box.owner() == p.sheet.window());  // a child window's box belongs to its sheet
-        CHECK(p.page.text(110) == action);
+        CHECK(p.page.text(IDC_ACTION) == action);
         CHECK(p.page.tab() == "Context Menu");
         CHECK(p.storedAction() == action);
     }

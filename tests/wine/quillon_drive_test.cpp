@@ -15,6 +15,7 @@
 #include "drive_sheet.h"
 #include "handler_host.h"
 #include "page_texts.h"
+#include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
 
@@ -119,8 +120,8 @@ TEST_CASE("a drive's page shows its list; Apply writes that list only; korvane s
         CHECK(page.tree() == drive.tool);
 
         page.select(drive.tool);
-        page.command(2);
-        page.type(103, "Eject helper");
+        page.command(IDT_NEW_COMMAND);
+        page.type(IDC_CAPTION, "Eject helper");
         CHECK(page.tab() == "*Context Menu");
         sheet.apply();
         CHECK(page.tab() == "Context Menu");
@@ -151,7 +152,7 @@ TEST_CASE("drive pages on several threads: a reload offer after a save of their 
 
     // A save of "*" offers the drive pages nothing.
     filePage.select("File tool");
-    filePage.type(103, "File tool 2");
+    filePage.type(IDC_CAPTION, "File tool 2");
     file.apply();
     CHECK_FALSE(offeredReload(fixedPage1));
     CHECK_FALSE(offeredReload(fixedPage2));
@@ -160,9 +161,9 @@ TEST_CASE("drive pages on several threads: a reload offer after a save of their 
     // A save of "Drive" is offered to the other "Drive" page, and not to the
     // "CDROM" page.
     fixedPage1.select("Disk tool");
-    fixedPage1.type(103, "Disk tool 2");
+    fixedPage1.type(IDC_CAPTION, "Disk tool 2");
     cdPage.select("Disc tool");
-    cdPage.type(103, "Disc tool 2");
+    cdPage.type(IDC_CAPTION, "Disc tool 2");
     fixed1.apply();
     CHECK_FALSE(offeredReload(fixedPage1));
     CHECK_FALSE(offeredReload(cdPage));

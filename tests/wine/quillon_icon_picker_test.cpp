@@ -18,6 +18,7 @@
 #include "handler_host.h"
 #include "import_patch.h"
 #include "page_texts.h"
+#include "resource_ids.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
@@ -88,7 +89,7 @@ struct PickerPage {
     }
     // Clicks "..." and enters the sample folder in the Open dialog.
     void openPicker() {
-        postCommand(page.window(), 108, BN_CLICKED, GetDlgItem(page.window(), 108));
+        postCommand(page.window(), IDC_ICON_BROWSE, BN_CLICKED, GetDlgItem(page.window(), IDC_ICON_BROWSE));
     }
     // Open is refused with a message of the dialog's own, which stays open;
     // cancelled then, it leaves the icon field as it was.
@@ -101,7 +102,7 @@ struct PickerPage {
         }
         CHECK(open.open());
         CHECK(open.close(IDCANCEL));
-        CHECK(page.text(107) == "old.dll,1");
+        CHECK(page.text(IDC_ICON_PATH) == "old.dll,1");
     }
     bool waitIcons(OpenDialog& open, int count) {
         return waitUntil([&] { return open.iconCount() == count; });
@@ -155,9 +156,9 @@ TEST_CASE("the fourth icon of a library: listed in file order, picked, stored an
         open.clickIcon(3);
         CHECK(open.close(IDOK));
     }
-    CHECK(waitUntil([&] { return p.page.text(107) == p.icons.library + ",3"; }));
-    CHECK(p.page.text(107) == p.icons.library + ",3");
-    CHECK(p.page.focus() == 108);
+    CHECK(waitUntil([&] { return p.page.text(IDC_ICON_PATH) == p.icons.library + ",3"; }));
+    CHECK(p.page.text(IDC_ICON_PATH) == p.icons.library + ",3");
+    CHECK(p.page.focus() == IDC_ICON_BROWSE);
     CHECK(p.page.tab() == "*Context Menu");
     p.sheet.apply();
     CHECK(stored::value(stored::itemKey(1), "Icon") == p.icons.library + ",3");
@@ -181,14 +182,14 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
         CHECK(open.iconsFocused());
         CHECK(open.iconSelection() == 0);
         CHECK(open.close(IDOK));
-        CHECK(waitUntil([&] { return p.page.text(107) == p.icons.ico + ",0"; }));
+        CHECK(waitUntil([&] { return p.page.text(IDC_ICON_PATH) == p.icons.ico + ",0"; }));
     }
     SUBCASE("a double click confirms at once") {
         std::unique_ptr<OpenDialog> picker = p.pickerOn("many.dll", count);
         OpenDialog& open = *picker;
         open.clickIcon(2, true);
         CHECK(open.waitClosed());
-        CHECK(waitUntil([&] { return p.page.text(107) == p.icons.library + ",2"; }));
+        CHECK(waitUntil([&] { return p.page.text(IDC_ICON_PATH) == p.icons.library + ",2"; }));
     }
     SUBCASE("another folder empties the list; a file without icons asks, Yes stays, No leaves the field") {
         std::unique_ptr<OpenDialog> picker = p.pickerOn("many.dll", count);
@@ -215,13 +216,13 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
             CHECK(no.asked());
         }
         CHECK(open.waitClosed());
-        CHECK(p.page.text(107) == "old.dll,1");
+        CHECK(p.page.text(IDC_ICON_PATH) == "old.dll,1");
         CHECK(p.page.tab() == "Context Menu");
     }
     SUBCASE("Cancel changes nothing") {
         std::unique_ptr<OpenDialog> picker = p.pickerOn("many.dll", count);
         CHECK(picker->close(IDCANCEL));
-        CHECK(p.page.text(107) == "old.dll,1");
+        CHECK(p.page.text(IDC_ICON_PATH) == "old.dll,1");
         CHECK(p.page.tab() == "Context Menu");
     }
 }
@@ -267,10 +268,10 @@ TEST_CASE("an .ico named outside the code page lists its icon; stored by short n
 
     SUBCASE("stored by its short name") {
         CHECK(open.close(IDOK));
-        CHECK(waitUntil([&] { return p.page.text(107) != "old.dll,1"; }));
+        CHECK(waitUntil([&] { return p.page.text(IDC_ICON_PATH) != "old.dll,1"; }));
         p.sheet.apply();
         const std::string location = stored::value(stored::itemKey(1), "Icon");
-        CHECK(location == p.page.text(107));
+        CHECK(location == p.page.text(IDC_ICON_PATH));
         const size_t comma = location.rfind(',');
         REQUIRE_MESSAGE(comma != std::string::npos, location);
         CHECK(location.substr(comma) == ",0");

@@ -13,6 +13,7 @@
 
 #include "check_printers.h"
 #include "page_texts.h"
+#include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
 
@@ -38,7 +39,7 @@ struct Samples {
 // Deletes the selected node, answering the question.
 std::string deleteSelected(Page& page, int answer) {
     Answer box(page.thread().id(), kConfirm, answer);
-    page.command(4);
+    page.command(IDT_DELETE);
     return box.asked() ? box.text() : "<not asked>";
 }
 
@@ -106,48 +107,48 @@ TEST_CASE("a file's page: controls, new items in their places, field edits, move
     CHECK(page.toolbarStates() == "EEEGGGGG");
     CHECK(page.enabledControls() == "");
     CHECK(page.fields() == "|||");
-    CHECK(page.text(102) == "&Caption:");
-    CHECK(page.text(104) == "&Description:");
-    CHECK(page.text(106) == "&Icon:");
-    CHECK(page.text(109) == "Ac&tion:");
-    CHECK(page.text(108) == "...");
-    CHECK(page.text(111) == "6");
+    CHECK(page.text(IDC_CAPTION_LABEL) == "&Caption:");
+    CHECK(page.text(IDC_PROMPT_LABEL) == "&Description:");
+    CHECK(page.text(IDC_ICON_LABEL) == "&Icon:");
+    CHECK(page.text(IDC_ACTION_LABEL) == "Ac&tion:");
+    CHECK(page.text(IDC_ICON_BROWSE) == "...");
+    CHECK(page.text(IDC_ACTION_MENU) == "6");
     CHECK(GetDlgCtrlID(page.toolbar()) == 0);
     CHECK(page.tab() == "Context Menu");
     CHECK_FALSE(sheet.applyEnabled());
 
     // New command with nothing selected: the first node, selected, its
     // caption focused for typing over.
-    page.command(2);
+    page.command(IDT_NEW_COMMAND);
     CHECK(page.tree() == "New Command");
     CHECK(page.selected() == "New Command");
     CHECK(page.fields() == "New Command|||");
     CHECK(page.enabledControls() == kAllFields);
-    CHECK(page.focus() == 103);
+    CHECK(page.focus() == IDC_CAPTION);
     CHECK(page.toolbarStates() == "EEEEGGGG");
     CHECK(page.tab() == "*Context Menu");
     CHECK(sheet.applyEnabled());
-    page.type(103, "Alpha");
+    page.type(IDC_CAPTION, "Alpha");
     CHECK(page.tree() == "Alpha");
     CHECK(page.tab() == "*Context Menu");
 
     // After a selected command; into a selected submenu, as its last child;
     // a separator after the selected command.
-    page.command(1);
+    page.command(IDT_NEW_SUBMENU);
     CHECK(page.tree() == "Alpha,New Submenu");
     CHECK(page.enabledControls() == kSubmenuFields);
     CHECK(page.toolbarStates() == "EEEEEGGG");
-    page.type(103, "Tools");
-    page.command(2);
+    page.type(IDC_CAPTION, "Tools");
+    page.command(IDT_NEW_COMMAND);
     CHECK(page.tree() == "Alpha,Tools(New Command)");
     CHECK(page.toolbarStates() == "EEEEGGEG");
-    page.type(103, "B");
+    page.type(IDC_CAPTION, "B");
     CHECK(page.tree() == "Alpha,Tools(B)");
-    page.type(103, "e", true);
+    page.type(IDC_CAPTION, "e", true);
     CHECK(page.tree() == "Alpha,Tools(Be)");
-    page.type(103, "ta", true);
+    page.type(IDC_CAPTION, "ta", true);
     CHECK(page.tree() == "Alpha,Tools(Beta)");
-    page.command(3);
+    page.command(IDT_NEW_SEPARATOR);
     CHECK(page.tree() == "Alpha,Tools(Beta,---)");
     CHECK(page.selected() == "---");
     CHECK(page.enabledControls() == "");
@@ -158,9 +159,9 @@ TEST_CASE("a file's page: controls, new items in their places, field edits, move
     // rewrites the edits without counting as an edit.
     page.select("Alpha");
     CHECK(page.fields() == "Alpha|||");
-    page.type(105, "First one");
-    page.type(107, "C:\\icons\\a.ico,2");
-    page.type(110, "notepad.exe \"%1\"");
+    page.type(IDC_PROMPT, "First one");
+    page.type(IDC_ICON_PATH, "C:\\icons\\a.ico,2");
+    page.type(IDC_ACTION, "notepad.exe \"%1\"");
     CHECK(page.tree() == "Alpha,Tools(Beta,---)");
     page.select("Tools/Beta");
     CHECK(page.fields() == "Beta|||");
@@ -169,22 +170,22 @@ TEST_CASE("a file's page: controls, new items in their places, field edits, move
 
     // Moves, with the buttons following the moved node.
     CHECK(page.toolbarStates() == "EEEEGEGG");
-    page.command(6);
+    page.command(IDT_MOVE_DOWN);
     CHECK(page.tree() == "Tools(Beta,---),Alpha");
     CHECK(page.toolbarStates() == "EEEEEGGE");
-    page.command(8);
+    page.command(IDT_MOVE_IN);
     CHECK(page.tree() == "Tools(Beta,---,Alpha)");
     CHECK(page.toolbarStates() == "EEEEEGEG");
-    page.command(5);
+    page.command(IDT_MOVE_UP);
     CHECK(page.tree() == "Tools(Beta,Alpha,---)");
     CHECK(page.toolbarStates() == "EEEEEEEG");
-    page.command(7);
+    page.command(IDT_MOVE_OUT);
     CHECK(page.tree() == "Tools(Beta,---),Alpha");
     CHECK(page.selected() == "Alpha");
     CHECK(page.fields() == "Alpha|First one|C:\\icons\\a.ico,2|notepad.exe \"%1\"");
     page.select("Tools");
     CHECK(page.expanded("Tools"));
-    page.command(6);
+    page.command(IDT_MOVE_DOWN);
     CHECK(page.tree() == "Alpha,Tools(Beta,---)");
     CHECK(page.selected() == "Tools");
     CHECK(page.expanded("Tools"));
@@ -197,7 +198,7 @@ TEST_CASE("a file's page: controls, new items in their places, field edits, move
     CHECK(page.fields() == "Alpha|First one|C:\\icons\\a.ico,2|notepad.exe \"%1\"");
     {
         Answer box(ui.id(), kConfirm, IDYES);
-        page.command(4);
+        page.command(IDT_DELETE);
         CHECK(box.buttons() == "Yes No");
         CHECK(box.owner() == sheet.window());
     }
@@ -266,16 +267,16 @@ TEST_CASE("a stored tree loads, is edited and applied, and the store follows the
 
     // Created: a command at the top level, a submenu inside "Files".
     page.select("Print");
-    page.command(2);
-    page.type(103, "Scan");
-    page.type(105, "Scans");
-    page.type(107, "C:\\icons\\scan.ico,0");
-    page.type(110, "scan.exe \"%1\"");
+    page.command(IDT_NEW_COMMAND);
+    page.type(IDC_CAPTION, "Scan");
+    page.type(IDC_PROMPT, "Scans");
+    page.type(IDC_ICON_PATH, "C:\\icons\\scan.ico,0");
+    page.type(IDC_ACTION, "scan.exe \"%1\"");
     page.select("Files");
-    page.command(1);
-    page.type(103, "More");
+    page.command(IDT_NEW_SUBMENU);
+    page.type(IDC_CAPTION, "More");
     page.select("Files/Edit");
-    page.type(103, " it", true);
+    page.type(IDC_CAPTION, " it", true);
     CHECK(page.tree() == "Files(Open,---,Edit it,More),Print,Scan,Mail");
 
     // Deleted 6, 7, 9, 10 and the free 4: MaxID falls to 8, the new items
@@ -298,8 +299,8 @@ TEST_CASE("a stored tree loads, is edited and applied, and the store follows the
     page.select("Scan");
     deleteSelected(page, IDYES);
     page.select("Mail");
-    page.command(2);
-    page.type(103, "Later");
+    page.command(IDT_NEW_COMMAND);
+    page.type(IDC_CAPTION, "Later");
     sheet.apply();
     CHECK(stored::tree("*") == "Files#1(Open#2,---,Edit it#3,More#4()),Print#5,Mail#8,Later#6");
     CHECK(stored::item(6) == "Later|||0|");
@@ -335,8 +336,8 @@ TEST_CASE("cancelling the dialog: nothing asked without changes, each answer wit
         Sheet sheet(ui, samples.file());
         REQUIRE(sheet);
         Page page(sheet);
-        page.command(2);
-        page.type(103, "Kept");
+        page.command(IDT_NEW_COMMAND);
+        page.type(IDC_CAPTION, "Kept");
         {
             Answer box(ui.id(), kComfirm, IDCANCEL);
             sheet.press(PSBTN_CANCEL);
@@ -361,8 +362,8 @@ TEST_CASE("cancelling the dialog: nothing asked without changes, each answer wit
         Sheet sheet(ui, samples.file());
         REQUIRE(sheet);
         Page page(sheet);
-        page.command(2);
-        page.type(103, "Saved");
+        page.command(IDT_NEW_COMMAND);
+        page.type(IDC_CAPTION, "Saved");
         Answer box(ui.id(), kComfirm, IDYES);
         sheet.press(PSBTN_CANCEL);
         CHECK(box.asked());
@@ -377,8 +378,8 @@ TEST_CASE("cancelling the dialog: nothing asked without changes, each answer wit
             Sheet sheet(ui, samples.file());
             REQUIRE(sheet);
             Page page(sheet);
-            page.command(2);
-            page.type(103, answer == IDYES ? "Yes" : "No");
+            page.command(IDT_NEW_COMMAND);
+            page.type(IDC_CAPTION, answer == IDYES ? "Yes" : "No");
             sheet.showTab("General");
             Answer box(ui.id(), kComfirm, answer);
             sheet.press(PSBTN_CANCEL);
@@ -409,7 +410,7 @@ TEST_CASE("two sheets of one kind on two threads: the reload offer and each answ
     CHECK(page2.tree() == "A,B");
 
     page1.select("A");
-    page1.type(103, "A1");
+    page1.type(IDC_CAPTION, "A1");
     sheet1.apply();
     CHECK(stored::tree("*") == "A1#1,B#2");
 
@@ -431,8 +432,8 @@ TEST_CASE("two sheets of one kind on two threads: the reload offer and each answ
 
     // No keeps page 2's tree, marked modified, and its Apply wins.
     page1.select("B");
-    page1.command(2);
-    page1.type(103, "C");
+    page1.command(IDT_NEW_COMMAND);
+    page1.type(IDC_CAPTION, "C");
     sheet1.apply();
     CHECK(stored::tree("*") == "A1#1,B#2,C#3");
     CHECK(activate(page2, IDNO) == kReloadQuestion);
@@ -466,8 +467,8 @@ TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") 
     Page one(first);
     REQUIRE(one);
     one.select("Shared");
-    one.command(2);
-    one.type(103, "One");
+    one.command(IDT_NEW_COMMAND);
+    one.type(IDC_CAPTION, "One");
 
     Sheet second(ui, samples.file("b.txt"));
     REQUIRE(second);
@@ -476,8 +477,8 @@ TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") 
     CHECK(two.tree() == "Shared");
     CHECK(two.tab() == "Context Menu");
     two.select("Shared");
-    two.command(2);
-    two.type(103, "Two");
+    two.command(IDT_NEW_COMMAND);
+    two.type(IDC_CAPTION, "Two");
     CHECK(two.tree() == "Shared,Two");
     CHECK(one.tree() == "Shared,One");
     one.select("One");
@@ -497,7 +498,7 @@ TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") 
     second.press(PSBTN_OK);
     CHECK(second.waitClosed());
     one.select("One");
-    one.type(105, "still here");
+    one.type(IDC_PROMPT, "still here");
     CHECK(one.tree() == "Shared,One");
     first.apply();
     CHECK(stored::tree("*") == "Shared#1,One#3");
@@ -525,8 +526,8 @@ TEST_CASE("a folder's page edits the Directory or the Background list by the fla
     CHECK(shell_host::backgroundFlag() == 0xFFFFFFFF);
     editFolder(samples.dir(), "Folder tool", [](Page& page) {
         page.select("Folder tool");
-        page.command(2);
-        page.type(103, "Folder two");
+        page.command(IDT_NEW_COMMAND);
+        page.type(IDC_CAPTION, "Folder two");
     });
     CHECK(stored::tree("Directory") == "Folder tool#2,Folder two#4");
     CHECK(stored::tree("Background") == "Background tool#3");
@@ -582,7 +583,7 @@ TEST_CASE("limits: a store that cannot hold the tree keeps the edits; long text 
         REQUIRE(sheet);
         Page page(sheet);
         page.select("Last");
-        page.command(2);
+        page.command(IDT_NEW_COMMAND);
         {
             Answer box(ui.id(), kRefused, IDOK);
             sheet.apply();
@@ -611,7 +612,7 @@ TEST_CASE("limits: a store that cannot hold the tree keeps the edits; long text 
         Page page(sheet);
         CHECK(count(page.tree(), "---") == 1024);
         page.select("---");
-        page.command(3);
+        page.command(IDT_NEW_SEPARATOR);
         {
             Answer box(ui.id(), kRefused, IDOK);
             sheet.apply();
@@ -626,18 +627,18 @@ TEST_CASE("limits: a store that cannot hold the tree keeps the edits; long text 
         Sheet sheet(ui, samples.file());
         REQUIRE(sheet);
         Page page(sheet);
-        page.command(2);
-        page.type(103, std::string(100, 'c'));
-        page.type(105, std::string(100, 'p'));
-        page.type(107, std::string(300, 'i'));
-        page.type(110, std::string(2100, 'a'));
+        page.command(IDT_NEW_COMMAND);
+        page.type(IDC_CAPTION, std::string(100, 'c'));
+        page.type(IDC_PROMPT, std::string(100, 'p'));
+        page.type(IDC_ICON_PATH, std::string(300, 'i'));
+        page.type(IDC_ACTION, std::string(2100, 'a'));
         CHECK(page.tree() == std::string(63, 'c'));
-        page.command(3);
+        page.command(IDT_NEW_SEPARATOR);
         page.select(std::string(63, 'c'));
-        CHECK(page.text(103) == std::string(63, 'c'));
-        CHECK(page.text(105) == std::string(63, 'p'));
-        CHECK(page.text(107).size() == 259u);
-        CHECK(page.text(110).size() == 2047u);
+        CHECK(page.text(IDC_CAPTION) == std::string(63, 'c'));
+        CHECK(page.text(IDC_PROMPT) == std::string(63, 'p'));
+        CHECK(page.text(IDC_ICON_PATH).size() == 259u);
+        CHECK(page.text(IDC_ACTION).size() == 2047u);
         sheet.apply();
         CHECK(stored::item(1) == std::string(63, 'c') + "|" + std::string(63, 'p') + "|" +
                                      std::string(259, 'i') + "|0|" + std::string(2047, 'a'));
@@ -653,8 +654,8 @@ TEST_CASE("limits: a store that cannot hold the tree keeps the edits; long text 
         REQUIRE(sheet);
         Page page(sheet);
         CHECK(page.tree().find(std::string(64, 'L')) == std::string::npos);
-        page.command(2);
-        page.command(2);
+        page.command(IDT_NEW_COMMAND);
+        page.command(IDT_NEW_COMMAND);
         sheet.apply();
         std::vector<unsigned> ids;
         for (const auto& [id, parent] : stored::entries("*"))

@@ -11,6 +11,7 @@
 #include "box_answerer.h"
 #include "handler_readback.h"
 #include "page_texts.h"
+#include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
 #include "store_checks.h"
@@ -53,8 +54,8 @@ TEST_CASE("a save the registry refuses is told, keeps the edits and the sheet, a
     REQUIRE(sheet);
     Page page(sheet);
     REQUIRE(page);
-    page.command(2);
-    page.type(103, "Kept");
+    page.command(IDT_NEW_COMMAND);
+    page.type(IDC_CAPTION, "Kept");
     box_answerer::BoxAnswerer boxes({ui.id()});
     std::vector<box_answerer::Box> seen;
     auto titlesSeen = [&] {  // of the boxes answered since the last look, in order

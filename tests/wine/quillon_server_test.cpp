@@ -18,6 +18,7 @@
 
 #include "check_printers.h"
 #include "registry_snapshot.h"
+#include "resource_ids.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
@@ -215,7 +216,7 @@ TEST_CASE("a Quillon object: its interfaces, its page, and the module kept while
     REQUIRE(sheet != nullptr);
     pump();
     HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-    CHECK(GetDlgItem(page, 101) != nullptr);
+    CHECK(GetDlgItem(page, IDC_TREE) != nullptr);
     CHECK(Hr(dll.canUnloadNow()) == Hr(S_FALSE));
     SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     pump();

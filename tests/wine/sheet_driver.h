@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "resource_ids.h"
 #include "shell_host.h"
 
 namespace sheet_driver {
@@ -447,10 +448,10 @@ public:
             return;
         }
         thread_.run([&] {
-            tree_ = GetDlgItem(window_, 101);
+            tree_ = GetDlgItem(window_, IDC_TREE);
             toolbar_ = FindWindowExA(window_, nullptr, "ToolbarWindow32", nullptr);
         });
-        if (!tree_) FAIL_CHECK("the page has no tree (control 101)");
+        if (!tree_) FAIL_CHECK("the page has no tree (control IDC_TREE, " << IDC_TREE << ")");
         if (!toolbar_) FAIL_CHECK("the page has no toolbar");
     }
 
@@ -531,7 +532,7 @@ public:
     std::string enabledControls() {
         std::string ids;
         thread_.run([&] {
-            for (int id = 102; id <= 111; ++id)
+            for (int id = IDC_CAPTION_LABEL; id <= IDC_ACTION_MENU; ++id)
                 if (IsWindowEnabled(GetDlgItem(window_, id)))
                     ids += (ids.empty() ? "" : " ") + std::to_string(id);
         });
@@ -540,7 +541,7 @@ public:
 
     // The four fields: "caption|description|icon|action".
     std::string fields() {
-        return text(103) + "|" + text(105) + "|" + text(107) + "|" + text(110);
+        return text(IDC_CAPTION) + "|" + text(IDC_PROMPT) + "|" + text(IDC_ICON_PATH) + "|" + text(IDC_ACTION);
     }
 
     std::string text(int id) {

@@ -24,11 +24,12 @@
 #include <cstring>
 #include <string>
 
+#include "resource_ids.h"
 #include "shell_host.h"
 
 namespace {
 
-const int kTreeId = 101;
+const int kTreeId = IDC_TREE;
 const int kIconListId = 505;  // the icon picker's list, in its panel of the Open dialog
 
 struct Opening {
@@ -159,8 +160,8 @@ void waitForIcons(HWND open, const std::string& library) {
 // Open dialog and selects the library, as a user does; the picker then
 // lists its icons. Returns the Open dialog, or null.
 HWND showIconPicker(HWND page, DWORD thread, const std::string& folder, const char* library) {
-    PostMessageA(page, WM_COMMAND, MAKEWPARAM(108, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(page, 108)));
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_ICON_BROWSE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_ICON_BROWSE)));
     HWND open = findOpenDialog(thread);
     if (!open) return nullptr;
     // The picker is a UTF-16 dialog: its CDM_ messages take UTF-16 text.
