@@ -22,6 +22,7 @@
 
 #include "bench_support.h"
 #include "shell_host.h"
+#include "store_paths.h"
 
 namespace {
 
@@ -33,8 +34,8 @@ using bench::writeStore;
 
 using shell_host::kClsidKorvane;
 
-const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
-const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+using store_paths::kIndexKey;
+using store_paths::kItemsKey;
 const char kKind[] = "*";
 
 
@@ -207,7 +208,7 @@ int main(int argc, char** argv) {
         ok = report("largest menu", entries.size(), items.size(), data, runsLarge) && ok;
     }
 
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kStoreKey);
     data->Release();
     DeleteFileA(path.c_str());
     CoUninitialize();

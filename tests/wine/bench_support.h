@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shell_host.h"
+#include "store_paths.h"
 
 namespace bench {
 
@@ -90,7 +91,7 @@ inline double median(std::vector<double> v) {
 // emptied first.
 inline void writeStore(const char* kind, const std::vector<Entry>& entries,
                        const std::vector<Item>& items) {
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kStoreKey);
     shell_host::Entries list;
     for (const Entry& e : entries) list.push_back({e.id, e.parent});
     shell_host::putIndex(kind, list);

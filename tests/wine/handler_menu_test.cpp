@@ -9,6 +9,7 @@
 
 #include "handler_host.h"
 #include "shell_host.h"
+#include "store_paths.h"
 
 using namespace shell_host;
 using handler_host::Handler;
@@ -229,7 +230,7 @@ TEST_CASE("an action longer than its field starts nothing; one that fits runs as
     putItem(2, "Too long", false, "", "still shown");
     putItem(3, "One over", false);
     auto writeAction = [](unsigned id, const std::string& text) {
-        std::string path = "Software\\Talvex\\Korvane\\items\\" + std::to_string(id);
+        std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
         CHECK(SHSetValueA(HKEY_CURRENT_USER, path.c_str(), "Action", REG_SZ, text.c_str(),
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS);
     };

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "installer_support.h"
+#include "store_paths.h"
 #include "talvex_version.h"
 #include "test_paths.h"
 
@@ -30,7 +31,7 @@ namespace {
 // installer must never touch them.
 void writeStore() {
     HKEY key;
-    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane\\items", 0, nullptr, 0,
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, store_paths::kItemsKey, 0, nullptr, 0,
                             KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS);
     DWORD maxId = 7;
     RegSetValueExA(key, "MaxID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&maxId),
@@ -39,7 +40,7 @@ void writeStore() {
 }
 
 void checkStore() {
-    CHECK(readString(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane\\items", "MaxID", 0) ==
+    CHECK(readString(HKEY_CURRENT_USER, store_paths::kItemsKey, "MaxID", 0) ==
           "7");
 }
 

@@ -16,6 +16,7 @@
 #include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
+#include "store_paths.h"
 
 using namespace sheet_driver;
 using namespace page_texts;
@@ -398,7 +399,7 @@ TEST_CASE("two sheets of one kind on two threads: the reload offer and each answ
     putItem(2, "B", false);
     putIndex("*", {{1, 0}, {2, 0}});
     putMaxId(2);
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Quillon");
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kEditorKey);
 
     DialogThread ui1, ui2, ui3;
     Sheet sheet1(ui1, samples.file("a.txt")), sheet2(ui2, samples.file("b.txt"));

@@ -15,13 +15,14 @@
 #include "sheet_driver.h"
 #include "shell_host.h"
 #include "store_checks.h"
+#include "store_paths.h"
 
 using namespace sheet_driver;
 using namespace page_texts;
 
 namespace {
 
-const char kStoreKey[] = "Software\\Talvex\\Korvane";
+using store_paths::kStoreKey;
 
 // Deletes the key with everything below it and creates it again, empty.
 void recreate(const char* key, DWORD options) {

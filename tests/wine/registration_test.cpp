@@ -19,6 +19,7 @@
 #include "registry_snapshot.h"
 #include "run_program.h"
 #include "server_test_support.h"
+#include "store_paths.h"
 
 using server_test::Exports;
 using server_test::hresultText;
@@ -228,7 +229,7 @@ TEST_CASE("unregistration leaves the menu store and other handlers in place") {
     CHECK(added(after, before) == expectedEntries());
     CHECK(added(before, after).empty());
     CHECK(keyExists(HKEY_CLASSES_ROOT, other));
-    CHECK(keyExists(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane\\index"));
+    CHECK(keyExists(HKEY_CURRENT_USER, store_paths::kIndexKey));
 
     // Registration does not touch the store either.
     CHECK(hresultText(dll.registerServer()) == hresultText(S_OK));
@@ -236,8 +237,8 @@ TEST_CASE("unregistration leaves the menu store and other handlers in place") {
     CHECK(added(before, snapshot()).empty());
 
     RegDeleteKeyA(HKEY_CLASSES_ROOT, other);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane\\index");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex\\Korvane");
+    RegDeleteKeyA(HKEY_CURRENT_USER, store_paths::kIndexKey);
+    RegDeleteKeyA(HKEY_CURRENT_USER, store_paths::kStoreKey);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex");
 }
 

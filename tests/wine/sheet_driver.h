@@ -28,6 +28,7 @@
 
 #include "resource_ids.h"
 #include "shell_host.h"
+#include "store_paths.h"
 
 namespace sheet_driver {
 
@@ -627,8 +628,8 @@ private:
 // The menu store read back as text, to compare with what the page showed.
 namespace stored {
 
-constexpr const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
-constexpr const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+using store_paths::kIndexKey;
+using store_paths::kItemsKey;
 
 inline std::string itemKey(unsigned id) { return std::string(kItemsKey) + "\\" + std::to_string(id); }
 

@@ -34,14 +34,15 @@
 #include <vector>
 
 #include "shell_host.h"
+#include "store_paths.h"
 
 namespace {
 
 using shell_host::kClsidKorvane;
 
-const char kStoreKey[] = "Software\\Talvex\\Korvane";
-const char kIndexKey[] = "Software\\Talvex\\Korvane\\index";
-const char kItemsKey[] = "Software\\Talvex\\Korvane\\items";
+using store_paths::kStoreKey;
+using store_paths::kIndexKey;
+using store_paths::kItemsKey;
 const char kFileKind[] = "*";
 const char kResultName[] = "korvane-demo-result.txt";
 

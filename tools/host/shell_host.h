@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "registry_key_store.h"
+#include "store_paths.h"
 #include "store_writer.h"
 
 namespace shell_host {
@@ -55,7 +56,7 @@ inline bool putMaxId(std::uint32_t maxId) { return store::putMaxId(registryStore
 
 inline DWORD backgroundFlag() {
     DWORD value = 0xFFFFFFFF, size = sizeof value, type = 0;
-    if (SHGetValueA(HKEY_CURRENT_USER, "Software\\Talvex\\Quillon", "IsBackground", &type, &value,
+    if (SHGetValueA(HKEY_CURRENT_USER, store_paths::kEditorKey, "IsBackground", &type, &value,
                     &size) != ERROR_SUCCESS)
         return 0xFFFFFFFF;
     return value;
