@@ -12,6 +12,8 @@
 
 namespace editor {
 
+// "Comfirm" is the title as the page has always shown it: kept as it
+// stands, since users and tools that answer the box find it by that title.
 QuestionText questionText(Question question) {
     switch (question) {
         case Question::Delete:

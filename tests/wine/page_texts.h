@@ -5,7 +5,8 @@
 namespace page_texts {
 
 const char kConfirm[] = "Confirm - Quillon";
-// The title of the box that asks whether to save on Cancel.
+// The title of the box that asks whether to save on Cancel, spelled as the
+// page spells it.
 const char kComfirm[] = "Comfirm";
 // The title of the boxes that refuse an input.
 const char kRefused[] = "Quillon";
