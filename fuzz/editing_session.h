@@ -268,12 +268,13 @@ public:
             if (twoPages_ && op >= 0xC0) which = 1;
             step_ = step;
             refuseWrites_ = (op & 0xC0) == 0x40;  // in two_pages, 0xC0 and above is the second page
-            int action = op % 0x40 % 20;
-            if (action == 19) {  // the next step many times over: large trees from short inputs
+            Step action = stepOf(op);
+            if (action == Step::RepeatNext) {  // the next step many times over: large trees from short inputs
                 int times = in_.byte() % 64 + 2;
-                std::uint8_t next = in_.byte();
-                action = next % 0x40 % 19;
-                if (action >= 14) times = 1;  // saves, reloads and closing once: each checks it all
+                action = stepOf(in_.byte(), /*repeatable=*/true);
+                // Saves, reloads and closing once: each checks it all.
+                if (action == Step::Apply || action == Step::ReloadCheck || action == Step::CloseSheet)
+                    times = 1;
                 for (int i = 0; i < times; ++i) doStep(which, action);
             } else {
                 doStep(which, action);
@@ -369,24 +370,47 @@ private:
                kinds_[which] + ")";
     }
 
-    void doStep(int which, int op) {
+    // What one input byte does; the weights of the steps are their shares
+    // of the 20 values a byte maps to.
+    enum class Step {
+        NewSubmenu, NewCommand, NewSeparator, Select, Delete, MoveUp, MoveDown, MoveOut, MoveIn,
+        Type, ActionMenu, ToggleExpanded, Apply, ReloadCheck, CloseSheet, RepeatNext,
+    };
+    // `repeatable`: a step to repeat, which is never RepeatNext itself.
+    static Step stepOf(std::uint8_t byte, bool repeatable = false) {
+        static const Step kSteps[20] = {
+            Step::NewSubmenu, Step::NewCommand, Step::NewSeparator, Step::Select,
+            Step::Select,     Step::Delete,     Step::MoveUp,       Step::MoveDown,
+            Step::MoveOut,    Step::MoveIn,     Step::Type,         Step::Type,
+            Step::ActionMenu, Step::ToggleExpanded, Step::Apply,    Step::Apply,
+            Step::Apply,      Step::ReloadCheck, Step::CloseSheet,  Step::RepeatNext,
+        };
+        return kSteps[byte % 0x40 % (repeatable ? 19 : 20)];
+    }
+
+    void doStep(int which, Step step) {
         TestPage& page = *pages_[which];
         editor::MemoryTree& tree = page.tree();
-        switch (op) {
-            case 0: case 1: case 2: {  // new submenu, command, separator
+        switch (step) {
+            case Step::NewSubmenu: case Step::NewCommand: case Step::NewSeparator: {
+                const int made = static_cast<int>(step) - static_cast<int>(Step::NewSubmenu);
                 std::size_t before = tree.count();
-                page.controller().command(editor::kCommandNewSubmenu + op);
+                page.controller().command(editor::kCommandNewSubmenu + made);
                 if (tree.count() == before + 1) {
                     TreeNode node = tree.selected();
                     const ItemRecord* r = tree.value(node);
-                    check(node && (op == 2 ? !r : r && r->isNew && (r->isSubmenu != 0) == (op == 0)),
+                    const bool separator = step == Step::NewSeparator;
+                    check(node && (separator ? !r : r && r->isNew &&
+                                                        (r->isSubmenu != 0) == (step == Step::NewSubmenu)),
                           "the new node is selected and of the kind asked for",
-                          op == 0 ? "a new submenu" : op == 1 ? "a new command" : "a separator",
+                          step == Step::NewSubmenu   ? "a new submenu"
+                          : step == Step::NewCommand ? "a new command"
+                                                     : "a separator",
                           describe(tree), where(which));
                 }
                 break;
             }
-            case 3: case 4: {  // select a node, as a click does
+            case Step::Select: {  // select a node, as a click does
                 std::vector<TreeNode> nodes = nodesOf(tree);
                 if (nodes.empty()) break;
                 TreeNode node = nodes[in_.below(static_cast<std::uint32_t>(nodes.size()))];
@@ -398,7 +422,7 @@ private:
                                page.shownTexts, "the fields show the selected item", where(which));
                 break;
             }
-            case 5: {  // delete, with the answer to "are you sure"
+            case Step::Delete: {  // with the answer to "are you sure"
                 TreeNode node = tree.selected();
                 std::size_t subtree = node ? subtreeSize(tree, node) : 0;
                 std::size_t before = tree.count();
@@ -410,8 +434,9 @@ private:
                            where(which));
                 break;
             }
-            case 6: case 7: case 8: case 9: {  // the four moves
-                int command = editor::kCommandMoveUp + (op - 6);
+            case Step::MoveUp: case Step::MoveDown: case Step::MoveOut: case Step::MoveIn: {
+                int command = editor::kCommandMoveUp +
+                              (static_cast<int>(step) - static_cast<int>(Step::MoveUp));
                 TreeNode node = tree.selected();
                 editor::MoveAvailability can = editor::moveAvailability(tree, node);
                 bool possible = node && (command == editor::kCommandMoveUp     ? can.up
@@ -427,14 +452,14 @@ private:
                                "the moved subtree arrives whole and stays selected", where(which));
                 break;
             }
-            case 10: case 11: {  // typing into a field
+            case Step::Type: {  // into a field
                 editor::Field field = static_cast<editor::Field>(in_.byte() % 4);
                 std::size_t longest = field == editor::Field::Action ? 2100 : field == editor::Field::Icon ? 300 : 80;
                 std::string text = in_.text(longest);
                 page.controller().fieldEdited(field, text.c_str());
                 break;
             }
-            case 12: {  // the action menu's commands, and the icon picker
+            case Step::ActionMenu: {  // its commands, and the icon picker
                 ItemRecord* r = editor::recordOf(tree, tree.selected());
                 FuzzedPickers pickers(in_);
                 int id = editor::kActionNormal + in_.byte() % 12;  // one past the last: the icon button
@@ -474,19 +499,19 @@ private:
                 }
                 break;
             }
-            case 13:
+            case Step::ToggleExpanded:
                 if (TreeNode node = tree.selected()) tree.setExpanded(node, !tree.isExpanded(node));
                 break;
-            case 14: case 15: case 16:
+            case Step::Apply:
                 apply(which);
                 break;
-            case 17:
+            case Step::ReloadCheck:
                 reloadCheck(which);
                 break;
-            case 18:
+            case Step::CloseSheet:
                 closeSheet(which);
                 break;
-            default:
+            case Step::RepeatNext:
                 break;
         }
     }
