@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "menu_store.h"
@@ -64,43 +65,47 @@ struct SavePlan {
     std::vector<std::uint32_t> nextDeletedIds;  // empty, room for every entry
 };
 
-SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
-    std::vector<WalkedNode> walked = walkTree(page.tree);
-    if (walked.size() > store::kMaxIndexEntries) return SaveResult::TooManyEntries;
+// The ids no item of this save may be given, freed or deleted: those this
+// page shows under their stored ids, and those that the lists of other kinds
+// name. On a store whose "FreeIDs" and "MaxID" are in step with its lists
+// the second set adds nothing; after a save refused half way it keeps this
+// save off the items another page wrote.
+struct IdsInUse {
+    std::vector<bool> used = std::vector<bool>(store::kMaxStoredId + 1, false);
+    std::uint32_t highest = 0;
 
-    // Ids this page shows under their stored ids, and ids that the lists of
-    // other kinds name: none of them is given out, freed or deleted. On a
-    // store whose "FreeIDs" and "MaxID" are in step with its lists the
-    // second set adds nothing; after a save refused half way it keeps this
-    // save off the items another page wrote.
-    std::vector<bool> shown(store::kMaxStoredId + 1, false);
-    std::uint32_t highestShown = 0;
-    auto show = [&](std::uint32_t id) {
+    void add(std::uint32_t id) {
         if (id == 0 || id > store::kMaxStoredId) return;
-        shown[id] = true;
-        highestShown = std::max(highestShown, id);
-    };
+        used[id] = true;
+        highest = std::max(highest, id);
+    }
+    bool has(std::uint32_t id) const { return id <= store::kMaxStoredId && used[id]; }
+};
+
+IdsInUse idsInUse(const std::vector<WalkedNode>& walked, const Page& page, store::KeyStore& keys) {
+    IdsInUse inUse;
     for (const WalkedNode& node : walked)
-        if (node.record && keepsStoredId(*node.record)) show(node.record->id);
+        if (node.record && keepsStoredId(*node.record)) inUse.add(node.record->id);
     for (const char* kind : store::kContextKinds)
         if (std::strcmp(kind, page.state.contextKind ? page.state.contextKind : "") != 0)
-            for (const store::IndexEntry& entry : store::readIndexList(keys, kind)) show(entry.id);
+            for (const store::IndexEntry& entry : store::readIndexList(keys, kind))
+                inUse.add(entry.id);
+    return inUse;
+}
 
-    std::vector<std::uint32_t> storedFree;
-    {
-        store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
-        out.maxId = std::max(store::readMaxId(keys, items.get()), highestShown);
-        storedFree = store::readFreeIds(keys, items.get());
-    }
-
-    // The free buffer: "FreeIDs", then the deleted ids from the last to the first.
+// The free list this save leaves, largest first: "FreeIDs" and the page's
+// deleted ids (from the last deleted to the first), less the ids in use and
+// those past MaxID; free ids that touch MaxID are given back by lowering it.
+// The keys of deleted ids that nothing uses any more are noted for deletion.
+void planFreeIds(const Page& page, const IdsInUse& inUse, std::vector<std::uint32_t> storedFree,
+                 SavePlan& out) {
     std::vector<std::uint32_t>& free = out.freeIds;
-    free = storedFree;
+    free = std::move(storedFree);
     const std::vector<std::uint32_t>& deleted = page.state.deletedIds;
     for (std::size_t i = deleted.size(); i-- > 0;) {
         std::uint32_t id = deleted[i];
         free.push_back(id);
-        if (id != 0 && id <= store::kMaxStoredId && !shown[id]) out.keysToDelete.push_back(id);
+        if (id != 0 && id <= store::kMaxStoredId && !inUse.has(id)) out.keysToDelete.push_back(id);
     }
     // Equal ids are indistinguishable, so any descending sort gives what a
     // selection sort would.
@@ -108,19 +113,20 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
     free.erase(std::unique(free.begin(), free.end()), free.end());
     const std::uint32_t maxId = out.maxId;
     free.erase(std::remove_if(free.begin(), free.end(),
-                              [&](std::uint32_t id) {
-                                  return id == 0 || id > maxId ||
-                                         (id <= store::kMaxStoredId && shown[id]);
-                              }),
+                              [&](std::uint32_t id) { return id == 0 || id > maxId || inUse.has(id); }),
                free.end());
-    // Free ids that touch MaxID are given back by lowering it.
     std::size_t givenBack = 0;
     while (givenBack < free.size() && free[givenBack] == out.maxId) {
         ++givenBack;
         --out.maxId;
     }
     free.erase(free.begin(), free.begin() + static_cast<std::ptrdiff_t>(givenBack));
+}
 
+// Gives every item its id in walk order (its stored id, else the smallest
+// free id, else a new one past MaxID) and makes the index entries.
+SaveResult assignIds(const std::vector<WalkedNode>& walked, SavePlan& out) {
+    std::vector<std::uint32_t>& free = out.freeIds;
     std::vector<bool> taken(store::kMaxStoredId + 1, false);
     out.entries.reserve(walked.size());
     out.records.reserve(walked.size());
@@ -151,6 +157,22 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
     out.keysToDelete.erase(std::remove_if(out.keysToDelete.begin(), out.keysToDelete.end(),
                                           [&](std::uint32_t id) { return taken[id]; }),
                            out.keysToDelete.end());
+    return SaveResult::Saved;
+}
+
+SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
+    std::vector<WalkedNode> walked = walkTree(page.tree);
+    if (walked.size() > store::kMaxIndexEntries) return SaveResult::TooManyEntries;
+    const IdsInUse inUse = idsInUse(walked, page, keys);
+    std::vector<std::uint32_t> storedFree;
+    {
+        store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+        out.maxId = std::max(store::readMaxId(keys, items.get()), inUse.highest);
+        storedFree = store::readFreeIds(keys, items.get());
+    }
+    planFreeIds(page, inUse, std::move(storedFree), out);
+    SaveResult assigned = assignIds(walked, out);
+    if (assigned != SaveResult::Saved) return assigned;
     out.nextDeletedIds.reserve(out.entries.size());
     return SaveResult::Saved;
 }
