@@ -32,6 +32,7 @@
 #include "menu_store.h"
 #include "modified_marker.h"
 #include "page_controller.h"
+#include "page_fakes.h"
 #include "save_bookkeeping.h"
 #include "store_layout.h"
 #include "store_save.h"
@@ -69,22 +70,8 @@ inline std::string describe(editor::TreePrimitives& tree) {
     return out;
 }
 
-struct FakeToolbar : editor::ToolbarButtons {
-    std::map<int, bool> enabled;
-    void setButtonEnabled(int command, bool on) override { enabled[command] = on; }
-    bool isEnabled(int command) const {
-        auto it = enabled.find(command);
-        return it != enabled.end() && it->second;
-    }
-};
-
-struct FakeSheet : editor::SheetTab {
-    std::string tab = "Context Menu";
-    void sendChanged() override {}
-    void sendUnchanged() override {}
-    void readTabText(char* text, std::size_t size) override { store::copyField(text, size, tab.c_str()); }
-    void writeTabText(const char* text) override { tab = text; }
-};
+using page_fakes::FakeSheet;
+using page_fakes::FakeToolbar;
 
 // One editor page of a sheet: its state, tree and controller, with the
 // sheet, toolbar, fields and message boxes faked. The answers to the

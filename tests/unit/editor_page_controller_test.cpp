@@ -37,24 +37,6 @@ using editor::Question;
 
 namespace {
 
-struct RecordingFields : editor::FieldView {
-    bool itemFields = false, actionFields = false;
-    std::string texts;
-    int focused = 0;
-    void enableFields(bool item, bool action) override {
-        itemFields = item;
-        actionFields = action;
-    }
-    void showTexts(const char* c, const char* p, const char* i, const char* a) override {
-        texts = std::string(c) + "|" + p + "|" + i + "|" + a;
-    }
-    void focusCaption() override { ++focused; }
-    std::string action = "<not shown>";
-    void showAction(const char* a) override { action = a; }
-    std::string icon = "<not entered>";
-    void enterIcon(const char* location) override { icon = location; }
-};
-
 // The choice of a path that the system's code page cannot spell.
 const std::string kNotStorable = "<not storable>";
 
@@ -71,25 +53,6 @@ struct ScriptedPickers : editor::Pickers {
         if (*choice == kNotStorable) return editor::PickOutcome::NotStorable;
         store::copyField(path, size, choice->c_str());
         return editor::PickOutcome::Chosen;
-    }
-};
-
-// Answers the questions in order and writes down which were asked.
-struct ScriptedDialogs : editor::UserDialogs {
-    std::deque<Answer> answers;
-    std::vector<std::string> asked;
-    std::string refusal;
-    Answer ask(Question question) override {
-        editor::QuestionText words = editor::questionText(question);
-        asked.push_back(std::string(words.title) + ": " + words.text + (words.withCancel ? " [+Cancel]" : ""));
-        REQUIRE_MESSAGE(!answers.empty(), "a question nobody expected: " << asked.back());
-        Answer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void explainRefusal(const char* reason) override { refusal = reason; }
-    void describeError(std::uint32_t error, char* text, std::size_t size) override {
-        store::copyField(text, size, ("Error text " + std::to_string(error) + ".").c_str());
     }
 };
 

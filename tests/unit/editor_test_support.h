@@ -7,6 +7,7 @@
 #include "container_printers.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@
 #include "memory_tree.h"
 #include "menu_store.h"
 #include "modified_marker.h"
+#include "page_controller.h"
+#include "page_fakes.h"
 #include "page_view.h"
+#include "save_bookkeeping.h"
 #include "store_writer.h"
 #include "tree_model.h"
 
@@ -25,33 +29,45 @@ using editor::ItemRecord;
 using editor::TreeNode;
 using editor::TreePrimitives;
 
-struct FakeToolbar : editor::ToolbarButtons {
-    std::map<int, bool> enabled;
-    void setButtonEnabled(int command, bool on) override { enabled[command] = on; }
-    bool isEnabled(int command) const {
-        auto it = enabled.find(command);
-        return it != enabled.end() && it->second;
+using page_fakes::FakeSheet;
+using page_fakes::FakeToolbar;
+
+// The item fields of a page: what they were last told to show.
+struct RecordingFields : editor::FieldView {
+    bool itemFields = false, actionFields = false;
+    std::string texts;
+    int focused = 0;
+    void enableFields(bool item, bool action) override {
+        itemFields = item;
+        actionFields = action;
     }
-    // "4:0 5:1 ..." for the delete and move buttons.
-    std::string editButtons() const {
-        std::string out;
-        for (int command = 4; command <= 8; ++command)
-            out += (out.empty() ? "" : " ") + std::to_string(command) + ":" +
-                   (isEnabled(command) ? "1" : "0");
-        return out;
+    void showTexts(const char* c, const char* p, const char* i, const char* a) override {
+        texts = std::string(c) + "|" + p + "|" + i + "|" + a;
     }
+    void focusCaption() override { ++focused; }
+    std::string action = "<not shown>";
+    void showAction(const char* a) override { action = a; }
+    std::string icon = "<not entered>";
+    void enterIcon(const char* location) override { icon = location; }
 };
 
-struct FakeSheet : editor::SheetTab {
-    std::string tab = "Context Menu";
-    int changedSent = 0;
-    int unchangedSent = 0;
-    void sendChanged() override { ++changedSent; }
-    void sendUnchanged() override { ++unchangedSent; }
-    void readTabText(char* text, std::size_t size) override {
-        store::copyField(text, size, tab.c_str());
+// Answers the questions in order and writes down which were asked.
+struct ScriptedDialogs : editor::UserDialogs {
+    std::deque<editor::Answer> answers;
+    std::vector<std::string> asked;
+    std::string refusal;
+    editor::Answer ask(editor::Question question) override {
+        editor::QuestionText words = editor::questionText(question);
+        asked.push_back(std::string(words.title) + ": " + words.text + (words.withCancel ? " [+Cancel]" : ""));
+        REQUIRE_MESSAGE(!answers.empty(), "a question nobody expected: " << asked.back());
+        editor::Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
-    void writeTabText(const char* text) override { tab = text; }
+    void explainRefusal(const char* reason) override { refusal = reason; }
+    void describeError(std::uint32_t error, char* text, std::size_t size) override {
+        store::copyField(text, size, ("Error text " + std::to_string(error) + ".").c_str());
+    }
 };
 
 // Records what the page would show in its item fields.
@@ -85,12 +101,17 @@ struct PageFixture {
     ~PageFixture() { editor::clear(page); }
 
     void load() { REQUIRE(editor::load(page, keys)); }
-    // What the page does when the user accepts a reload.
+    // The user accepts a reload: another page's save of this kind is
+    // announced, and the page's own reload check is answered Yes.
     void reload() {
-        editor::clear(page);
-        editor::showNoSelection(page);
-        load();
-        editor::clearModified(page);
+        int anotherPage = 0;
+        editor::announceSave(&anotherPage, state.contextKind);
+        RecordingFields shown;
+        ScriptedDialogs dialogs;
+        dialogs.answers = {editor::Answer::Yes};
+        editor::PageController controller(page, shown, dialogs, keys, this);
+        REQUIRE(controller.reloadCheck());
+        REQUIRE(dialogs.answers.empty());
     }
 };
 
