@@ -2,7 +2,6 @@
 if(TARGET quillon_win32)
   # The tree contract over the real tree-view control.
   add_executable(tree_view_contract_test tree_view_contract_test.cpp)
-  target_include_directories(tree_view_contract_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/unit)
   target_link_libraries(tree_view_contract_test PRIVATE doctest_main quillon_win32)
   add_wine_test(tree_view_contract_test tree_view_contract_test)
 
