@@ -226,6 +226,79 @@ TEST_CASE("a Quillon object: its interfaces, its page, and the module kept while
     CHECK(Hr(dll.canUnloadNow()) == Hr(S_OK));
 }
 
+namespace {
+
+// Several threads at once make and release factories, objects and pages
+// of the module, as Explorer's Properties dialogs do on threads of their own.
+struct Work {
+    Quillon* dll;
+    std::string file;
+    std::atomic<int> unloadableWhileAlive{0};
+    std::atomic<int> noPage{0};
+};
+
+constexpr int kThreads = 4;
+constexpr int kRounds = 400;
+constexpr int kSheetEvery = 40;  // rounds that show the page in a sheet of their own
+// Factories alone: the quickest change of the count, so that threads
+// meet on it often.
+constexpr int kFactoriesPerRound = 500;
+
+DWORD WINAPI makeAndRelease(void* parameter) {
+    auto& w = *static_cast<Work*>(parameter);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IDataObject* file = shell_host::dataObjectFor({w.file});
+    for (int round = 0; file && round < kRounds; ++round) {
+        for (int i = 0; i < kFactoriesPerRound; ++i) {
+            IClassFactory* quick = nullptr;
+            if (SUCCEEDED(w.dll->getClassObject(kClsidQuillon, IID_IClassFactory,
+                                                reinterpret_cast<void**>(&quick))))
+                quick->Release();
+        }
+        IClassFactory* factory = nullptr;
+        IShellExtInit* init = nullptr;
+        IShellPropSheetExt* extension = nullptr;
+        std::vector<HPROPSHEETPAGE> pages;
+        if (SUCCEEDED(w.dll->getClassObject(kClsidQuillon, IID_IClassFactory,
+                                            reinterpret_cast<void**>(&factory))) &&
+            SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellExtInit,
+                                              reinterpret_cast<void**>(&init))) &&
+            SUCCEEDED(init->Initialize(nullptr, file, nullptr)) &&
+            SUCCEEDED(init->QueryInterface(IID_IShellPropSheetExt,
+                                           reinterpret_cast<void**>(&extension))))
+            extension->AddPages(collectPage, reinterpret_cast<LPARAM>(&pages));
+        if (extension) extension->Release();
+        if (init) init->Release();
+        if (factory) factory->Release();
+        if (pages.size() != 1) {
+            ++w.noPage;
+            continue;
+        }
+        // Only the page is left, and it alone keeps the module.
+        if (w.dll->canUnloadNow() != S_FALSE) ++w.unloadableWhileAlive;
+        if (round % kSheetEvery == 0) {
+            PROPSHEETHEADERA header = {};
+            header.dwSize = sizeof header;
+            header.dwFlags = PSH_MODELESS;
+            header.pszCaption = "Own sheet";
+            header.nPages = 1;
+            header.phpage = pages.data();
+            HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+            pump();
+            if (w.dll->canUnloadNow() != S_FALSE) ++w.unloadableWhileAlive;
+            if (sheet) DestroyWindow(sheet);
+            pump();
+        } else {
+            DestroyPropertySheetPage(pages[0]);
+        }
+    }
+    if (file) file->Release();
+    CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+
 TEST_CASE("objects and pages made and released on several threads at once: the module count "
           "stays exact") {
     shell_host::ComScope com;
@@ -234,74 +307,11 @@ TEST_CASE("objects and pages made and released on several threads at once: the m
     REQUIRE(dll.loaded());
     REQUIRE(Hr(dll.canUnloadNow()) == Hr(S_OK));
 
-    constexpr int kThreads = 4;
-    constexpr int kRounds = 400;
-    constexpr int kSheetEvery = 40;  // rounds that show the page in a sheet of their own
-    // Factories alone: the quickest change of the count, so that threads
-    // meet on it often.
-    constexpr int kFactoriesPerRound = 500;
-    struct Work {
-        Quillon* dll;
-        std::string file;
-        std::atomic<int> unloadableWhileAlive{0};
-        std::atomic<int> noPage{0};
-    } work{&dll, samples.root + "\\a.txt"};
+    Work work{&dll, samples.root + "\\a.txt"};
 
-    auto run = [](void* parameter) -> DWORD {
-        auto& w = *static_cast<Work*>(parameter);
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        IDataObject* file = shell_host::dataObjectFor({w.file});
-        for (int round = 0; file && round < kRounds; ++round) {
-            for (int i = 0; i < kFactoriesPerRound; ++i) {
-                IClassFactory* quick = nullptr;
-                if (SUCCEEDED(w.dll->getClassObject(kClsidQuillon, IID_IClassFactory,
-                                                    reinterpret_cast<void**>(&quick))))
-                    quick->Release();
-            }
-            IClassFactory* factory = nullptr;
-            IShellExtInit* init = nullptr;
-            IShellPropSheetExt* extension = nullptr;
-            std::vector<HPROPSHEETPAGE> pages;
-            if (SUCCEEDED(w.dll->getClassObject(kClsidQuillon, IID_IClassFactory,
-                                                reinterpret_cast<void**>(&factory))) &&
-                SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellExtInit,
-                                                  reinterpret_cast<void**>(&init))) &&
-                SUCCEEDED(init->Initialize(nullptr, file, nullptr)) &&
-                SUCCEEDED(init->QueryInterface(IID_IShellPropSheetExt,
-                                               reinterpret_cast<void**>(&extension))))
-                extension->AddPages(collectPage, reinterpret_cast<LPARAM>(&pages));
-            if (extension) extension->Release();
-            if (init) init->Release();
-            if (factory) factory->Release();
-            if (pages.size() != 1) {
-                ++w.noPage;
-                continue;
-            }
-            // Only the page is left, and it alone keeps the module.
-            if (w.dll->canUnloadNow() != S_FALSE) ++w.unloadableWhileAlive;
-            if (round % kSheetEvery == 0) {
-                PROPSHEETHEADERA header = {};
-                header.dwSize = sizeof header;
-                header.dwFlags = PSH_MODELESS;
-                header.pszCaption = "Own sheet";
-                header.nPages = 1;
-                header.phpage = pages.data();
-                HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
-                pump();
-                if (w.dll->canUnloadNow() != S_FALSE) ++w.unloadableWhileAlive;
-                if (sheet) DestroyWindow(sheet);
-                pump();
-            } else {
-                DestroyPropertySheetPage(pages[0]);
-            }
-        }
-        if (file) file->Release();
-        CoUninitialize();
-        return 0;
-    };
     std::vector<HANDLE> threads;
     for (int i = 0; i < kThreads; ++i)
-        threads.push_back(CreateThread(nullptr, 0, run, &work, 0, nullptr));
+        threads.push_back(CreateThread(nullptr, 0, makeAndRelease, &work, 0, nullptr));
     for (HANDLE thread : threads) {
         REQUIRE(thread != nullptr);
         CHECK(WaitForSingleObject(thread, 120000) == WAIT_OBJECT_0);
