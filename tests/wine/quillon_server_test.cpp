@@ -102,6 +102,20 @@ void pump() {
     }
 }
 
+// A modeless sheet of our own holding `pages`, shown and given its first
+// messages; null if it could not be made.
+HWND showInOwnSheet(std::vector<HPROPSHEETPAGE>& pages) {
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_MODELESS;
+    header.pszCaption = "Own sheet";
+    header.nPages = static_cast<UINT>(pages.size());
+    header.phpage = pages.data();
+    HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+    pump();
+    return sheet;
+}
+
 }  // namespace
 
 TEST_CASE("registration writes exactly its six entries, twice alike; unregistering removes them, "
@@ -206,15 +220,8 @@ TEST_CASE("a Quillon object: its interfaces, its page, and the module kept while
     file->Release();
     REQUIRE(pages.size() == 1u);
     CHECK(Hr(dll.canUnloadNow()) == Hr(S_FALSE));
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.pszCaption = "Own sheet";
-    header.nPages = 1;
-    header.phpage = pages.data();
-    HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+    HWND sheet = showInOwnSheet(pages);
     REQUIRE(sheet != nullptr);
-    pump();
     HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     CHECK(GetDlgItem(page, IDC_TREE) != nullptr);
     CHECK(Hr(dll.canUnloadNow()) == Hr(S_FALSE));
@@ -277,14 +284,7 @@ DWORD WINAPI makeAndRelease(void* parameter) {
         // Only the page is left, and it alone keeps the module.
         if (w.dll->canUnloadNow() != S_FALSE) ++w.unloadableWhileAlive;
         if (round % kSheetEvery == 0) {
-            PROPSHEETHEADERA header = {};
-            header.dwSize = sizeof header;
-            header.dwFlags = PSH_MODELESS;
-            header.pszCaption = "Own sheet";
-            header.nPages = 1;
-            header.phpage = pages.data();
-            HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
-            pump();
+            HWND sheet = showInOwnSheet(pages);
             if (w.dll->canUnloadNow() != S_FALSE) ++w.unloadableWhileAlive;
             if (sheet) DestroyWindow(sheet);
             pump();
