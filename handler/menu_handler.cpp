@@ -1,12 +1,11 @@
 #include "menu_handler.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cstring>
 #include <string>
 
-#include "action.h"
+#include "command_start.h"
 #include "context_kind.h"
 #include "menu_store.h"
 #include "registry_key_store.h"
@@ -27,24 +26,6 @@ VersionQuery g_versionQuery = queryRealVersion;
 
 // Help text is only given to buffers longer than this.
 constexpr UINT kShortestHelpBuffer = 35;
-
-// wchar_t is UTF-16 here: the two string types hold the same units.
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text is UTF-16");
-std::u16string asText16(const wchar_t* text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text));
-}
-std::wstring asWide(const std::u16string& text) {
-    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-}
-
-std::u16string fromCodePage(const char* text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::u16string();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return asText16(wide.c_str());
-}
 
 }  // namespace
 
@@ -104,22 +85,7 @@ const ItemSlot* MenuHandler::slot(UINT_PTR offset) const {
 void MenuHandler::invoke(LPCSTR verb) {
     if (!IS_INTRESOURCE(verb)) return;  // verbs given as strings are not ours
     const ItemSlot* item = slot(LOWORD(reinterpret_cast<UINT_PTR>(verb)));
-    if (!item) return;
-    // The action is the store's, in the code page; the path is the shell's.
-    // Both meet in UTF-16, so the program gets the path exactly.
-    Command command;
-    if (!prepareCommand(fromCodePage(item->action), asText16(contextPath_), command)) return;
-    std::wstring program = asWide(command.program), arguments = asWide(command.arguments),
-                 directory = asWide(command.directory);
-    SHELLEXECUTEINFOW execute = {};
-    execute.cbSize = sizeof execute;
-    execute.fMask = SEE_MASK_FLAG_NO_UI;  // as ShellExecute: a failure shows no dialog
-    execute.lpVerb = L"open";
-    execute.lpFile = program.c_str();
-    execute.lpParameters = command.hasArguments ? arguments.c_str() : nullptr;
-    execute.lpDirectory = command.hasDirectory ? directory.c_str() : nullptr;
-    execute.nShow = command.showCommand;
-    ShellExecuteExW(&execute);
+    if (item) startAction(item->action, contextPath_);
 }
 
 void MenuHandler::helpText(UINT_PTR offset, CHAR* buffer, UINT size) const {
