@@ -32,18 +32,16 @@ STDMETHODIMP Korvane::QueryContextMenu(HMENU menu, UINT indexMenu, UINT firstId,
     });
 }
 
+// A verb given by name belongs to another handler of the menu: the failure
+// lets the shell offer it to the next one. Offsets answer S_OK, started or not.
 STDMETHODIMP Korvane::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
-    shellext::guardedCall([&] {
-        if (invocation) handler_.invoke(invocation->lpVerb);
-        return S_OK;
-    });
-    return S_OK;
+    if (!invocation) return E_INVALIDARG;
+    return shellext::guardedCall([&] { return handler_.invoke(*invocation) ? S_OK : E_FAIL; });
 }
 
 STDMETHODIMP Korvane::GetCommandString(UINT_PTR offset, UINT type, UINT*, CHAR* buffer,
                                        UINT size) {
-    if (type == GCS_HELPTEXTA) handler_.helpText(offset, buffer, size);
-    return S_OK;
+    return shellext::guardedCall([&] { return handler_.commandString(offset, type, buffer, size); });
 }
 
 STDMETHODIMP Korvane::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,6 @@
 #include "menu_handler.h"
 
+#include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cstring>
@@ -82,16 +83,52 @@ const ItemSlot* MenuHandler::slot(UINT_PTR offset) const {
     return offset < items_.size() ? &items_[offset] : nullptr;
 }
 
-void MenuHandler::invoke(LPCSTR verb) {
-    if (!IS_INTRESOURCE(verb)) return;  // verbs given as strings are not ours
-    const ItemSlot* item = slot(LOWORD(reinterpret_cast<UINT_PTR>(verb)));
+bool MenuHandler::invoke(const CMINVOKECOMMANDINFO& invocation) {
+    // With CMIC_MASK_UNICODE an extended record names the verb in lpVerbW too.
+    const auto& extended = reinterpret_cast<const CMINVOKECOMMANDINFOEX&>(invocation);
+    bool wide = (invocation.fMask & CMIC_MASK_UNICODE) && invocation.cbSize >= sizeof extended;
+    if (!IS_INTRESOURCE(invocation.lpVerb) || (wide && !IS_INTRESOURCE(extended.lpVerbW)))
+        return false;
+    const ItemSlot* item = slot(LOWORD(reinterpret_cast<UINT_PTR>(invocation.lpVerb)));
     if (item) startAction(item->action, contextPath_);
+    return true;
 }
 
-void MenuHandler::helpText(UINT_PTR offset, CHAR* buffer, UINT size) const {
+HRESULT MenuHandler::commandString(UINT_PTR offset, UINT type, CHAR* buffer, UINT size) const {
     const ItemSlot* item = slot(offset);
-    if (!item || !buffer || size <= kShortestHelpBuffer) return;
-    store::copyField(buffer, size, item->prompt);
+    switch (type) {
+        case GCS_VALIDATEA:
+        case GCS_VALIDATEW:
+            return item ? S_OK : S_FALSE;
+        case GCS_HELPTEXTA:
+        case GCS_HELPTEXTW:
+            break;
+        default:
+            return E_INVALIDARG;  // verbs and anything else: korvane has none to give
+    }
+    if (!item || !buffer) return E_INVALIDARG;
+    if (size <= kShortestHelpBuffer) return S_OK;
+    if (type == GCS_HELPTEXTA) {
+        store::copyField(buffer, size, item->prompt);
+        return S_OK;
+    }
+    // The prompt is the store's, in the code page; a text cut to the buffer
+    // keeps a surrogate pair whole or leaves it out.
+    wchar_t* wide = reinterpret_cast<wchar_t*>(buffer);
+    int units = MultiByteToWideChar(CP_ACP, 0, item->prompt, -1, nullptr, 0);
+    if (units <= 0) {
+        wide[0] = L'\0';
+        return S_OK;
+    }
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, item->prompt, -1, &text[0], units);
+    text.resize(static_cast<std::size_t>(units - 1));
+    std::size_t keep = text.size() < size ? text.size() : size - 1;
+    if (keep > 0 && keep < text.size() && text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
+        --keep;
+    text.copy(wide, keep);
+    wide[keep] = L'\0';
+    return S_OK;
 }
 
 void MenuHandler::measureIcon(MEASUREITEMSTRUCT* measure) {

@@ -38,8 +38,12 @@ public:
     void initialize(LPCITEMIDLIST folder, IDataObject* selection);
     // Returns the number of entries given offsets, plus one.
     unsigned buildMenu(HMENU menu, UINT indexMenu, UINT firstId, UINT lastId);
-    void invoke(LPCSTR verb);
-    void helpText(UINT_PTR offset, CHAR* buffer, UINT size) const;
+    // False for a verb given by name, which is never one of ours; a command
+    // offset is taken, whether or not its action starts.
+    bool invoke(const CMINVOKECOMMANDINFO& invocation);
+    // GetCommandString: help text in either character set, and whether an
+    // offset is one of the menu's; korvane names no verbs.
+    HRESULT commandString(UINT_PTR offset, UINT type, CHAR* buffer, UINT size) const;
     static void measureIcon(MEASUREITEMSTRUCT* measure);
     void drawIcon(const DRAWITEMSTRUCT* draw) const;
 
