@@ -12,10 +12,14 @@ const CLSID kKorvaneClassId = {0x50A2C9CD, 0xCB78, 0x435E,
 
 namespace {
 
-// Shell classes whose context menus get the handler.
+// Shell classes whose context menus get the handler. Explorer builds the menu
+// of a drive's root from the handlers under "Drive" (and "Folder"), never
+// from "*" or "Directory": without that key the Drive and CDROM menus would
+// show nowhere. "Directory" stays last: its key decides the result.
 const char* const kHandlerKeyFormats[] = {
     "*\\shellex\\ContextMenuHandlers\\%s",
     "Directory\\Background\\shellex\\ContextMenuHandlers\\%s",
+    "Drive\\shellex\\ContextMenuHandlers\\%s",
     "Directory\\shellex\\ContextMenuHandlers\\%s",
 };
 

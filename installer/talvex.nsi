@@ -155,6 +155,7 @@ FunctionEnd
   !insertmacro ${action} "Directory\shellex\PropertySheetHandlers"
   !insertmacro ${action} "Directory\shellex"
   !insertmacro ${action} "Directory"
+  !insertmacro ${action} "Drive\shellex\ContextMenuHandlers"
   !insertmacro ${action} "Drive\shellex\PropertySheetHandlers"
   !insertmacro ${action} "Drive\shellex"
   !insertmacro ${action} "Drive"

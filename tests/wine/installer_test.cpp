@@ -114,7 +114,7 @@ struct Built {
 
 const Built kDlls[] = {
     {"korvane.dll", "{50A2C9CD-CB78-435E-941D-4169387516E2}", "Talvex Korvane",
-     "ContextMenuHandlers", {"*", "Directory", "Directory\\Background"}},
+     "ContextMenuHandlers", {"*", "Directory", "Directory\\Background", "Drive"}},
     {"quillon.dll", "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}", "Talvex Quillon",
      "PropertySheetHandlers", {"*", "Directory", "Drive"}},
 };

@@ -50,6 +50,8 @@ std::string expectedEntries() {
         "*" + handler + "|",
         "Directory\\Background" + handler,
         "Directory\\Background" + handler + "|",
+        "Drive" + handler,
+        "Drive" + handler + "|",
         "Directory" + handler,
         "Directory" + handler + "|",
     };
@@ -113,7 +115,7 @@ void checkRegistrationTable() {
     checkStringValue(cls, nullptr, kFriendlyName);
     checkStringValue(cls + "\\InprocServer32", nullptr, server_test::dllPath());
     checkStringValue(cls + "\\InprocServer32", "ThreadingModel", "Apartment");
-    for (const char* shellClass : {"*", "Directory\\Background", "Directory"}) {
+    for (const char* shellClass : {"*", "Directory\\Background", "Drive", "Directory"}) {
         checkStringValue(std::string(shellClass) + "\\shellex\\ContextMenuHandlers\\" +
                              kFriendlyName,
                          nullptr, kClsidText);
@@ -161,8 +163,8 @@ TEST_CASE("regsvr32 writes exactly the registration table; DllUnregisterServer r
     CHECK(added(registered, unregistered).empty());  // nothing removed
     checkRegistrationTable();
 
-    // Drives, folders in general and every file system object get nothing.
-    for (const char* other : {"Drive", "Folder", "AllFilesystemObjects", "DesktopBackground"}) {
+    // Folders in general and every file system object get nothing.
+    for (const char* other : {"Folder", "AllFilesystemObjects", "DesktopBackground"}) {
         const std::string shellClass = other;
         CAPTURE(shellClass);
         CHECK_FALSE(keyExists(HKEY_CLASSES_ROOT, std::string(other) +
