@@ -5,10 +5,12 @@
 // cut, so what would run is exactly what the action says. The same holds for
 // the command as it starts, in UTF-16, with paths of any characters: letters
 // outside ASCII, characters whose code-page form ends in a backslash byte,
-// and unpaired surrogates, read there unit by unit.
+// and unpaired surrogates, read there unit by unit; the editor's quoted
+// placeholders are read back as a program reads its command line.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "action.h"
 #include "fuzz_support.h"
@@ -83,9 +85,22 @@ struct Expected {
     int show = handler::kShowNormal;
 };
 
+// The ")" that pairs with the "(" before `start`: the first ")" at which
+// the text from `start` on holds more ")" than "(".
+template <typename Text>
+std::size_t closingParenthesis(const Text& text, std::size_t start) {
+    long opened = 0;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        opened += text[i] == '(' ? 1 : text[i] == ')' ? -1 : 0;
+        if (opened < 0) return i;
+    }
+    return std::string::npos;
+}
+
 // The notation read by its markers: the program, then the first " $(" or
 // " $:" after it ends the arguments; directories run to ")" and a later one
-// replaces an earlier one; the window state ends the action.
+// replaces an earlier one, each running to its paired ")"; the window state
+// ends the action.
 template <typename Text>
 Expected<Text> readByMarkers(const Text& action) {
     using Char = typename Text::value_type;
@@ -123,7 +138,7 @@ Expected<Text> readByMarkers(const Text& action) {
                                        : handler::kShowNormal;
             break;
         }
-        std::size_t start = marker + 3, close = action.find(Char(')'), start);
+        std::size_t start = marker + 3, close = closingParenthesis(action, start);
         want.hasDirectory = true;
         want.directory = action.substr(start, close == std::string::npos ? std::string::npos
                                                                          : close - start);
@@ -146,30 +161,76 @@ std::size_t characterUnits(const std::string& text, std::size_t at) {
     return end - at;
 }
 
-// The placeholder table, one sequence at a time; "%" and the whole
-// character after it are one sequence.
+// The parent path: up to the last backslash, which a drive's root ("C:\\")
+// keeps.
 template <typename Text>
-Text expandByTable(const Text& text, const Text& path) {
+Text parentByTable(const Text& path) {
     using Char = typename Text::value_type;
     std::size_t slash = path.rfind(Char('\\'));
-    Text parent = slash == std::string::npos ? Text() : path.substr(0, slash);
+    if (slash == std::string::npos) return Text();
+    bool letter = (path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z';
+    return path.substr(0, slash == 2 && path[1] == ':' && letter ? 3 : slash);
+}
+
+// The placeholder table, one sequence at a time; "%" and the whole
+// character after it are one sequence. A value ending in backslashes loses
+// one before a backslash of the text and, in a command line, has them
+// doubled before a quote that closes a quoted argument.
+template <typename Text>
+Text expandByTable(const Text& text, const Text& path, bool commandLine = false) {
+    using Char = typename Text::value_type;
+    const Text parent = parentByTable(path);
     Text out;
+    std::size_t quotes = 0;  // literal quotes so far
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t percent = text.find(Char('%'), i);
-        if (percent == std::string::npos) {
-            out.append(text, i, std::string::npos);
-            break;
-        }
-        out.append(text, i, percent - i);
-        if (percent + 1 == text.size()) break;
+        std::size_t end = percent == std::string::npos ? text.size() : percent;
+        for (std::size_t k = i; k < end; ++k) quotes += text[k] == '"';
+        out.append(text, i, end - i);
+        if (percent == std::string::npos || percent + 1 == text.size()) break;
         Char which = text[percent + 1];
-        if (which == '1') out += path;
-        if (which == '0') out += parent;
         bool placeholder = which == '1' || which == '0';
         i = percent + 1 + (placeholder ? 1 : characterUnits(text, percent + 1));
+        if (!placeholder) continue;
+        Text value = which == '1' ? path : parent;
+        std::size_t trailing = 0;
+        while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') ++trailing;
+        Char next = i < text.size() ? text[i] : Char(0);
+        if (trailing > 0 && next == '\\') value.pop_back();
+        else if (trailing > 0 && commandLine && next == '"' && quotes % 2 == 1)
+            value.append(trailing, Char('\\'));
+        out += value;
     }
     return out;
+}
+
+// A command line's arguments as a program started with it reads them
+// (CommandLineToArgvW's rules for backslashes and quotes).
+std::vector<std::u16string> readArguments(const std::u16string& line) {
+    std::vector<std::u16string> out;
+    std::size_t i = 0;
+    while (true) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i >= line.size()) return out;
+        std::u16string argument;
+        bool quoted = false;
+        for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
+            std::size_t slashes = 0;
+            while (i < line.size() && line[i] == '\\') ++slashes, ++i;
+            if (i < line.size() && line[i] == '"') {
+                argument.append(slashes / 2, u'\\');
+                if (slashes % 2) argument += u'"';
+                else quoted = !quoted;
+            } else if (slashes > 0) {
+                argument.append(slashes, u'\\');
+                --i;  // the character after the backslashes is read on its own
+            } else if (i < line.size()) {
+                argument += line[i];
+            }
+        }
+        out.push_back(argument);
+    }
 }
 
 }  // namespace
@@ -207,9 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What would run: every placeholder replaced in full, nothing cut, however
     // long the path and however many placeholders.
-    std::size_t slash = path.rfind('\\');
-    fuzzing::checkEqual(slash == std::string::npos ? "" : path.substr(0, slash),
-                        handler::parentPath(path), "the parent path", context);
+    fuzzing::checkEqual(parentByTable(path), handler::parentPath(path), "the parent path", context);
     fuzzing::checkEqual(expandByTable(parsed.arguments, path),
                         handler::expandPlaceholders(parsed.arguments, path),
                         "the expanded arguments", context);
@@ -220,6 +279,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         "the expanded action", context);
     fuzzing::checkEqual(expandByTable(action, std::string()), handler::expandPlaceholders(action, ""),
                         "the expansion without a context path", context);
+    fuzzing::checkEqual(expandByTable(action, path, true),
+                        handler::expandPlaceholders(action, path, handler::Reading::CommandLine),
+                        "the action expanded as a command line", context);
 
     // The command as it starts, in UTF-16, read unit by unit.
     // Now and then the action ends in any UTF-16 text too, surrogates included.
@@ -237,7 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!starts) return 0;
     fuzzing::checkEqual(shownWide(wideWant.program), shownWide(command.program), "the wide program",
                         wideContext);
-    fuzzing::checkEqual(shownWide(wideWant.hasArguments ? expandByTable(wideWant.arguments, wide) : u""),
+    fuzzing::checkEqual(shownWide(wideWant.hasArguments ? expandByTable(wideWant.arguments, wide, true) : u""),
                         shownWide(command.arguments), "the wide arguments", wideContext);
     fuzzing::checkEqual(wideWant.hasArguments, command.hasArguments, "whether there are wide arguments",
                         wideContext);
@@ -246,5 +308,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::checkEqual(static_cast<std::uint64_t>(wideWant.show),
                         static_cast<std::uint64_t>(command.showCommand), "the wide show command",
                         wideContext);
+
+    // The placeholders as the editor inserts them reach the program as the
+    // paths themselves, drive roots included (a path holds no quote).
+    if (wide.find(u'"') != std::u16string::npos) return 0;
+    handler::Command quoted;
+    if (!handler::prepareCommand(u"p \"%1\" \"%0\"", wide, quoted)) return 0;
+    std::vector<std::u16string> read = readArguments(quoted.arguments);
+    fuzzing::checkEqual(std::size_t(2), read.size(), "how many arguments the program reads", wideContext);
+    if (read.size() == 2) {
+        fuzzing::checkEqual(shownWide(wide), shownWide(read[0]), "the path the program reads", wideContext);
+        fuzzing::checkEqual(shownWide(parentByTable(wide)), shownWide(read[1]),
+                            "the parent path the program reads", wideContext);
+    }
     return 0;
 }

@@ -6,6 +6,24 @@
 
 namespace handler {
 
+namespace {
+
+// The ")" that closes a "(" just before `from`, counting the parentheses
+// between: "Program Files (x86)" is part of a directory. npos when it never
+// closes.
+std::size_t closingParenthesis(const std::string& text, std::size_t from) {
+    std::size_t depth = 1;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '(') ++depth;
+        else if (text[i] == ')' && --depth == 0) return i;
+    }
+    return std::string::npos;
+}
+
+bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
 bool actionRunsNothing(const char* action) {
     return action == nullptr || action[0] == '\0' || action[0] == ' ';
 }
@@ -48,7 +66,7 @@ ParsedAction parseAction(const char* action) {
         if (next == '$' && after == '(') {
             endArguments(pos);
             std::size_t start = pos + 3;
-            std::size_t close = text.find(')', start);
+            std::size_t close = closingParenthesis(text, start);
             std::size_t end = close == std::string::npos ? length : close;
             parsed.hasDirectory = true;
             parsed.directory = text.substr(start, end - start);
@@ -80,25 +98,37 @@ ParsedAction parseAction(const char* action) {
 
 std::string parentPath(const std::string& contextPath) {
     std::size_t last = contextPath.rfind('\\');
-    return last == std::string::npos ? std::string() : contextPath.substr(0, last);
+    if (last == std::string::npos) return std::string();
+    bool atDriveRoot = last == 2 && contextPath[1] == ':' && isAsciiLetter(contextPath[0]);
+    return contextPath.substr(0, atDriveRoot ? last + 1 : last);
 }
 
-std::string expandPlaceholders(const std::string& text, const std::string& contextPath) {
+std::string expandPlaceholders(const std::string& text, const std::string& contextPath,
+                               Reading reading) {
+    const std::string parent = parentPath(contextPath);
     std::string out;
     out.reserve(text.size());
+    bool quoted = false;  // inside a double-quoted argument of a command line
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') {
+            if (text[i] == '"') quoted = !quoted;
             out += text[i];
             continue;
         }
         if (i + 1 >= text.size()) break;
         char which = text[++i];
-        if (which == '1')
-            out += contextPath;
-        else if (which == '0')
-            out += parentPath(contextPath);
-        else  // any other character goes whole, not just its first byte
+        if (which != '1' && which != '0') {
+            // any other character goes whole, not just its first byte
             while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) ++i;
+            continue;
+        }
+        const std::string& path = which == '1' ? contextPath : parent;
+        out += path;
+        if (path.empty() || path.back() != '\\' || i + 1 >= text.size()) continue;
+        if (text[i + 1] == '\\')
+            out.pop_back();
+        else if (reading == Reading::CommandLine && quoted && text[i + 1] == '"')
+            out.append(path.size() - path.find_last_not_of('\\') - 1, '\\');
     }
     return out;
 }
@@ -114,7 +144,8 @@ bool prepareCommand(const std::u16string& action, const std::u16string& contextP
     command.showCommand = parsed.showCommand;
     if (parsed.hasArguments) {
         command.hasArguments = true;
-        command.arguments = fromWtf8(expandPlaceholders(parsed.arguments, path));
+        command.arguments =
+            fromWtf8(expandPlaceholders(parsed.arguments, path, Reading::CommandLine));
     }
     if (parsed.hasDirectory) {
         command.hasDirectory = true;

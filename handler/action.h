@@ -27,13 +27,25 @@ bool actionRunsNothing(const char* action);
 ParsedAction parseAction(const char* action);
 
 // The context path up to, not including, its last backslash; empty without
-// one. On UTF-8 or WTF-8 text every 0x5C byte is a real backslash.
+// one. At a drive's root the root's backslash stays ("C:\\a" gives "C:\\",
+// as does "C:\\" itself): "C:" alone names the drive's current folder. On
+// UTF-8 or WTF-8 text every 0x5C byte is a real backslash.
 std::string parentPath(const std::string& contextPath);
+
+// How an expansion is read afterwards. A command line is split the way
+// CommandLineToArgvW and the C runtime split it, where a backslash before a
+// double quote escapes the quote.
+enum class Reading { Plain, CommandLine };
 
 // Replaces "%1" by the context path and "%0" by its parent path; any other
 // "%x" pair, and a trailing "%", stand for nothing. The text is UTF-8 or
 // WTF-8: the "x" of such a pair is a whole character, all its bytes.
-std::string expandPlaceholders(const std::string& text, const std::string& contextPath);
+// A path that ends in a backslash (a drive's root) is written so that it
+// reads back exactly: before a backslash of the text its own last one is
+// left out ("%0\\sub"), and in a command line, before the double quote that
+// closes a quoted argument, its trailing backslashes are doubled ("\"%1\"").
+std::string expandPlaceholders(const std::string& text, const std::string& contextPath,
+                               Reading reading = Reading::Plain);
 
 // A command ready to start, every text in UTF-16.
 struct Command {
@@ -45,8 +57,8 @@ struct Command {
     int showCommand = kShowNormal;
 };
 
-// Parses the action and puts the context path into its arguments and its
-// working directory; the program is taken as it stands. False when nothing
+// Parses the action and puts the context path into its arguments (read as a
+// command line) and its working directory; the program is taken as it stands. False when nothing
 // is to start: the action has no program, or the working directory is
 // 260 characters or longer (a directory cut short would be another one).
 bool prepareCommand(const std::u16string& action, const std::u16string& contextPath,

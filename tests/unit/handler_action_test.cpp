@@ -41,6 +41,11 @@ TEST_CASE("actions split and expand as the table gives them") {
         {"\"a b\"c d", "\"a b\"", " d", nullptr, kShowNormal},
         // the program is taken literally
         {"%1.exe", "%1.exe", nullptr, nullptr, kShowNormal},
+        // a directory runs to the ")" that closes its "(", or to the end
+        {"t $(C:\\Program Files (x86)\\App) $:1", "t", nullptr, "C:\\Program Files (x86)\\App",
+         kShowMinimize},
+        {"t $(a(b) c", "t", nullptr, "a(b) c", kShowNormal},
+        {"t $(a)b) $:3", "t", nullptr, "a", kShowHide},
     };
     for (const Row& row : rows) {
         CAPTURE(row.action);
@@ -61,11 +66,37 @@ TEST_CASE("what runs nothing, and the parent path") {
     CHECK(actionRunsNothing(" \"%1\""));
     CHECK_FALSE(actionRunsNothing("a"));
 
-    CHECK(parentPath("C:\\") == "C:");  // a drive root's parent is the drive
+    // "C:" alone would be the drive's current folder: a root keeps its backslash.
+    CHECK(parentPath("C:\\report.txt") == "C:\\");
+    CHECK(parentPath("C:\\") == "C:\\");
     CHECK(parentPath("C:\\a\\b") == "C:\\a");
+    CHECK(parentPath("\\\\server\\share\\a.txt") == "\\\\server\\share");
     CHECK(parentPath("nothing") == "");
-    CHECK(expandPlaceholders("%0|%1|%%|%", "C:\\") == "C:|C:\\||");
+    CHECK(expandPlaceholders("%0|%1|%%|%", "C:\\") == "C:\\|C:\\||");
     CHECK(expandPlaceholders("%1%1%1", "") == "");
+}
+
+TEST_CASE("a drive's root reads back exactly from a command line and as a directory") {
+    struct Row {
+        const char16_t* path;
+        const char16_t* arguments;  // of p "%1" %1 "%0" %0\sub "%0\x"
+        const char16_t* directory;  // of $(%0)
+    };
+    const Row rows[] = {
+        {u"C:\\report.txt", u" \"C:\\report.txt\" C:\\report.txt \"C:\\\\\" C:\\sub \"C:\\x\"", u"C:\\"},
+        {u"C:\\", u" \"C:\\\\\" C:\\ \"C:\\\\\" C:\\sub \"C:\\x\"", u"C:\\"},
+        {u"D:\\Docs\\a.txt", u" \"D:\\Docs\\a.txt\" D:\\Docs\\a.txt \"D:\\Docs\" D:\\Docs\\sub \"D:\\Docs\\x\"",
+         u"D:\\Docs"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(toWtf8(row.path));
+        Command command;
+        REQUIRE(prepareCommand(u"p \"%1\" %1 \"%0\" %0\\sub \"%0\\x\" $(%0)", row.path, command));
+        CHECK(toWtf8(command.arguments) == toWtf8(row.arguments));
+        CHECK(toWtf8(command.directory) == toWtf8(row.directory));
+    }
+    // Outside a command line nothing is doubled.
+    CHECK(expandPlaceholders("\"%1\"", "C:\\") == "\"C:\\\"");
 }
 
 TEST_CASE("random actions parse and expand without fault") {
