@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "action.h"
 #include "action_edit.h"
@@ -29,16 +30,44 @@ std::size_t suffixMarkerOf(const std::string& a) {
     return a.size();
 }
 
+// An argument as it stands between quotes: a last backslash doubled, so
+// that it does not escape the closing quote.
+std::string quotedArgument(const std::string& text) {
+    return !text.empty() && text.back() == '\\' ? text + '\\' : text;
+}
+
+// The ")" that pairs with a "(" just before `start`.
+std::size_t pairedParenthesis(const std::string& a, std::size_t start) {
+    long open = 1;
+    for (std::size_t i = start; i < a.size(); ++i)
+        if ((open += a[i] == '(' ? 1 : a[i] == ')' ? -1 : 0) == 0) return i;
+    return std::string::npos;
+}
+
+// The text with each parenthesis that has no partner left out.
+std::string paired(const std::string& text) {
+    std::string kept;
+    std::vector<std::size_t> open;
+    for (char c : text) {
+        if (c == ')' && open.empty()) continue;
+        if (c == '(') open.push_back(kept.size());
+        if (c == ')') open.pop_back();
+        kept += c;
+    }
+    for (auto at = open.rbegin(); at != open.rend(); ++at) kept.erase(*at, 1);
+    return kept;
+}
+
 // What the edit turns `a` into, by the rules of the action menu; the result
 // may be longer than the field, in which case the edit must refuse.
 std::string edited(const std::string& a, Edit edit, const std::string& text, char digit) {
     std::size_t m = suffixMarkerOf(a);
     switch (edit) {
         case kArgument:
-            return a.substr(0, m) + " \"" + text + "\"" + a.substr(m);
+            return a.substr(0, m) + " \"" + quotedArgument(text) + "\"" + a.substr(m);
         case kDirectory: {
             if (m == a.size() || a[m + 2] != '(') return a.substr(0, m) + " $(" + text + ")" + a.substr(m);
-            std::size_t start = m + 3, close = a.find(')', start);
+            std::size_t start = m + 3, close = pairedParenthesis(a, start);
             if (close == std::string::npos) return a.substr(0, start) + text + ")";
             return a.substr(0, start) + text + a.substr(close);
         }
@@ -70,7 +99,8 @@ bool apply(editor::ActionField& field, Edit edit, const std::string& text, char 
 }
 
 // Texts of a well-formed action's parts: no "$" anywhere (so no marker hides
-// in them), no ")" in a directory, no quote in a quoted program.
+// in them), parentheses in pairs in a directory, no quote in a quoted
+// program.
 std::string partText(Input& in, std::size_t maxLength, const char* alphabet) {
     std::size_t n = std::strlen(alphabet);
     std::size_t length = in.byte() % (maxLength + 1);
@@ -117,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Parts parts;
     static const char kPlain[] = "abcXYZ019.\\:%\"";
     static const char kQuoted[] = "abc XYZ 019.\\:%";
-    static const char kDirectoryText[] = "abc XYZ 019.\\:%\"(";
+    static const char kDirectoryText[] = "abc XYZ 019.\\:%\"()";
 
     if (structured) {
         bool quoted = in.flag();
@@ -128,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!word.empty()) parts.arguments += " " + word;
         }
         parts.hasDirectory = in.flag();
-        if (parts.hasDirectory) parts.directory = partText(in, 20, kDirectoryText);
+        if (parts.hasDirectory) parts.directory = paired(partText(in, 20, kDirectoryText));
         if (in.flag()) parts.state = static_cast<char>('0' + in.byte() % 4);
         if (parts.text().size() > kLimit) return 0;
         std::memcpy(field, parts.text().c_str(), parts.text().size() + 1);
@@ -150,6 +180,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             digit = b < 240 ? static_cast<char>('0' + b % 4) : static_cast<char>(in.byte());
         } else if (structured) {
             text = partText(in, 24, edit == kDirectory ? kDirectoryText : edit == kProgram ? kQuoted : kPlain);
+            if (edit == kDirectory) {
+                // The page takes a directory only when it reads back as itself.
+                handler::ParsedAction read = handler::parseAction(("p $(" + text + ") $:1").c_str());
+                bool readsBack = read.directory == text && read.showCommand == handler::kShowMinimize;
+                fuzzing::checkEqual(readsBack, editor::readsBackAsDirectory(text.c_str()),
+                                    "whether a directory reads back as itself", fuzzing::shown(text));
+                text = paired(text);
+            }
         } else {
             text = in.text(kLimit + 40);
         }
@@ -189,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         if (structured) {
             switch (edit) {
-                case kArgument: parts.arguments += " \"" + text + "\""; break;
+                case kArgument: parts.arguments += " \"" + quotedArgument(text) + "\""; break;
                 case kDirectory:
                     parts.hasDirectory = true;
                     parts.directory = text;

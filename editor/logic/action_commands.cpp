@@ -11,6 +11,11 @@ const char kPathNotStorableText[] =
     "Nothing was changed. Pick a file or folder whose path uses only those characters, or "
     "rename it, and try again.";
 
+const char kFolderNotReadableText[] =
+    "The folder cannot be the working directory: its path has a parenthesis without its "
+    "partner, so the action would name another folder. Nothing was changed. Pick another "
+    "folder, or rename this one, and try again.";
+
 bool isActionCommand(int id) noexcept {
     return id >= kActionNormal && id <= kActionParentAsWorkingFolder;
 }

@@ -38,6 +38,10 @@ bool applyActionCommand(ActionField& action, int id, const char* picked) noexcep
 
 // What the page tells the user when an action edit does not fit.
 extern const char kActionTooLongText[];
+// What the page tells the user when a folder picked as the working directory
+// has a parenthesis without its partner, so that the action would name
+// another folder.
+extern const char kFolderNotReadableText[];
 // What the page tells the user when a picked path has characters that the
 // system's code page lacks, so that the store cannot hold it.
 extern const char kPathNotStorableText[];

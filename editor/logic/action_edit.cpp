@@ -53,6 +53,17 @@ std::size_t findMarker(const char* action, std::size_t length, const char* kinds
     return length;
 }
 
+// The ")" that closes the "(" just before `from`, counting the parentheses
+// between; `length` when it never closes.
+std::size_t closingParenthesis(const char* text, std::size_t from, std::size_t length) {
+    std::size_t depth = 1;
+    for (std::size_t i = from; i < length; ++i) {
+        if (text[i] == '(') ++depth;
+        else if (text[i] == ')' && --depth == 0) return i;
+    }
+    return length;
+}
+
 std::size_t findSuffixMarker(const char* action, std::size_t length) {
     return findMarker(action, length, "(:");
 }
@@ -81,7 +92,10 @@ std::size_t suffixMarker(const char* action) noexcept {
 bool insertArgument(ActionField& action, const char* text) noexcept {
     std::size_t length = actionLength(action);
     std::size_t marker = findSuffixMarker(action, length);
-    return replaceRange(action, length, marker, marker, " \"", text, "\"");
+    const char* value = orEmpty(text);
+    std::size_t valueLength = std::strlen(value);
+    const char* closing = valueLength > 0 && value[valueLength - 1] == '\\' ? "\\\"" : "\"";
+    return replaceRange(action, length, marker, marker, " \"", value, closing);
 }
 
 bool setWorkingDirectory(ActionField& action, const char* directory) noexcept {
@@ -91,10 +105,18 @@ bool setWorkingDirectory(ActionField& action, const char* directory) noexcept {
         return replaceRange(action, length, marker, marker, " $(", directory, ")");
     // Replace the old directory; one without ")" runs to the end and gets one.
     std::size_t start = marker + 3;
-    const void* close = std::memchr(action + start, ')', length - start);
-    if (!close) return replaceRange(action, length, start, length, "", directory, ")");
-    std::size_t end = static_cast<std::size_t>(static_cast<const char*>(close) - action);
+    std::size_t end = closingParenthesis(action, start, length);
+    if (end == length) return replaceRange(action, length, start, length, "", directory, ")");
     return replaceRange(action, length, start, end, "", directory, "");
+}
+
+bool readsBackAsDirectory(const char* directory) noexcept {
+    std::size_t depth = 0;
+    for (const char* c = orEmpty(directory); *c; ++c) {
+        if (*c == '(') ++depth;
+        else if (*c == ')' && depth-- == 0) return false;
+    }
+    return depth == 0;
 }
 
 bool setWindowState(ActionField& action, char digit) noexcept {

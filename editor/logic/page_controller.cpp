@@ -149,6 +149,10 @@ void PageController::actionCommand(int id, Pickers& pickers) noexcept {
     char picked[store::kPathSize] = "";
     Pick what = pickFor(id);
     if (what != Pick::Nothing && !takePick(pickers, what, picked, sizeof picked)) return;
+    if (what == Pick::WorkingFolder && !readsBackAsDirectory(picked)) {
+        dialogs_.explainRefusal(kFolderNotReadableText);
+        return;
+    }
     // The dialog ran a message loop: take the record again, and only if the
     // user's command is still the one selected.
     TreeNode now = nullptr;

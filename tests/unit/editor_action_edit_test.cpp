@@ -56,6 +56,8 @@ TEST_CASE("insert argument goes before any suffix, quoted") {
     CHECK(inserted("prog", "%0") == "prog \"%0\"");
     CHECK(inserted("prog -a $(C:\\Work) $:2", "%1") == "prog -a \"%1\" $(C:\\Work) $:2");
     CHECK(inserted("prog $:3", "C:\\My File.txt") == "prog \"C:\\My File.txt\" $:3");
+    // A drive's root keeps its backslash from escaping the closing quote.
+    CHECK(inserted("prog", "D:\\") == "prog \"D:\\\\\"");
 }
 
 TEST_CASE("set working directory replaces the first suffix's directory or adds one") {
@@ -85,6 +87,20 @@ TEST_CASE("set working directory replaces the first suffix's directory or adds o
     Action empty("");
     CHECK(editor::setWorkingDirectory(empty.field, "%0"));
     CHECK(empty.text() == " $(%0)");
+
+    // The old directory runs to the ")" that closes its "(".
+    Action nested("prog $(C:\\Program Files (x86)\\App) $:1");
+    CHECK(editor::setWorkingDirectory(nested.field, "%0"));
+    CHECK(nested.text() == "prog $(%0) $:1");
+    CHECK(editor::setWorkingDirectory(nested.field, "C:\\Program Files (x86)"));
+    CHECK(nested.text() == "prog $(C:\\Program Files (x86)) $:1");
+}
+
+TEST_CASE("a directory reads back only with its parentheses paired") {
+    for (const char* good : {"", "C:\\Work", "C:\\Program Files (x86)\\App", "a(b(c)d)e", "()"})
+        CHECK_MESSAGE(editor::readsBackAsDirectory(good), good);
+    for (const char* bad : {"C:\\a)", "C:\\(a", "a)b(", "((a)", ")("})
+        CHECK_FALSE_MESSAGE(editor::readsBackAsDirectory(bad), bad);
 }
 
 TEST_CASE("set window state keeps one suffix") {

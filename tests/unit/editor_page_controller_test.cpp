@@ -297,6 +297,19 @@ TEST_CASE("a picked path the code page cannot spell is refused with the page's m
     CHECK(p.sheet.tab == "Context Menu");
 }
 
+TEST_CASE("a working folder whose parentheses do not pair is refused; one that pairs is taken") {
+    EditSelected page;
+    ControlledPage& p = page.p;
+    page.pickers.choices = {"C:\\Tools (old", "C:\\Program Files (x86)\\App"};
+    p.controller.actionCommand(editor::kActionPickWorkingFolder, page.pickers);
+    CHECK(p.dialogs.refusal == editor::kFolderNotReadableText);
+    CHECK(std::string(page.edit->action) == "notepad.exe \"%1\"");
+    CHECK(p.state.modified == 0);
+    p.controller.actionCommand(editor::kActionPickWorkingFolder, page.pickers);
+    CHECK(std::string(page.edit->action) == "notepad.exe \"%1\" $(C:\\Program Files (x86)\\App)");
+    CHECK(p.state.modified == 1);
+}
+
 TEST_CASE("an action edit past 2047 characters is refused and changes nothing") {
     store::MemoryKeyStore keys;
     const std::string nearlyFull = "run.exe " + std::string(2035, 'a');  // 2043 characters
