@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "check_printers.h"
 #include "handler_host.h"
 #include "shell_host.h"
 #include "store_paths.h"
@@ -78,9 +79,36 @@ TEST_CASE("a nested menu built into a real popup, read back item by item") {
         CHECK(helpText(menu, 1, 36) == "Edit it");
         CHECK(helpText(menu, 3, 36) == "");
         CHECK(helpText(menu, 1, 35).substr(0, 4) == "####");          // too small: nothing
-        CHECK(helpText(menu, 1, 64, GCS_VERBA).substr(0, 4) == "####");  // not help text
-        CHECK(helpText(menu, 1, 64, GCS_VALIDATEA).substr(0, 4) == "####");
-        CHECK(helpText(menu, 99, 64).substr(0, 4) == "####");  // no such slot
+
+        // Each request type, in both character sets: help text, validation,
+        // and no verb (korvane names none), never S_OK with nothing written.
+        struct Request {
+            UINT type;
+            UINT_PTR offset;
+            HRESULT result;
+            const wchar_t* text;  // what the buffer holds after; null: untouched
+        };
+        const Request requests[] = {
+            {GCS_HELPTEXTA, 1, S_OK, L"Edit it"},    {GCS_HELPTEXTW, 1, S_OK, L"Edit it"},
+            {GCS_HELPTEXTW, 3, S_OK, L""},           {GCS_HELPTEXTW, 99, E_INVALIDARG, nullptr},
+            {GCS_VALIDATEA, 4, S_OK, nullptr},       {GCS_VALIDATEW, 2, S_OK, nullptr},
+            {GCS_VALIDATEA, 5, S_FALSE, nullptr},    {GCS_VALIDATEW, 99, S_FALSE, nullptr},
+            {GCS_VERBA, 1, E_INVALIDARG, nullptr},   {GCS_VERBW, 1, E_INVALIDARG, nullptr},
+            {GCS_VERBICONW, 1, E_INVALIDARG, nullptr},
+        };
+        for (const Request& request : requests) {
+            CAPTURE(request.type);
+            CAPTURE(request.offset);
+            wchar_t buffer[64];
+            wmemset(buffer, L'#', 64);
+            CHECK(Hr(menu->GetCommandString(request.offset, request.type, nullptr,
+                                            reinterpret_cast<CHAR*>(buffer), 64)) == Hr(request.result));
+            const char* narrow = reinterpret_cast<const char*>(buffer);
+            std::string got = request.type & GCS_UNICODE ? utf8(std::wstring(buffer, wcsnlen(buffer, 64)).c_str())
+                                                         : std::string(narrow, strnlen(narrow, 64));
+            if (request.text) CHECK(got == utf8(request.text));
+            else CHECK(buffer[0] == L'#');
+        }
     }
     DestroyMenu(popup);
 }
@@ -105,6 +133,11 @@ TEST_CASE("long prompts are cut to the caller's buffer; menus stop at the last i
         CHECK(handler.menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, buffer, 36) == S_OK);
         CHECK(std::string(buffer) == std::string(35, 'p'));
         CHECK(buffer[36] == '#');  // nothing past the buffer
+        wchar_t wide[64];
+        wmemset(wide, L'#', 64);
+        CHECK(handler.menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 36) == S_OK);
+        CHECK(utf8(wide) == std::string(35, 'p'));
+        CHECK(wide[36] == L'#');
     }
     DestroyMenu(popup);
 }
@@ -172,14 +205,29 @@ TEST_CASE("commands start their program with the placeholders expanded") {
     REQUIRE(handler.built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
 
     auto invoke = [&](LPCSTR verb) { return handler_host::invoke(handler.menu, verb); };
-    // None of these starts anything, and all succeed.
+    // None of these offsets starts anything, and all succeed.
     CHECK(invoke(MAKEINTRESOURCEA(0)) == S_OK);
     CHECK(invoke(MAKEINTRESOURCEA(1)) == S_OK);
     CHECK(invoke(MAKEINTRESOURCEA(2)) == S_OK);
     CHECK(invoke(MAKEINTRESOURCEA(40)) == S_OK);
     CHECK(invoke(MAKEINTRESOURCEA(5)) == S_OK);  // a working directory past any path's length
-    CHECK(invoke("open") == S_OK);
-    CHECK(handler.menu->InvokeCommand(nullptr) == S_OK);
+    // A verb by name is another handler's: a failure, so the shell asks the next.
+    for (const char* verb : {"open", "properties", "delete", "cmd1"}) {
+        CAPTURE(verb);
+        CHECK(Hr(invoke(verb)) == Hr(E_FAIL));
+        std::wstring wide(verb, verb + std::strlen(verb));
+        CMINVOKECOMMANDINFOEX info = {};
+        info.cbSize = sizeof info;
+        info.fMask = CMIC_MASK_UNICODE;
+        info.lpVerb = verb;
+        info.lpVerbW = wide.c_str();
+        CHECK(Hr(handler.menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info))) ==
+              Hr(E_FAIL));
+        info.lpVerb = MAKEINTRESOURCEA(3);  // a wide name wins over an offset beside it
+        CHECK(Hr(handler.menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info))) ==
+              Hr(E_FAIL));
+    }
+    CHECK(Hr(handler.menu->InvokeCommand(nullptr)) == Hr(E_INVALIDARG));
     Sleep(1500);  // long enough for a wrongly started recorder to have written
     CHECK(GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES);
 
@@ -206,6 +254,66 @@ TEST_CASE("commands start their program with the placeholders expanded") {
         ++quotedPaths;
     CHECK(quotedPaths == 80);
     DestroyMenu(popup);
+}
+
+// The arguments a started program reads from its command line, as
+// CommandLineToArgvW reads them (the program's own name left out).
+static std::vector<std::string> argumentsOf(const std::string& commandLine) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(wide(commandLine).c_str(), &count);
+    std::vector<std::string> out;
+    for (int i = 1; argv && i < count; ++i) out.push_back(utf8(argv[i]));
+    LocalFree(argv);
+    return out;
+}
+
+TEST_CASE("drive roots and folders with parentheses reach the program exactly") {
+    ComScope com;
+    SampleFolder samples;
+    Recorder recording(samples.root + "\\record-root.txt");
+    const std::string& recorder = recording.program;
+    const std::string& record = recording.record;
+    const std::string app = samples.root + "\\Program Files (x86)\\App";
+    CreateDirectoryA((samples.root + "\\Program Files (x86)").c_str(), nullptr);
+    CreateDirectoryA(app.c_str(), nullptr);
+    const std::string rootFile = "C:\\korvane-root.txt";
+    HANDLE created = CreateFileA(rootFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    REQUIRE(created != INVALID_HANDLE_VALUE);
+    CloseHandle(created);
+
+    clearStore();
+    putItem(1, "Paths", false, "\"" + recorder + "\" \"%1\" \"%0\" %0\\sub $(%0)");
+    putItem(2, "In the app's folder", false, "\"" + recorder + "\" x $(" + app + ") $:1");
+    putIndex("*", {{1, 0}, {2, 0}});
+    putIndex("Drive", {{1, 0}});
+    struct Case {
+        std::string clicked;
+        UINT offset;
+        std::vector<std::string> arguments;
+        std::string directory;
+    };
+    const Case cases[] = {
+        {rootFile, 0, {rootFile, "C:\\", "C:\\sub"}, "C:\\"},
+        {"C:\\", 0, {"C:\\", "C:\\", "C:\\sub"}, "C:\\"},  // the Drive menu
+        {samples.root + "\\a.txt", 1, {"x"}, app},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.clicked);
+        HMENU popup = CreatePopupMenu();
+        Handler handler({c.clicked}, popup);
+        REQUIRE(handler.built != MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
+        DeleteFileA(record.c_str());
+        CHECK(Hr(handler_host::invoke(handler.menu, MAKEINTRESOURCEA(c.offset))) == Hr(S_OK));
+        std::istringstream lines(waitForRecord(record));
+        std::string commandLine, directory;
+        std::getline(lines, commandLine);
+        std::getline(lines, directory);
+        INFO("command line: " << commandLine);
+        CHECK(argumentsOf(commandLine) == c.arguments);
+        CHECK(directory == c.directory);
+        DestroyMenu(popup);
+    }
+    DeleteFileA(rootFile.c_str());
 }
 
 TEST_CASE("an action longer than its field starts nothing; one that fits runs as written") {
