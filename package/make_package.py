@@ -207,12 +207,35 @@ def write_unsigned(path, payload):
                          content_types([name for name, _ in payload]))
 
 
+def note_signer(stamp):
+    """Writes which certificate signs (the variables' files and their times)
+    to `stamp`, touching it only when that changed: the package depends on
+    it, so a new certificate makes a new package and the same one does not."""
+    signer = ""
+    for variable in ("TALVEX_SIGN_CERT", "TALVEX_SIGN_KEY"):
+        path = os.environ.get(variable, "")
+        when = os.path.getmtime(path) if path and os.path.exists(path) else 0
+        signer += "%s=%s %s\n" % (variable, path, when)
+    old = open(stamp).read() if os.path.exists(stamp) else None
+    if old != signer:
+        os.makedirs(os.path.dirname(os.path.abspath(stamp)), exist_ok=True)
+        with open(stamp, "w") as f:
+            f.write(signer)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--version", required=True, help="the project's version")
-    parser.add_argument("--template", required=True, help="AppxManifest.xml.in")
-    parser.add_argument("--out", required=True, help="folder for talvex.msix and talvex.cer")
+    parser.add_argument("--note-signer", metavar="STAMP",
+                        help="only note which certificate signs, in STAMP")
+    parser.add_argument("--version", help="the project's version")
+    parser.add_argument("--template", help="AppxManifest.xml.in")
+    parser.add_argument("--out", help="folder for talvex.msix and talvex.cer")
     args = parser.parse_args()
+    if args.note_signer:
+        note_signer(args.note_signer)
+        return
+    if not (args.version and args.template and args.out):
+        parser.error("--version, --template and --out are needed")
 
     work = os.path.join(args.out, "work")
     os.makedirs(work, exist_ok=True)
