@@ -190,6 +190,25 @@ def content_types(names):
     return "".join(parts).encode("utf-8")
 
 
+def end_as_zip64(path):
+    """Ends the archive with the ZIP64 end records, as Windows' own packaging
+    tool ends every package, the classic record's fields pointing at them:
+    a package reader may take the central directory from the ZIP64 record
+    only."""
+    with open(path, "rb") as f:
+        data = f.read()
+    end = data.rfind(b"PK\x05\x06")
+    _, _, _, _, count, size, offset, comment = struct.unpack("<IHHHHIIH", data[end:end + 22])
+    if comment:
+        fail("the archive has a comment")
+    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, offset)
+    locator = struct.pack("<IIQI", 0x07064B50, 0, end, 1)
+    classic = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF,
+                          0xFFFFFFFF, 0)
+    with open(path, "wb") as f:
+        f.write(data[:end] + record + locator + classic)
+
+
 def write_unsigned(path, payload):
     with zipfile.ZipFile(path, "w") as archive:
         written = []
@@ -205,6 +224,7 @@ def write_unsigned(path, payload):
         # method the entry had, so a stored one would come out corrupt.
         archive.writestr(entry("[Content_Types].xml", zipfile.ZIP_DEFLATED),
                          content_types([name for name, _ in payload]))
+    end_as_zip64(path)
 
 
 def note_signer(stamp):
@@ -255,7 +275,8 @@ def main():
     package = os.path.join(args.out, "talvex.msix")
     if os.path.exists(package):
         os.remove(package)  # osslsigncode will not write over a file
-    run(["osslsigncode", "sign", "-certs", certificate, "-key", key, "-h", "sha256",
+    # The digest is the block map's (SHA-256), which osslsigncode takes itself.
+    run(["osslsigncode", "sign", "-certs", certificate, "-key", key,
          "-in", unsigned, "-out", package])
     run(["openssl", "x509", "-in", certificate, "-outform", "DER",
          "-out", os.path.join(args.out, "talvex.cer")])

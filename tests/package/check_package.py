@@ -4,7 +4,8 @@
     check_package.py CHECK --package talvex.msix --cert talvex.cer --schemas DIR
                            --version 1.0.0
 
-files      the ZIP's entries, in order, whole (CRCs), and their content types
+files      the ZIP's entries, in order, whole (CRCs), their content types, and
+           the ZIP64 end records
 schemas    the manifest and block map against Microsoft's schemas (xmllint)
 blocks     every block hash recomputed from the entries' data
 signature  osslsigncode verify, with the certificate as the only trust anchor
@@ -70,6 +71,11 @@ def check_files(archive, args, work):
     names = [i.filename for i in archive.infolist()]
     check(names == PAYLOAD + FOOTPRINT, "the package's entries, in order",
           PAYLOAD + FOOTPRINT, names)
+    with open(args.package, "rb") as raw:
+        tail = raw.read()[-98:]
+    check(tail[:4] == b"PK\x06\x06" and tail[56:60] == b"PK\x06\x07",
+          "the archive ends with the ZIP64 end record and locator", "PK 06 06 ... PK 06 07",
+          tail[:4] + b"..." + tail[56:60])
     bad = archive.testzip()
     check(bad is None, "every entry's CRC matches its data", "none bad", bad)
     types = ET.fromstring(archive.read("[Content_Types].xml"))
