@@ -21,7 +21,7 @@ import subprocess
 import sys
 import zipfile
 import zlib
-from xml.sax.saxutils import quoteattr
+from xml.sax.saxutils import escape
 
 SELECTION_CLSID = "2D619C0F-00A0-4B15-BF28-76468EA6DEA2"
 BACKGROUND_CLSID = "75DC679D-1136-4FD3-B8D2-77E37DFD494D"
@@ -103,10 +103,15 @@ def four_part_version(version):
     return ".".join((parts + ["0"] * 4)[:4])
 
 
+def attribute_text(text):
+    """Text for a double-quoted XML attribute."""
+    return escape(text, {'"': "&quot;"})
+
+
 def manifest_text(template, publisher, version):
     with open(template, encoding="utf-8") as f:
         text = f.read()
-    for name, value in (("@PUBLISHER@", quoteattr(publisher)[1:-1]),
+    for name, value in (("@PUBLISHER@", attribute_text(publisher)),
                         ("@VERSION@", version),
                         ("@SELECTION_CLSID@", SELECTION_CLSID),
                         ("@BACKGROUND_CLSID@", BACKGROUND_CLSID)):
@@ -163,8 +168,8 @@ def block_map(files):
              '<BlockMap xmlns="http://schemas.microsoft.com/appx/2010/blockmap" '
              'HashMethod="http://www.w3.org/2001/04/xmlenc#sha256">']
     for name, data, header_size in files:
-        lines.append('<File Name=%s Size="%d" LfhSize="%d">' % (
-            quoteattr(name.replace("/", "\\")), len(data), header_size))
+        lines.append('<File Name="%s" Size="%d" LfhSize="%d">' % (
+            attribute_text(name.replace("/", "\\")), len(data), header_size))
         for start in range(0, len(data), BLOCK_SIZE):
             digest = hashlib.sha256(data[start:start + BLOCK_SIZE]).digest()
             lines.append('<Block Hash="%s"/>' % base64.b64encode(digest).decode("ascii"))

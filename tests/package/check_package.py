@@ -164,10 +164,11 @@ def check_manifest(archive, args, work):
 
 
 def check_own_certificate(archive, args, work):
-    # The subject has several parts, to catch a wrong order or separator.
+    # The subject has several parts and an ampersand, to catch a wrong order,
+    # separator or XML escape.
     key, cert = os.path.join(work, "own.key"), os.path.join(work, "own.pem")
     result = run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                  "-keyout", key, "-out", cert, "-subj", "/C=DE/O=Example Tools/CN=Example Builder",
+                  "-keyout", key, "-out", cert, "-subj", "/C=DE/O=Example & Sons/CN=Example Builder",
                   "-addext", "extendedKeyUsage=codeSigning"])
     check(result.returncode == 0, "openssl makes a builder's certificate", "exit 0", result.stderr)
     out = os.path.join(work, "own")
@@ -182,7 +183,7 @@ def check_own_certificate(archive, args, work):
         return
     with zipfile.ZipFile(os.path.join(out, "talvex.msix")) as own:
         identity = ET.fromstring(own.read("AppxManifest.xml")).find("m:Identity", NS)
-    expected = "CN=Example Builder, O=Example Tools, C=DE"
+    expected = "CN=Example Builder, O=Example & Sons, C=DE"
     check(identity.get("Publisher") == expected, "the Publisher of a builder's package", expected,
           identity.get("Publisher"))
     check(identity.get("Version") == "1.2.3.0", "a three-part version gets a fourth part 0",
