@@ -32,6 +32,28 @@ bool readFolder(LPCITEMIDLIST folder, PathField& path) {
     return false;
 }
 
+const char* namedContextKind(IDataObject* selection) {
+    const UINT clipboardFormat = RegisterClipboardFormatA(kContextKindFormat);
+    FORMATETC format = {static_cast<CLIPFORMAT>(clipboardFormat), nullptr, DVASPECT_CONTENT, -1,
+                        TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (!selection || !clipboardFormat || FAILED(selection->GetData(&format, &medium)))
+        return nullptr;
+    const char* kind = nullptr;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+        // Copied into a terminated buffer: the object's text need not be.
+        char name[16] = {};
+        SIZE_T size = GlobalSize(medium.hGlobal);
+        if (const void* text = GlobalLock(medium.hGlobal)) {
+            CopyMemory(name, text, size < sizeof name - 1 ? size : sizeof name - 1);
+            GlobalUnlock(medium.hGlobal);
+            kind = store::contextKindNamed(name);
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return kind;
+}
+
 store::ContextFacts factsAbout(const wchar_t* path) {
     store::ContextFacts facts;
     facts.isDriveRoot = PathIsRootW(path) != FALSE;

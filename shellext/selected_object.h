@@ -30,4 +30,14 @@ bool readFolder(LPCITEMIDLIST folder, PathField& path);
 // Is it a drive root, of which drive type, is it a folder.
 store::ContextFacts factsAbout(const wchar_t* path);
 
+// A data object may name a menu outright instead of an object: this
+// registered format holds a context kind's name in ANSI text. talvex.exe
+// opens the page for a kind so, whether or not such an object exists here
+// (a CD drive, say).
+constexpr char kContextKindFormat[] = "Talvex Context Kind";
+
+// The context kind the selection names in that format; null when it names
+// none or no known one.
+const char* namedContextKind(IDataObject* selection);
+
 }  // namespace shellext

@@ -1,5 +1,7 @@
 #include "context_kind.h"
 
+#include <cctype>
+
 #include "store_layout.h"
 
 namespace store {
@@ -13,6 +15,18 @@ const char* decideContextKind(const ContextFacts& facts, const char* current) {
     }
     if (!facts.isDirectory) return kKindFile;
     return facts.lastMenuOnBackground ? kKindBackground : kKindDirectory;
+}
+
+const char* contextKindNamed(const char* name) {
+    if (!name) return nullptr;
+    for (const char* kind : kContextKinds) {
+        std::size_t i = 0;
+        while (kind[i] && std::tolower(static_cast<unsigned char>(name[i])) ==
+                              std::tolower(static_cast<unsigned char>(kind[i])))
+            ++i;
+        if (!kind[i] && !name[i]) return kind;
+    }
+    return nullptr;
 }
 
 }  // namespace store

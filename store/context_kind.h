@@ -24,4 +24,8 @@ struct ContextFacts {
 // a background: a folder's Properties page then edits that menu.
 const char* decideContextKind(const ContextFacts& facts, const char* current);
 
+// The context kind a name stands for, in any letter case ("directory" is
+// "Directory"); null for any other text.
+const char* contextKindNamed(const char* name);
+
 }  // namespace store

@@ -74,6 +74,7 @@ STDMETHODIMP Quillon::Initialize(LPCITEMIDLIST, IDataObject* selection, HKEY) {
 }
 
 void Quillon::chooseKind(IDataObject* selection) {
+    if ((contextKind_ = shellext::namedContextKind(selection))) return;
     if (shellext::readFirstSelected(selection, path_) != shellext::SelectionRead::Read) return;
     store::ContextFacts facts = shellext::factsAbout(path_);
     if (facts.isDirectory) {

@@ -46,3 +46,18 @@ TEST_CASE("the context kind of a clicked object, for the menu and for the page")
     background.driveType = store::kDriveFixed;
     CHECK(kindOf(background) == "Background");
 }
+
+TEST_CASE("a context kind named on a command line or in a data object") {
+    const struct {
+        const char* name;
+        const char* kind;
+    } rows[] = {{"*", "*"},           {"directory", "Directory"}, {"BACKGROUND", "Background"},
+                {"Drive", "Drive"},   {"cdrom", "CDROM"},         {"", nullptr},
+                {"Dir", nullptr},     {"Directory2", nullptr},    {"**", nullptr},
+                {"Drive ", nullptr},  {nullptr, nullptr}};
+    for (const auto& row : rows) {
+        CAPTURE(row.name ? row.name : "(null)");
+        const char* kind = store::contextKindNamed(row.name);
+        CHECK(std::string(kind ? kind : "(none)") == (row.kind ? row.kind : "(none)"));
+    }
+}

@@ -2,7 +2,8 @@
 // real CD drive of the test's prefix) in a drive's Properties dialog built
 // from the handlers registered for drives: each page edits and saves its own
 // list only, korvane's menu on the same root shows what was saved, and the
-// reload offer goes between pages of one drive kind only.
+// reload offer goes between pages of one drive kind only. talvex.exe opens
+// the page of any kind, drives' included, in a sheet of its own.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
+#include "test_paths.h"
 
 using namespace sheet_driver;
 using page_texts::kConfirm;
@@ -84,6 +86,88 @@ std::string handlerCaptions(const std::string& root) {
     }
     DestroyMenu(popup);
     return captions;
+}
+
+// talvex.exe started with `arguments`, and its windows; stopped if a test
+// leaves it running.
+class Talvex {
+public:
+    explicit Talvex(const std::string& arguments) {
+        std::string line = "\"" + test_paths::path("TALVEX") + "\" " + arguments;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                            &process_))
+            FAIL_CHECK("could not start " << line << " (error " << GetLastError() << ")");
+    }
+    Talvex(const Talvex&) = delete;
+    Talvex& operator=(const Talvex&) = delete;
+    ~Talvex() {
+        if (!process_.hProcess) return;
+        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0)
+            TerminateProcess(process_.hProcess, 124);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    // Its top-level dialog with this title, once it shows.
+    HWND window(const std::string& title) {
+        Search search{process_.dwProcessId, title, nullptr};
+        waitUntil([&] { return EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search)),
+                        search.found != nullptr; }, kOpenWait);
+        return search.found;
+    }
+
+    // Its exit code, or -1 when it has not ended within the wait.
+    long exitCode() {
+        DWORD code = static_cast<DWORD>(-1);
+        if (process_.hProcess && WaitForSingleObject(process_.hProcess, kWait) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+private:
+    struct Search {
+        DWORD process;
+        std::string title;
+        HWND found;
+    };
+    static BOOL CALLBACK findWindow(HWND window, LPARAM data) {
+        auto* search = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == search->process && className(window) == "#32770" &&
+            windowText(window) == search->title)
+            search->found = window;
+        return !search->found;
+    }
+
+    PROCESS_INFORMATION process_ = {};
+};
+
+// A control's text in UTF-8, by WM_GETTEXT: GetWindowText reads a window of
+// another process only from its own title, which an edit's text is not.
+std::string controlText(HWND control) {
+    wchar_t text[256] = {};
+    SendMessageW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return shell_host::utf8(text);
+}
+
+// The window of the dialog's descendant with this control id.
+HWND descendant(HWND dialog, int id) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(child) == id) return child;
+        if (HWND found = descendant(child, id)) return found;
+    }
+    return nullptr;
+}
+
+// Every text a message box shows, its question and its buttons.
+std::string boxText(HWND box) {
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        text += windowText(child) + "\n";
+    return text;
 }
 
 // Whether showing the page again asks to reload; answers No.
@@ -182,5 +266,62 @@ TEST_CASE("drive pages on several threads: a reload offer after a save of their 
     for (Sheet* sheet : {&fixed1, &fixed2, &cd, &file}) {
         sheet->press(PSBTN_OK);
         CHECK(sheet->waitClosed());
+    }
+}
+
+TEST_CASE("talvex.exe opens the page of the kind its command line names, in a sheet of its own") {
+    struct Case {
+        const char* arguments;
+        const char* title;
+        const char* tool;  // the first command of that kind's list
+    };
+    for (const Case& run : {Case{"", "Talvex: Files", "File tool"},
+                            Case{"directory", "Talvex: Folders", "Folder tool"},
+                            Case{"Background", "Talvex: Folder backgrounds", "Background tool"},
+                            Case{"DRIVE", "Talvex: Fixed drives", "Disk tool"},
+                            Case{"CDROM", "Talvex: CD drives", "Disc tool"}}) {
+        CAPTURE(std::string(run.arguments));
+        putToolPerKind();
+        Talvex talvex(run.arguments);
+        HWND sheet = talvex.window(run.title);
+        REQUIRE(sheet);
+        // The list's first command, selected, shows its caption. (Its tree
+        // lives in another process: only messages without pointers reach it.)
+        HWND caption = nullptr, tree = nullptr;
+        waitUntil([&] {
+            return (caption = descendant(sheet, IDC_CAPTION)) && (tree = descendant(sheet, IDC_TREE));
+        });
+        REQUIRE(caption);
+        REQUIRE(tree);
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET,
+                     SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        waitUntil([&] { return controlText(caption) == run.tool; });
+        CHECK(controlText(caption) == run.tool);
+
+        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        CHECK(talvex.exitCode() == 0);
+    }
+}
+
+TEST_CASE("talvex.exe refuses a command line that names no menu, saying why") {
+    struct Case {
+        const char* arguments;
+        const char* says;
+    };
+    for (const Case& run : {Case{"Drives", "\"Drives\" is not a menu kind."},
+                            Case{"Directory\\Background", "\"Directory\\Background\" is not"},
+                            Case{"\"\"", "\"\" is not a menu kind."},
+                            Case{"* Directory", "takes one menu kind, not 2."}}) {
+        CAPTURE(std::string(run.arguments));
+        Talvex talvex(run.arguments);
+        HWND box = talvex.window("Talvex context menus");
+        REQUIRE(box);
+        std::string text;
+        waitUntil([&] { return (text = boxText(box)).find("Usage") != std::string::npos; });
+        CHECK_MESSAGE(text.find(run.says) != std::string::npos, "the box says: " << text);
+        CHECK_MESSAGE(text.find("Usage: talvex.exe [kind]") != std::string::npos,
+                      "the box says: " << text);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        CHECK(talvex.exitCode() == 2);
     }
 }

@@ -12,9 +12,10 @@ if(TARGET quillon)
   endforeach()
 
   # Drive pages: C: is a fixed drive in every prefix, R: a CD drive in this
-  # test's own.
+  # test's own. talvex.exe opens the page of any kind in a sheet of its own.
   add_executable(quillon_drive_test quillon_drive_test.cpp)
   target_link_libraries(quillon_drive_test PRIVATE doctest_main ${HOST_LIBRARIES} comctl32)
-  add_dependencies(quillon_drive_test quillon korvane)
-  add_wine_test(quillon_drive_test quillon_drive_test REGISTER quillon korvane CD_DRIVE r)
+  add_dependencies(quillon_drive_test quillon korvane talvex)
+  add_wine_test(quillon_drive_test quillon_drive_test REGISTER quillon korvane PATHS talvex
+    CD_DRIVE r)
 endif()

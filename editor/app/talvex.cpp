@@ -1,0 +1,221 @@
+// talvex.exe [kind]: the "Context Menu" page of quillon.dll for one menu, in
+// a property sheet of its own, so that a user can edit the menu of drives or
+// of folder backgrounds without finding the right Properties dialog. The
+// kind is one of *, Directory, Background, Drive and CDROM (files when none
+// is given). quillon is created by its class id, as the shell creates it,
+// and is handed a data object that names the kind instead of a path.
+//
+// Exit codes: 0 the sheet was shown and closed (or usage was asked for);
+// 2 the command line names no menu; 3 the editor could not be created.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <prsht.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "context_kind.h"
+#include "selected_object.h"
+#include "store_layout.h"
+
+namespace {
+
+// quillon.dll's class: {E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}.
+constexpr CLSID kQuillonClassId = {0xE3294060, 0xCF0A, 0x4B27,
+                                   {0x8F, 0x8A, 0x8A, 0x1C, 0xF8, 0xEB, 0x24, 0x56}};
+
+constexpr int kExitBadArguments = 2;
+constexpr int kExitNoEditor = 3;
+
+constexpr wchar_t kAppTitle[] = L"Talvex context menus";
+constexpr wchar_t kUsage[] =
+    L"Usage: talvex.exe [kind]\n\n"
+    L"Opens the Context Menu page for one of your menus:\n"
+    L"  *\t\tfiles (the default)\n"
+    L"  Directory\tfolders\n"
+    L"  Background\tthe background of a folder window\n"
+    L"  Drive\t\tfixed drives\n"
+    L"  CDROM\t\tCD and DVD drives";
+
+struct Menu {
+    const char* kind;
+    const char* title;
+};
+
+const Menu kMenus[] = {{"*", "Files"},
+                       {"Directory", "Folders"},
+                       {"Background", "Folder backgrounds"},
+                       {"Drive", "Fixed drives"},
+                       {"CDROM", "CD drives"}};
+
+void tell(const std::wstring& text, UINT icon) {
+    MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK | icon);
+}
+
+// A data object that offers one thing: the kind's name in the format quillon
+// reads before it looks for a selected path.
+class KindSelection final : public IDataObject {
+public:
+    explicit KindSelection(const char* kind)
+        : format_(static_cast<CLIPFORMAT>(RegisterClipboardFormatA(shellext::kContextKindFormat))),
+          kind_(kind) {}
+
+    STDMETHODIMP QueryInterface(REFIID id, void** result) override {
+        if (!result) return E_POINTER;
+        *result = nullptr;
+        if (!IsEqualIID(id, IID_IUnknown) && !IsEqualIID(id, IID_IDataObject))
+            return E_NOINTERFACE;
+        *result = static_cast<IDataObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        if (--references_ != 0) return references_;
+        delete this;
+        return 0;
+    }
+
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (!format || !medium) return E_INVALIDARG;
+        HRESULT offered = QueryGetData(format);
+        if (offered != S_OK) return offered;
+        const SIZE_T size = std::strlen(kind_) + 1;
+        HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, size);
+        if (!text) return E_OUTOFMEMORY;
+        void* bytes = GlobalLock(text);
+        if (!bytes) {
+            GlobalFree(text);
+            return E_OUTOFMEMORY;
+        }
+        std::memcpy(bytes, kind_, size);
+        GlobalUnlock(text);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = text;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override {
+        if (!format) return E_INVALIDARG;
+        if (!format_ || format->cfFormat != format_) return DV_E_FORMATETC;
+        if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+        if (format->dwAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+        return S_OK;
+    }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        if (out) out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** result) override {
+        if (result) *result = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    ~KindSelection() = default;
+
+    CLIPFORMAT format_;
+    const char* kind_;
+    ULONG references_ = 1;
+};
+
+BOOL CALLBACK collectPage(HPROPSHEETPAGE page, LPARAM pages) {
+    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(pages)->push_back(page);
+    return TRUE;
+}
+
+// The editor's pages for the kind; none when quillon cannot be created.
+std::vector<HPROPSHEETPAGE> editorPages(const char* kind) {
+    std::vector<HPROPSHEETPAGE> pages;
+    IShellExtInit* init = nullptr;
+    if (FAILED(CoCreateInstance(kQuillonClassId, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IShellExtInit, reinterpret_cast<void**>(&init))))
+        return pages;
+    auto* selection = new KindSelection(kind);
+    IShellPropSheetExt* extension = nullptr;
+    if (SUCCEEDED(init->Initialize(nullptr, selection, nullptr)) &&
+        SUCCEEDED(init->QueryInterface(IID_IShellPropSheetExt,
+                                       reinterpret_cast<void**>(&extension))))
+        extension->AddPages(collectPage, reinterpret_cast<LPARAM>(&pages));
+    if (extension) extension->Release();
+    init->Release();
+    selection->Release();
+    return pages;
+}
+
+std::string narrow(const wchar_t* text) {
+    std::string result;
+    for (; *text; ++text) result += *text < 0x80 ? static_cast<char>(*text) : '\x7f';
+    return result;
+}
+
+int run() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> words;
+    for (int i = 1; arguments && i < count; ++i) words.push_back(arguments[i]);
+    if (arguments) LocalFree(arguments);
+
+    if (words.size() == 1 && (words[0] == L"/?" || words[0] == L"-h" || words[0] == L"--help")) {
+        tell(kUsage, MB_ICONINFORMATION);
+        return 0;
+    }
+    // Any character outside ASCII becomes DEL, which no kind contains.
+    const char* kind = words.empty() ? store::kKindFile
+                                     : store::contextKindNamed(narrow(words[0].c_str()).c_str());
+    if (words.size() > 1 || !kind) {
+        std::wstring text = words.size() > 1 ? L"talvex.exe takes one menu kind, not " +
+                                                   std::to_wstring(words.size()) + L"."
+                                             : L"\"" + words[0] + L"\" is not a menu kind.";
+        tell(text + L"\n\n" + kUsage, MB_ICONERROR);
+        return kExitBadArguments;
+    }
+    const Menu* menu = &kMenus[0];
+    for (const Menu& m : kMenus)
+        if (std::strcmp(m.kind, kind) == 0) menu = &m;
+
+    std::vector<HPROPSHEETPAGE> pages = editorPages(menu->kind);
+    if (pages.empty()) {
+        tell(L"The menu editor, quillon.dll, is not registered or did not load.\n\n"
+             L"Install Talvex context menus again to repair it.",
+             MB_ICONERROR);
+        return kExitNoEditor;
+    }
+    const std::string caption = std::string("Talvex: ") + menu->title;
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_USEICONID;
+    header.hInstance = GetModuleHandleA(nullptr);
+    header.pszIcon = MAKEINTRESOURCEA(1);
+    header.pszCaption = caption.c_str();
+    header.nPages = static_cast<UINT>(pages.size());
+    header.phpage = pages.data();
+    PropertySheetA(&header);
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return kExitNoEditor;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    int code = kExitNoEditor;
+    try {
+        code = run();
+    } catch (...) {
+    }
+    CoUninitialize();
+    return code;
+}

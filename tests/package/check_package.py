@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""Checks the built talvex.msix offline, each check a ctest test of its own:
+
+    check_package.py CHECK --package talvex.msix --cert talvex.cer --schemas DIR
+                           --version 1.0.0
+
+files      the ZIP's entries, in order, whole (CRCs), their content types, and
+           the ZIP64 end records
+schemas    the manifest and block map against Microsoft's schemas (xmllint)
+blocks     every block hash recomputed from the entries' data
+signature  osslsigncode verify, with the certificate as the only trust anchor
+manifest   the manifest's publisher (the certificate's subject), its version
+           (the project's) and its verb ids
+own-cert   a package signed with a builder's certificate (the environment
+           variables) names that certificate's subject as its publisher
+"""
+
+import argparse
+import base64
+import hashlib
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+import zlib
+import xml.etree.ElementTree as ET
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(SOURCE, "package"))
+import make_package  # noqa: E402  (the subject's spelling, the version's form)
+
+FOUNDATION = "http://schemas.microsoft.com/appx/manifest/foundation/windows10"
+NS = {"m": FOUNDATION,
+      "uap": "http://schemas.microsoft.com/appx/manifest/uap/windows10",
+      "uap10": "http://schemas.microsoft.com/appx/manifest/uap/windows10/10",
+      "rescap": "http://schemas.microsoft.com/appx/manifest/foundation/windows10/restrictedcapabilities",
+      "desktop4": "http://schemas.microsoft.com/appx/manifest/desktop/windows10/4",
+      "desktop5": "http://schemas.microsoft.com/appx/manifest/desktop/windows10/5",
+      "com": "http://schemas.microsoft.com/appx/manifest/com/windows10",
+      "b": "http://schemas.microsoft.com/appx/2010/blockmap",
+      "ct": "http://schemas.openxmlformats.org/package/2006/content-types"}
+
+PAYLOAD = ["AppxManifest.xml", "Assets/StoreLogo.png", "Assets/Square150x150Logo.png",
+           "Assets/Square44x44Logo.png"]
+FOOTPRINT = ["AppxBlockMap.xml", "[Content_Types].xml", "AppxSignature.p7x"]
+
+failures = []
+
+
+def check(condition, what, expected, actual):
+    if not condition:
+        failures.append("%s\n    expected: %s\n    actual:   %s" % (what, expected, actual))
+
+
+def run(command):
+    return subprocess.run(command, capture_output=True, text=True)
+
+
+def pem_of(cert, work):
+    pem = os.path.join(work, "anchor.pem")
+    result = run(["openssl", "x509", "-inform", "DER", "-in", cert, "-out", pem])
+    check(result.returncode == 0, "openssl reads talvex.cer as DER", "exit 0",
+          "exit %d: %s" % (result.returncode, result.stderr.strip()))
+    return pem
+
+
+def check_files(archive, args, work):
+    names = [i.filename for i in archive.infolist()]
+    check(names == PAYLOAD + FOOTPRINT, "the package's entries, in order",
+          PAYLOAD + FOOTPRINT, names)
+    with open(args.package, "rb") as raw:
+        tail = raw.read()[-98:]
+    check(tail[:4] == b"PK\x06\x06" and tail[56:60] == b"PK\x06\x07",
+          "the archive ends with the ZIP64 end record and locator", "PK 06 06 ... PK 06 07",
+          tail[:4] + b"..." + tail[56:60])
+    bad = archive.testzip()
+    check(bad is None, "every entry's CRC matches its data", "none bad", bad)
+    types = ET.fromstring(archive.read("[Content_Types].xml"))
+    defaults = {d.get("Extension"): d.get("ContentType") for d in types.findall("ct:Default", NS)}
+    overrides = {o.get("PartName"): o.get("ContentType") for o in types.findall("ct:Override", NS)}
+    check(defaults.get("png") == "image/png", "the content type of .png", "image/png",
+          defaults.get("png"))
+    for part, kind in (("/AppxManifest.xml", "application/vnd.ms-appx.manifest+xml"),
+                       ("/AppxBlockMap.xml", "application/vnd.ms-appx.blockmap+xml"),
+                       ("/AppxSignature.p7x", "application/vnd.ms-appx.signature")):
+        check(overrides.get(part) == kind, "the content type of " + part, kind,
+              overrides.get(part))
+
+
+def validate(data, schema, name, work):
+    path = os.path.join(work, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    result = run(["xmllint", "--noout", "--schema", schema, path])
+    check(result.returncode == 0, name + " is valid against " + os.path.basename(schema),
+          "xmllint exits 0", "exit %d:\n%s" % (result.returncode, result.stderr.strip()))
+
+
+def check_schemas(archive, args, work):
+    validate(archive.read("AppxManifest.xml"), os.path.join(args.schemas, "manifest", "driver.xsd"),
+             "AppxManifest.xml", work)
+    validate(archive.read("AppxBlockMap.xml"),
+             os.path.join(args.schemas, "blockmap", "BlockMapSchema.xsd"), "AppxBlockMap.xml", work)
+
+
+def check_blocks(archive, args, work):
+    blockmap = ET.fromstring(archive.read("AppxBlockMap.xml"))
+    check(blockmap.get("HashMethod") == "http://www.w3.org/2001/04/xmlenc#sha256",
+          "the block map's hash method", "sha256", blockmap.get("HashMethod"))
+    listed = [f.get("Name") for f in blockmap.findall("b:File", NS)]
+    check(listed == [n.replace("/", "\\") for n in PAYLOAD], "the files the block map lists",
+          PAYLOAD, listed)
+    with open(args.package, "rb") as raw:
+        for entry in blockmap.findall("b:File", NS):
+            name = entry.get("Name")
+            info = archive.getinfo(name.replace("\\", "/"))
+            # The entry's bytes as stored, not through zipfile, which would
+            # stop at a bad CRC before the hashes are compared.
+            raw.seek(info.header_offset)
+            header = raw.read(30)
+            length = 30 + sum(struct.unpack("<HH", header[26:30]))
+            raw.seek(info.header_offset + length)
+            data = raw.read(info.compress_size)
+            if info.compress_type == zipfile.ZIP_DEFLATED:
+                data = zlib.decompress(data, -15)
+            check(int(entry.get("Size")) == len(data), name + ": Size", len(data), entry.get("Size"))
+            check(int(entry.get("LfhSize")) == length, name + ": LfhSize (local header bytes)",
+                  length, entry.get("LfhSize"))
+            blocks = entry.findall("b:Block", NS)
+            expected = [base64.b64encode(hashlib.sha256(data[i:i + 65536]).digest()).decode()
+                        for i in range(0, len(data), 65536)]
+            actual = [b.get("Hash") for b in blocks]
+            check(actual == expected, name + ": the SHA-256 of each 64 KiB block", expected, actual)
+            sized = [b.get("Size") for b in blocks if b.get("Size")]
+            check(info.compress_type != zipfile.ZIP_STORED or not sized,
+                  name + ": no block Size on a stored file", "none", sized)
+
+
+def check_signature(archive, args, work):
+    result = run(["osslsigncode", "verify", "-in", args.package, "-CAfile", pem_of(args.cert, work)])
+    check(result.returncode == 0 and "Signature verification: ok" in result.stdout,
+          "osslsigncode verify with talvex.cer as the trust anchor", "exit 0, verification ok",
+          "exit %d:\n%s%s" % (result.returncode, result.stdout[-1500:], result.stderr))
+
+
+def check_manifest(archive, args, work):
+    root = ET.fromstring(archive.read("AppxManifest.xml"))
+    identity = root.find("m:Identity", NS)
+    subject = make_package.subject_of(args.cert, "DER")
+    check(identity.get("Publisher") == subject, "the Publisher is talvex.cer's subject", subject,
+          identity.get("Publisher"))
+    version = make_package.four_part_version(args.version)
+    check(identity.get("Version") == version, "the Version is the project's", version,
+          identity.get("Version"))
+    # Windows has dropped packaged verbs whose id sorts late.
+    for verb in root.iter("{%s}Verb" % NS["desktop5"]):
+        check(re.fullmatch(r"0000[A-Za-z0-9]{0,60}", verb.get("Id") or ""),
+              "a verb id: alphanumeric, at most 64 characters, starting 0000", "0000...",
+              verb.get("Id"))
+
+
+def check_own_certificate(archive, args, work):
+    # The subject has several parts and an ampersand, to catch a wrong order,
+    # separator or XML escape.
+    key, cert = os.path.join(work, "own.key"), os.path.join(work, "own.pem")
+    result = run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                  "-keyout", key, "-out", cert, "-subj", "/C=DE/O=Example & Sons/CN=Example Builder",
+                  "-addext", "extendedKeyUsage=codeSigning"])
+    check(result.returncode == 0, "openssl makes a builder's certificate", "exit 0", result.stderr)
+    out = os.path.join(work, "own")
+    environment = dict(os.environ, TALVEX_SIGN_CERT=cert, TALVEX_SIGN_KEY=key)
+    result = subprocess.run([sys.executable, os.path.join(SOURCE, "package", "make_package.py"),
+                             "--version", "1.2.3", "--template",
+                             os.path.join(SOURCE, "package", "AppxManifest.xml.in"), "--out", out],
+                            env=environment, capture_output=True, text=True)
+    check(result.returncode == 0, "make_package.py with a builder's certificate", "exit 0",
+          result.stderr)
+    if result.returncode != 0:
+        return
+    with zipfile.ZipFile(os.path.join(out, "talvex.msix")) as own:
+        identity = ET.fromstring(own.read("AppxManifest.xml")).find("m:Identity", NS)
+    expected = "CN=Example Builder, O=Example & Sons, C=DE"
+    check(identity.get("Publisher") == expected, "the Publisher of a builder's package", expected,
+          identity.get("Publisher"))
+    check(identity.get("Version") == "1.2.3.0", "a three-part version gets a fourth part 0",
+          "1.2.3.0", identity.get("Version"))
+    result = run(["osslsigncode", "verify", "-in", os.path.join(out, "talvex.msix"),
+                  "-CAfile", cert])
+    check(result.returncode == 0, "the builder's package verifies against the builder's certificate",
+          "exit 0", result.stdout[-800:] + result.stderr)
+
+
+CHECKS = {"files": check_files, "schemas": check_schemas, "blocks": check_blocks,
+          "signature": check_signature, "manifest": check_manifest,
+          "own-cert": check_own_certificate}
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("--package", required=True)
+    parser.add_argument("--cert", required=True)
+    parser.add_argument("--schemas", required=True)
+    parser.add_argument("--version", default="", help="the project's version")
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory() as work, zipfile.ZipFile(args.package) as archive:
+        CHECKS[args.check](archive, args, work)
+    for failure in failures:
+        print("FAILED: " + failure)
+    print("%s: %s" % (args.check, "%d failed" % len(failures) if failures else "passed"))
+    sys.exit(1 if failures else 0)
