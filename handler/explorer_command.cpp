@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <utility>
@@ -91,8 +92,9 @@ public:
 
     STDMETHODIMP Next(ULONG wanted, IExplorerCommand** commands, ULONG* given) override;
     STDMETHODIMP Skip(ULONG count) override {
-        next_ = std::min(entries().size(), next_ + count);
-        return next_ < entries().size() ? S_OK : S_FALSE;
+        std::size_t skipped = std::min<std::size_t>(entries().size() - next_, count);
+        next_ += skipped;
+        return skipped == count ? S_OK : S_FALSE;
     }
     STDMETHODIMP Reset() override {
         next_ = 0;

@@ -200,8 +200,6 @@ bool reportCommandFront(size_t entries, const std::string& path, int runs) {
         IExplorerCommand* root = command_host::createRoot(korvane, command_host::kSelectionClass);
         created = root != nullptr;
         if (!created) break;
-        EXPCMDSTATE state = 0;
-        root->GetState(items, TRUE, &state);
         visited = 0;
         command_host::walk(root, items, &visited);
         root->Release();

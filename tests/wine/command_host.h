@@ -78,16 +78,17 @@ inline std::vector<IExplorerCommand*> subcommands(IExplorerCommand* command) {
 }
 
 // Everything Explorer asks of a command and its subcommands, to any depth,
-// as "title{icon|tooltip|flags/state}[subcommands]" joined by ", "; a
+// state first (a root reads its menu then), as
+// "title{icon|tooltip|flags/state}[subcommands]" joined by ", "; a
 // separator is "-". `visited` counts the subcommands asked.
 inline std::string walk(IExplorerCommand* command, IShellItemArray* items,
                         std::size_t* visited = nullptr) {
+    EXPCMDSTATE state = 0;
+    command->GetState(items, FALSE, &state);  // first, as Explorer asks
     HRESULT titled = E_FAIL;
     std::string title = taken([&](LPWSTR* text) { return command->GetTitle(items, text); }, &titled);
     EXPCMDFLAGS flags = 0;
-    EXPCMDSTATE state = 0;
     command->GetFlags(&flags);
-    command->GetState(items, FALSE, &state);
     if (flags & ECF_ISSEPARATOR) return titled == S_FALSE && title == "<none>" ? "-" : "-?" + title;
     std::string icon = taken([&](LPWSTR* text) { return command->GetIcon(items, text); });
     std::string tip = taken([&](LPWSTR* text) { return command->GetToolTip(items, text); });
