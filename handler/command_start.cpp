@@ -6,6 +6,7 @@
 #include <string>
 
 #include "action.h"
+#include "code_page_text.h"
 
 namespace handler {
 
@@ -20,15 +21,6 @@ std::wstring asWide(const std::u16string& text) {
     return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
 
-std::u16string fromCodePage(const char* text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::u16string();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return asText16(wide.c_str());
-}
-
 }  // namespace
 
 bool startAction(const char* action, const wchar_t* contextPath) {
@@ -36,7 +28,8 @@ bool startAction(const char* action, const wchar_t* contextPath) {
     // The action is the store's, in the code page; the path is the shell's.
     // Both meet in UTF-16, so the program gets the path exactly.
     Command command;
-    if (!prepareCommand(fromCodePage(action), asText16(contextPath), command)) return false;
+    std::wstring wideAction = wideFromCodePage(action);
+    if (!prepareCommand(asText16(wideAction.c_str()), asText16(contextPath), command)) return false;
     std::wstring program = asWide(command.program), arguments = asWide(command.arguments),
                  directory = asWide(command.directory);
     SHELLEXECUTEINFOW execute = {};

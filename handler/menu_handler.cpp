@@ -7,8 +7,10 @@
 #include <string>
 
 #include "command_start.h"
+#include "command_tree.h"
 #include "context_kind.h"
 #include "menu_store.h"
+#include "packaged_menu.h"
 #include "registry_key_store.h"
 #include "win32_menu.h"
 
@@ -71,6 +73,8 @@ void MenuHandler::initialize(LPCITEMIDLIST folder, IDataObject* selection) {
 }
 
 unsigned MenuHandler::buildMenu(HMENU menu, UINT indexMenu, UINT firstId, UINT lastId) {
+    // With the package registered its verbs show these kinds' menus.
+    if (packagedFrontShows(contextKind_) && packagedMenuRegistered()) return 1;
     SystemVersion version = g_versionQuery();
     MenuRequest request = {contextKind_, menu, indexMenu, firstId, lastId,
                            chooseIconMode(version.major, version.minor, contextKind_)};

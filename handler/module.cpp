@@ -2,6 +2,7 @@
 // The exports over them are the shared server's.
 #include "module.h"
 
+#include "explorer_command.h"
 #include "korvane.h"
 #include "server_exports.h"
 
@@ -27,8 +28,12 @@ const shellext::ServerRegistration kRegistration = {
     kKorvaneClassId, kFriendlyName, kHandlerKeyFormats,
     sizeof kHandlerKeyFormats / sizeof kHandlerKeyFormats[0]};
 
+// The command objects are declared by the package's manifest, not
+// registered: only the classic handler has registration entries.
 const shellext::ServedClass kClasses[] = {
     {kKorvaneClassId, shellext::createFactoryOf<Korvane>},
+    {kSelectionCommandClassId, shellext::createFactoryOf<SelectionCommand>},
+    {kBackgroundCommandClassId, shellext::createFactoryOf<BackgroundCommand>},
 };
 
 }  // namespace

@@ -1,9 +1,10 @@
-// The IUnknown of a COM class with two interfaces, First (the object's
-// primary interface) and Second, over one reference count. QueryInterface
-// walks the class's table of interface ids; an id answered by the second
-// interface hands out that pointer. The compiler gives both interfaces'
-// IUnknown slots these methods, so the second forwards to the first. The
-// object counts itself in the module while it lives.
+// The IUnknown of a COM class with one or two interfaces, First (the
+// object's primary interface) and an optional Second, over one reference
+// count. QueryInterface walks the class's table of interface ids; an id
+// answered by the second interface hands out that pointer. The compiler
+// gives both interfaces' IUnknown slots these methods, so the second
+// forwards to the first. The object counts itself in the module while it
+// lives.
 #pragma once
 
 #include <windows.h>
@@ -20,8 +21,10 @@ struct InterfaceEntry {
     bool bySecond;  // answered with the second interface's pointer
 };
 
-template <typename First, typename Second>
-class ComObject : public First, public Second, private CountedObject {
+template <typename First, typename... Second>
+class ComObject : public First, public Second..., private CountedObject {
+    static_assert(sizeof...(Second) <= 1, "a COM object has one or two interfaces");
+
 public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
@@ -31,7 +34,7 @@ public:
         *result = nullptr;
         for (std::size_t i = 0; i < interfaceCount_; ++i) {
             if (!IsEqualIID(interfaceId, *interfaces_[i].id)) continue;
-            *result = interfaces_[i].bySecond ? static_cast<void*>(static_cast<Second*>(this))
+            *result = interfaces_[i].bySecond ? secondInterface()
                                               : static_cast<void*>(static_cast<First*>(this));
             AddRef();
             return S_OK;
@@ -54,6 +57,13 @@ protected:
     virtual ~ComObject() = default;
 
 private:
+    void* secondInterface() {
+        if constexpr (sizeof...(Second) == 1)
+            return static_cast<void*>((static_cast<Second*>(this), ...));
+        else
+            return static_cast<void*>(static_cast<First*>(this));  // no second: never asked
+    }
+
     const InterfaceEntry* interfaces_;
     std::size_t interfaceCount_;
     ULONG references_ = 0;

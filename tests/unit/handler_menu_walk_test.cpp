@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "command_tree.h"
 #include "menu_walk.h"
 #include "store_test_support.h"
 
@@ -245,7 +246,63 @@ TEST_CASE("random index lists build without fault") {
         CHECK(result == expected + 1);
         CHECK(sink.log.size() <= expected);
         CHECK(keys.openHandles() == 0);
+        if (first == 0 && last >= entries.size())  // the command tree walks the same list
+            CHECK(readCommandTree(keys, "*").nodes.size() == sink.log.size());
     }
+}
+
+// The tree as "caption[entries]" with "-" for a separator.
+std::string render(const CommandTree& tree, std::size_t menu = 0) {
+    std::string text;
+    for (std::size_t node : tree.menus[menu]) {
+        const CommandNode& entry = tree.nodes[node];
+        if (!text.empty()) text += ",";
+        text += entry.type == CommandNode::Type::Separator ? "-" : entry.caption;
+        if (entry.type == CommandNode::Type::Submenu) text += "[" + render(tree, entry.menu) + "]";
+    }
+    return text;
+}
+
+TEST_CASE("command tree: the root shows the list, its single submenu, or nothing") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Sub", true, "", "sub prompt", "s.dll,-7");
+    putItem(keys, 2, "A", false, "a.exe");
+    putItem(keys, 3, "Deep", true);
+    putItem(keys, 4, "B", false, "b.exe");
+    putItem(keys, 5, "Empty", true);
+    putIndex(keys, "*", {{1, 0}, {2, 1}, {0, 1}, {3, 1}, {4, 3}, {5, 0}});
+    putIndex(keys, "Directory", {{1, 0}, {2, 1}, {3, 1}, {4, 3}});
+    putIndex(keys, "Background", {{2, 0}});
+    putIndex(keys, "Drive", {{9, 0}, {0, 0}});  // an item nobody saved, and a separator
+
+    struct Row { const char* kind; std::string tree; bool hidden; const char* root; };
+    CommandTree tree;
+    for (const Row& row : {Row{"Directory", "Sub[A,Deep[B]]", false, "Sub"},
+                           Row{"Background", "A", false, kRootTitle},
+                           Row{"Drive", "-", false, kRootTitle},
+                           Row{nullptr, "", true, kRootTitle},
+                           Row{"*", "Sub[A,-,Deep[B]],Empty[]", false, kRootTitle}}) {  // last: read below
+        CAPTURE(row.kind ? row.kind : "no kind");
+        tree = readCommandTree(keys, row.kind);
+        RootShape shape = rootShape(tree);
+        CHECK(render(tree) == row.tree);
+        CHECK(shape.hidden == row.hidden);
+        CHECK((shape.node == RootShape::kOwnTitle ? kRootTitle : tree.nodes[shape.node].caption) ==
+              std::string(row.root));
+        if (shape.node != RootShape::kOwnTitle)  // the submenu's entries are the root's
+            CHECK(render(tree, shape.menu) == "A,Deep[B]");
+    }
+
+    const ItemSlot& sub = tree.table[tree.nodes[tree.menus[0][0]].offset];
+    CHECK(iconLocation(sub) == "s.dll,-7");  // the shell's form of an icon location
+    CHECK(iconLocation(tree.table[tree.nodes[tree.menus[0][1]].offset]).empty());
+    CHECK(keys.openHandles() == 0);
+}
+
+TEST_CASE("command tree: drive menus stay with the classic handler") {
+    for (const char* kind : {"*", "Directory", "Background"}) CHECK(packagedFrontShows(kind));
+    for (const char* kind : {"Drive", "CDROM", "", static_cast<const char*>(nullptr)})
+        CHECK_FALSE(packagedFrontShows(kind));
 }
 
 }  // TEST_SUITE

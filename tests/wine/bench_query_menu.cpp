@@ -2,7 +2,9 @@
 // floor, the time of only reading the same registry values in the same order
 // with plain registry calls. Run under Wine in a prefix where korvane.dll is
 // registered (scripts/bench does all of it). Prints medians and the ratio
-// for a 20-item menu and for the largest menu the store holds.
+// for a 20-item menu and for the largest menu the store holds; for the
+// largest also the command objects' front (Windows 11's first menu) walked
+// whole as Explorer asks it, against the same floor.
 //
 //   bench_query_menu [runs-small] [runs-large]
 //
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "command_host.h"
 #include "shell_host.h"
 #include "store_paths.h"
 
@@ -167,6 +170,64 @@ bool report(const char* name, size_t entries, size_t items, IDataObject* data, i
     return sane;
 }
 
+// korvane.dll as registered: the command objects are served by the same DLL.
+HMODULE loadRegisteredKorvane() {
+    char path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    std::string key = std::string("CLSID\\") + shell_host::kClsidText + "\\InprocServer32";
+    if (RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) !=
+        ERROR_SUCCESS)
+        return nullptr;
+    return LoadLibraryA(path);
+}
+
+// The front's whole menu: the root's state, then title, icon, tooltip,
+// flags and state of every subcommand to any depth, as Explorer asks them.
+bool reportCommandFront(size_t entries, const std::string& path, int runs) {
+    HMODULE korvane = loadRegisteredKorvane();
+    IShellItemArray* items = command_host::itemsFor(path);
+    if (!korvane || !items) {
+        std::printf("command objects: korvane.dll or the item array is missing\n");
+        return false;
+    }
+    std::vector<double> front, floor;
+    size_t visited = 0;
+    bool created = true;
+    for (int run = 0; run < runs + 1 && created; ++run) {
+        double t0 = nowMicroseconds();
+        readLikeTheHandler();
+        double t1 = nowMicroseconds();
+        IExplorerCommand* root = command_host::createRoot(korvane, command_host::kSelectionClass);
+        created = root != nullptr;
+        if (!created) break;
+        visited = 0;
+        command_host::walk(root, items, &visited);
+        root->Release();
+        double t2 = nowMicroseconds();
+        if (run > 0) {
+            floor.push_back(t1 - t0);
+            front.push_back(t2 - t1);
+        }
+    }
+    items->Release();
+    if (!created) {
+        std::printf("command objects: korvane.dll serves no selection command\n");
+        return false;
+    }
+    double f = median(front), base = median(floor);
+    std::printf("command objects, largest menu: %zu entries, %d runs\n", entries, runs);
+    std::printf("  whole menu enumerated         median %10.1f us (create, GetState, every "
+                "subcommand's title, icon, tooltip, flags, state)\n", f);
+    std::printf("  floor (plain registry reads)  median %10.1f us\n", base);
+    std::printf("  ratio front / floor                  %10.2f    (goal: at most 1.30)%s\n",
+                base > 0 ? f / base : 0.0,
+                base > 0 && f / base <= 1.3 ? "" : "   ** above the goal **");
+    bool sane = visited == entries;
+    std::printf("  check: %zu subcommands (expected %zu)%s\n", visited, entries,
+                sane ? "" : "   ** MISMATCH **");
+    return sane;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,6 +267,7 @@ int main(int argc, char** argv) {
         bench::largeMenu(entries, items);
         writeStore(kKind, entries, items);
         ok = report("largest menu", entries.size(), items.size(), data, runsLarge) && ok;
+        ok = reportCommandFront(entries.size(), path, runsLarge) && ok;
     }
 
     SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kStoreKey);

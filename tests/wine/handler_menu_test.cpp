@@ -4,6 +4,7 @@
 // starting commands.
 #include <doctest/doctest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -365,4 +366,34 @@ TEST_CASE("an action longer than its field starts nothing; one that fits runs as
     CHECK(commandLine.find(std::string(2047 - recorder.size() - 6, 'a')) != std::string::npos);
     CHECK(commandLine.size() >= fits.size() - 2);  // as written, the program's quotes aside
     DestroyMenu(popup);
+}
+
+TEST_CASE("with the package registered, only drive menus stay in the classic menu") {
+    ComScope com;
+    SampleFolder samples;
+    clearStore();
+    putItem(1, "Mine", false, "x.exe");
+    for (const char* kind : {"*", "Directory", "Background", "Drive"}) putIndex(kind, {{1, 0}});
+    HKEY machine = nullptr;  // where the installer marks the package registered
+    REQUIRE(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talvex", 0, nullptr, 0,
+                            KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &machine, nullptr) == ERROR_SUCCESS);
+    struct Row { DWORD packaged; std::string path; bool background; UINT entries; };
+    for (const Row& row : {Row{1, samples.root + "\\a.txt", false, 0}, Row{1, samples.root + "\\folder", false, 0},
+                           Row{1, samples.root, true, 0}, Row{1, "C:\\", false, 1},
+                           Row{0, samples.root + "\\a.txt", false, 1}, Row{0, samples.root, true, 1}}) {
+        CAPTURE(row.path);
+        CAPTURE(row.packaged);
+        RegSetValueExA(machine, "PackagedMenu", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&row.packaged),
+                       sizeof row.packaged);
+        HMENU popup = CreatePopupMenu();
+        {
+            std::unique_ptr<Handler> handler(row.background ? new Handler(popup, row.path)
+                                                            : new Handler({row.path}, popup));
+            CHECK(handler->built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, row.entries + 1));
+            CHECK(GetMenuItemCount(popup) == static_cast<int>(row.entries));
+        }
+        DestroyMenu(popup);
+    }
+    RegCloseKey(machine);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talvex", KEY_WOW64_64KEY, 0);
 }

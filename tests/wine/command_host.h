@@ -1,0 +1,110 @@
+// korvane.dll's command objects hosted as Explorer's first right-click menu
+// hosts them: created through DllGetClassObject (the package declares them,
+// nothing registers them), given the shell's item arrays, and walked through
+// their subcommands. For the Wine tests and the benchmark.
+#pragma once
+
+#include <windows.h>
+#include <shobjidl.h>
+
+#include <string>
+#include <vector>
+
+#include "shell_host.h"
+
+namespace command_host {
+
+// {2D619C0F-00A0-4B15-BF28-76468EA6DEA2}
+constexpr CLSID kSelectionClass = {0x2D619C0F, 0x00A0, 0x4B15,
+                                   {0xBF, 0x28, 0x76, 0x46, 0x8E, 0xA6, 0xDE, 0xA2}};
+// {75DC679D-1136-4FD3-B8D2-77E37DFD494D}
+constexpr CLSID kBackgroundClass = {0x75DC679D, 0x1136, 0x4FD3,
+                                    {0xB8, 0xD2, 0x77, 0xE3, 0x7D, 0xFD, 0x49, 0x4D}};
+
+// A root command of `module` (korvane.dll, loaded); null when it serves none.
+inline IExplorerCommand* createRoot(HMODULE module, const CLSID& classId) {
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    if (!get || FAILED(get(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+        return nullptr;
+    IExplorerCommand* command = nullptr;
+    if (FAILED(factory->CreateInstance(nullptr, IID_IExplorerCommand,
+                                       reinterpret_cast<void**>(&command))))
+        command = nullptr;
+    factory->Release();
+    return command;
+}
+
+// The shell's item array holding the one item at `path` (UTF-8).
+inline IShellItemArray* itemsFor(const std::string& path) {
+    IShellItem* item = nullptr;
+    if (FAILED(SHCreateItemFromParsingName(shell_host::wide(path).c_str(), nullptr, IID_IShellItem,
+                                           reinterpret_cast<void**>(&item))))
+        return nullptr;
+    IShellItemArray* items = nullptr;
+    if (FAILED(SHCreateShellItemArrayFromShellItem(item, IID_IShellItemArray,
+                                                   reinterpret_cast<void**>(&items))))
+        items = nullptr;
+    item->Release();
+    return items;
+}
+
+// A string the command gives through `ask` (UTF-8, freed); "<none>" when
+// it gives none. `result` receives what the call returned.
+template <typename Ask>
+std::string taken(Ask&& ask, HRESULT* result = nullptr) {
+    LPWSTR text = nullptr;
+    HRESULT status = ask(&text);
+    if (result) *result = status;
+    if (!text) return "<none>";
+    std::string out = SUCCEEDED(status) ? shell_host::utf8(text) : "<failed but gave a string>";
+    CoTaskMemFree(text);
+    return out;
+}
+
+// Its subcommands, each with one reference for the caller.
+inline std::vector<IExplorerCommand*> subcommands(IExplorerCommand* command) {
+    std::vector<IExplorerCommand*> all;
+    IEnumExplorerCommand* list = nullptr;
+    if (FAILED(command->EnumSubCommands(&list)) || !list) return all;
+    IExplorerCommand* next[4] = {};
+    ULONG given = 0;
+    while (SUCCEEDED(list->Next(4, next, &given)) && given > 0)
+        all.insert(all.end(), next, next + given);
+    list->Release();
+    return all;
+}
+
+// Everything Explorer asks of a command and its subcommands, to any depth,
+// state first (a root reads its menu then), as
+// "title{icon|tooltip|flags/state}[subcommands]" joined by ", "; a
+// separator is "-". `visited` counts the subcommands asked.
+inline std::string walk(IExplorerCommand* command, IShellItemArray* items,
+                        std::size_t* visited = nullptr) {
+    EXPCMDSTATE state = 0;
+    command->GetState(items, FALSE, &state);  // first, as Explorer asks
+    HRESULT titled = E_FAIL;
+    std::string title = taken([&](LPWSTR* text) { return command->GetTitle(items, text); }, &titled);
+    EXPCMDFLAGS flags = 0;
+    command->GetFlags(&flags);
+    if (flags & ECF_ISSEPARATOR) return titled == S_FALSE && title == "<none>" ? "-" : "-?" + title;
+    std::string icon = taken([&](LPWSTR* text) { return command->GetIcon(items, text); });
+    std::string tip = taken([&](LPWSTR* text) { return command->GetToolTip(items, text); });
+    std::string out = title + "{" + icon + "|" + tip + "|" + std::to_string(flags) + "/" +
+                      std::to_string(state) + "}";
+    if (flags & ECF_HASSUBCOMMANDS) {
+        out += "[";
+        std::vector<IExplorerCommand*> subs = subcommands(command);
+        for (std::size_t i = 0; i < subs.size(); ++i) {
+            if (visited) ++*visited;
+            out += (i ? ", " : "") + walk(subs[i], items, visited);
+            subs[i]->Release();
+        }
+        out += "]";
+    }
+    return out;
+}
+
+}  // namespace command_host

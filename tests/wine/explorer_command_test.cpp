@@ -1,0 +1,197 @@
+// korvane.dll's command objects for Windows 11's first right-click menu,
+// driven as Explorer drives them: created through DllGetClassObject, asked
+// for state, titles, icons, tooltips and flags to any depth with the
+// shell's item arrays, and invoked. Their commands start record_invocation.exe.
+#include <doctest/doctest.h>
+
+#include <sstream>
+#include <string>
+
+#include "command_host.h"
+#include "foreign_names.h"
+#include "handler_host.h"
+#include "shell_host.h"
+#include "test_paths.h"
+
+using namespace shell_host;
+using namespace command_host;
+
+namespace {
+
+const std::string kLibrary = "C:\\windows\\system32\\shell32.dll";
+
+// The DLL loaded by the test itself; every object is gone before it unloads.
+struct Korvane {
+    HMODULE module = LoadLibraryA(test_paths::path("KORVANE").c_str());
+    ~Korvane() { FreeLibrary(module); }
+    std::string path() const {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(module, path, MAX_PATH);
+        return utf8(path);
+    }
+};
+
+// A folder window as the background's command finds it: the site gives a
+// folder view, whose folder is the one shown.
+class FolderSite final : public IServiceProvider, public IFolderView {
+public:
+    explicit FolderSite(const std::string& folder) { REQUIRE(itemsFor(folder)->GetItemAt(0, &folder_) == S_OK); }
+    ~FolderSite() { folder_->Release(); }
+    STDMETHODIMP QueryInterface(REFIID id, void** out) override {
+        *out = IsEqualIID(id, IID_IServiceProvider) || IsEqualIID(id, IID_IUnknown)
+                   ? static_cast<void*>(static_cast<IServiceProvider*>(this))
+                   : IsEqualIID(id, IID_IFolderView) ? static_cast<IFolderView*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP QueryService(REFGUID service, REFIID id, void** out) override {
+        *out = nullptr;
+        return IsEqualGUID(service, SID_SFolderView) ? QueryInterface(id, out) : E_NOINTERFACE;
+    }
+    STDMETHODIMP GetFolder(REFIID id, void** out) override { return folder_->QueryInterface(id, out); }
+    // Nothing else of the view is asked for.
+    STDMETHODIMP GetCurrentViewMode(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetCurrentViewMode(UINT) override { return E_NOTIMPL; }
+    STDMETHODIMP Item(int, PITEMID_CHILD*) override { return E_NOTIMPL; }
+    STDMETHODIMP ItemCount(UINT, int*) override { return E_NOTIMPL; }
+    STDMETHODIMP Items(UINT, REFIID, void**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetSelectionMarkedItem(int*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetFocusedItem(int*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetItemPosition(PCUITEMID_CHILD, POINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetSpacing(POINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDefaultSpacing(POINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetAutoArrange() override { return E_NOTIMPL; }
+    STDMETHODIMP SelectItem(int, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP SelectAndPositionItems(UINT, PCUITEMID_CHILD_ARRAY, POINT*, DWORD) override { return E_NOTIMPL; }
+
+private:
+    IShellItem* folder_ = nullptr;
+};
+
+// The root of `classId` shown for `path` (none: no items, the folder from
+// `site`), its state asked first as Explorer does.
+struct Shown {
+    IExplorerCommand* root;
+    IShellItemArray* items;
+    EXPCMDSTATE state = 0;
+    Shown(const Korvane& dll, const CLSID& classId, const std::string& path, IUnknown* site = nullptr)
+        : root(createRoot(dll.module, classId)), items(path.empty() ? nullptr : itemsFor(path)) {
+        REQUIRE(root != nullptr);
+        REQUIRE((path.empty() || items));
+        if (site) {
+            IObjectWithSite* withSite = nullptr;
+            REQUIRE(root->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)) == S_OK);
+            CHECK(withSite->SetSite(site) == S_OK);
+            withSite->Release();
+        }
+        CHECK(root->GetState(items, FALSE, &state) == S_OK);
+    }
+    ~Shown() {
+        if (items) items->Release();
+        root->Release();
+    }
+};
+
+}  // namespace
+
+TEST_CASE("the root shows the kind's list to any depth, its single submenu, or nothing") {
+    ComScope com;
+    SampleFolder samples;
+    Korvane dll;
+    clearStore();
+    putItem(1, "Tools", true, "", "Tool commands", kLibrary + ",1");
+    putItem(2, "Edit", false, "notepad.exe \"%1\"", "Edit it", kLibrary + ",-2");
+    putItem(3, "Deep", true);
+    putItem(4, "View", false, "view.exe");
+    putItem(5, "Last", false, "last.exe");
+    // 9 has no item key and is left out, as in the classic menu
+    putIndex("*", {{1, 0}, {2, 1}, {0, 1}, {3, 1}, {4, 3}, {9, 1}, {5, 0}});
+    putIndex("Directory", {{1, 0}, {2, 1}, {3, 1}, {4, 3}});
+    putIndex("Background", {});
+
+    const std::string tools = "Tools{" + kLibrary + ",1|Tool commands|1/0}";
+    const std::string edit = "Edit{" + kLibrary + ",-2|Edit it|0/0}";
+    const std::string deep = "Deep{<none>|<none>|1/0}[View{<none>|<none>|0/0}]";
+    const std::string own = "{" + dll.path() + ",-1|<none>|1/";
+    struct Row { const CLSID* classId; std::string path; std::string menu; };
+    for (const Row& row :
+         {Row{&kSelectionClass, samples.root + "\\a.txt",
+              "Talvex" + own + "0}[" + tools + "[" + edit + ", -, " + deep + "], Last{<none>|<none>|0/0}]"},
+          Row{&kSelectionClass, samples.root + "\\folder", tools + "[" + edit + ", " + deep + "]"},
+          Row{&kBackgroundClass, samples.root, "Talvex" + own + "2}[]"},  // an empty list: hidden
+          Row{&kSelectionClass, "C:\\", "Talvex" + own + "2}[]"}}) {      // no drive list
+        CAPTURE(row.path);
+        Shown shown(dll, *row.classId, row.path);
+        CHECK(walk(shown.root, shown.items) == row.menu);
+        GUID name = {};
+        CHECK(shown.root->GetCanonicalName(&name) == S_OK);
+        CHECK(IsEqualGUID(name, *row.classId));
+    }
+
+    HICON icon = nullptr;  // the root's own icon is korvane.dll's
+    CHECK(ExtractIconExW(wide(dll.path()).c_str(), -1, nullptr, &icon, 1) == 1);
+    if (icon) DestroyIcon(icon);
+
+    // Read once per menu: what was enumerated keeps its menu, the next one
+    // shows the change.
+    Shown shown(dll, kSelectionClass, samples.root + "\\a.txt");
+    std::vector<IExplorerCommand*> before = subcommands(shown.root);
+    putItem(5, "Changed", false, "last.exe");
+    auto title = [&](IExplorerCommand* command) {
+        return taken([&](LPWSTR* text) { return command->GetTitle(shown.items, text); });
+    };
+    CHECK(title(before[1]) == "Last");
+    CHECK(shown.root->GetState(shown.items, TRUE, &shown.state) == S_OK);
+    std::vector<IExplorerCommand*> after = subcommands(shown.root);
+    CHECK(title(after[1]) == "Changed");
+    for (IExplorerCommand* command : before) command->Release();
+    for (IExplorerCommand* command : after) command->Release();
+}
+
+TEST_CASE("a chosen command starts its program for the exact path, for every kind") {
+    ComScope com;
+    foreign_names::requireCodePage1252();
+    const std::string docs = "C:\\Docs", file = docs + "\\Отчёт (1).txt", folder = docs + "\\表 ā";
+    foreign_names::createFolder(wide(docs));
+    foreign_names::createFolder(wide(folder));
+    foreign_names::createFile(wide(file));
+    handler_host::Recorder recording(docs + "\\record.txt");
+    const std::string program = "\"" + recording.program + "\"";
+    Korvane dll;
+    clearStore();
+    putItem(1, "File", false, program + " \"%1\" \"%0\"");
+    putItem(2, "Folder", false, program + " \"%1\" $(%1)");
+    putItem(3, "Background", false, program + " \"%1\" $(%0)");
+    putItem(4, "Drive", false, program + " $(%1)");
+    putIndex("*", {{1, 0}});
+    putIndex("Directory", {{2, 0}});
+    putIndex("Background", {{3, 0}});
+    putIndex("Drive", {{4, 0}});
+
+    FolderSite site(folder);
+    struct Row { const CLSID* classId; std::string path; IUnknown* site; std::string line; std::string directory; DWORD flag; };
+    for (const Row& row :
+         {Row{&kSelectionClass, file, nullptr, "\"" + file + "\" \"" + docs + "\"", "", 0},
+          Row{&kSelectionClass, folder, nullptr, "\"" + folder + "\"", folder, 0},
+          Row{&kBackgroundClass, folder, nullptr, "\"" + folder + "\"", docs, 1},
+          Row{&kBackgroundClass, "", static_cast<IServiceProvider*>(&site), "\"" + folder + "\"", docs, 1},
+          Row{&kSelectionClass, "C:\\", nullptr, "", "C:\\", 0}}) {
+        CAPTURE(row.path);
+        DeleteFileA(recording.record.c_str());
+        Shown shown(dll, *row.classId, row.path, row.site);
+        CHECK(shown.state == ECS_ENABLED);
+        CHECK(backgroundFlag() == row.flag);  // a folder's Properties page edits this menu
+        std::vector<IExplorerCommand*> commands = subcommands(shown.root);
+        REQUIRE(!commands.empty());
+        CHECK(commands[0]->Invoke(shown.items, nullptr) == S_OK);
+        std::istringstream lines(handler_host::waitForRecord(recording.record));
+        std::string commandLine, directory;
+        std::getline(lines, commandLine);
+        std::getline(lines, directory);
+        CHECK_MESSAGE(commandLine.find(row.line) != std::string::npos,
+                      "expected " << row.line << " in the command line " << commandLine);
+        if (!row.directory.empty()) CHECK(directory == row.directory);
+        for (IExplorerCommand* command : commands) command->Release();
+    }
+}
