@@ -51,14 +51,16 @@ struct IconFolder {
     std::string root = "C:\\icon-samples";
     std::string library = root + "\\many.dll";  // a copy of shell32.dll
     std::string ico = root + "\\one.ico";
-    std::string plain = root + "\\plain.dll";   // korvane.dll carries no icons
+    std::string plain = root + "\\plain.dll";   // this test program, which carries no icons
     std::string other = root + "\\other";
     IconFolder() {
         CreateDirectoryA(root.c_str(), nullptr);
         CreateDirectoryA(other.c_str(), nullptr);
         CreateDirectoryA((root + "\\inner").c_str(), nullptr);
         REQUIRE(CopyFileA("C:\\windows\\system32\\shell32.dll", library.c_str(), FALSE));
-        REQUIRE(CopyFileA(test_paths::path("KORVANE").c_str(), plain.c_str(), FALSE));
+        char self[MAX_PATH] = "";
+        REQUIRE(GetModuleFileNameA(nullptr, self, MAX_PATH) > 0);
+        REQUIRE(CopyFileA(self, plain.c_str(), FALSE));
         writeIcoFile(wide(ico));
         createFile(wide(root + "\\broken.dll"), "MZ not a library");
         writeIcoFile(wide(other + "\\two.ico"));
