@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "check_printers.h"
 #include "registry_snapshot.h"
 #include "resource_ids.h"
+#include "run_program.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
@@ -231,6 +233,26 @@ TEST_CASE("a Quillon object: its interfaces, its page, and the module kept while
     pump();
     CHECK_FALSE(IsWindow(page));
     CHECK(Hr(dll.canUnloadNow()) == Hr(S_OK));
+}
+
+TEST_CASE("the module frees its slot and font when unloaded, and calls nothing as the process ends") {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    const std::string result = std::string(folder) + "quillon-exit.txt";
+    for (const char* end : {"free", "exit"}) {
+        CAPTURE(end);
+        DeleteFileA(result.c_str());
+        CHECK(test_process::run("\"" + test_paths::path("QUILLON_EXIT_HOST") + "\" \"" +
+                                test_paths::path("QUILLON") + "\" \"" + result + "\" " + end,
+                                60000) == 0);
+        char noted[256] = {};
+        HANDLE file = CreateFileA(result.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(file != INVALID_HANDLE_VALUE);
+        DWORD read = 0;
+        ReadFile(file, noted, sizeof noted - 1, &read, nullptr);
+        CloseHandle(file);
+        CHECK(std::string(noted) == std::string(std::strcmp(end, "free") == 0 ? "TlsFree DeleteObject " : ""));
+    }
 }
 
 namespace {
