@@ -9,13 +9,17 @@
 #include <shlobj.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "box_answerer.h"
 #include "check_printers.h"
+#include "import_patch.h"
 #include "page_texts.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
+#include "store_checks.h"
 #include "store_paths.h"
 
 using namespace sheet_driver;
@@ -449,10 +453,71 @@ TEST_CASE("two sheets of one kind on two threads: the reload offer and each answ
     CHECK(page1.tab() == "Context Menu");
     CHECK(activate(folderPage, IDNO, 1000) == "<not asked>");
 
+    // A folder's save is no news to the file pages: page 1 keeps its edit.
+    page1.select("B");
+    page1.type(IDC_CAPTION, "B1");
+    folderPage.command(IDT_NEW_COMMAND);
+    folderSheet.apply();
+    CHECK(menu_text::outline(store_checks::tree("Directory")) == "New Command");
+    CHECK(activate(page1, IDYES, 1000) == "<not asked>");
+    CHECK(page1.tree() == "A1,B1");
+    CHECK(page1.tab() == "*Context Menu");
+
     for (Sheet* sheet : {&sheet1, &sheet2, &folderSheet}) {
         sheet->press(PSBTN_OK);
         CHECK(sheet->waitClosed());
     }
+}
+
+namespace {
+
+// Holds each save of quillon.dll between its plan and its writes, whose
+// first step creates the index key: two saves at once then overlap.
+LONG WINAPI slowCreateKey(HKEY parent, LPCSTR name, DWORD reserved, LPSTR type, DWORD options,
+                          REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD done) {
+    Sleep(20);
+    return RegCreateKeyExA(parent, name, reserved, type, options, access, security, key, done);
+}
+
+}  // namespace
+
+TEST_CASE("a file's and a folder's page saving at one moment on two threads: no id named twice") {
+    Samples samples;
+    shell_host::clearStore();
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kEditorKey);
+    DialogThread ui1, ui2;
+    Sheet files(ui1, samples.file()), folders(ui2, samples.dir());
+    REQUIRE(files);
+    REQUIRE(folders);
+    Page filePage(files), folderPage(folders);
+    REQUIRE(filePage);
+    REQUIRE(folderPage);
+    import_patch::ImportPatch slowWrites(GetModuleHandleA("quillon.dll"), "advapi32.dll",
+                                         "RegCreateKeyExA", reinterpret_cast<ULONG_PTR>(&slowCreateKey));
+    REQUIRE_MESSAGE(slowWrites.patched(), "quillon.dll imports no RegCreateKeyExA");
+    box_answerer::BoxAnswerer boxes({ui1.id(), ui2.id()});
+
+    std::string fileTree, folderTree;
+    for (int round = 0; round < 8; ++round) {
+        CAPTURE(round);
+        const std::string f = "F" + std::to_string(round), d = "D" + std::to_string(round);
+        filePage.command(IDT_NEW_COMMAND);
+        filePage.type(IDC_CAPTION, f);
+        folderPage.command(IDT_NEW_COMMAND);
+        folderPage.type(IDC_CAPTION, d);
+        fileTree += (round ? "," : "") + f;
+        folderTree += (round ? "," : "") + d;
+        std::thread one([&] { files.apply(); }), two([&] { folders.apply(); });
+        one.join();
+        two.join();
+        CHECK(boxes.take().empty());
+        CHECK(filePage.tab() == "Context Menu");
+        CHECK(folderPage.tab() == "Context Menu");
+        CHECK(store_checks::violations() == std::vector<std::string>{});
+    }
+    CHECK(menu_text::outline(store_checks::tree("*")) == fileTree);
+    CHECK(menu_text::outline(store_checks::tree("Directory")) == folderTree);
+    CHECK(stored::maxId() == "16");
 }
 
 TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") {
