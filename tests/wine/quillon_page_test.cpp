@@ -21,6 +21,7 @@
 #include "shell_host.h"
 #include "store_checks.h"
 #include "store_paths.h"
+#include "test_paths.h"
 
 using namespace sheet_driver;
 using namespace page_texts;
@@ -518,6 +519,52 @@ TEST_CASE("a file's and a folder's page saving at one moment on two threads: no 
     CHECK(menu_text::outline(store_checks::tree("*")) == fileTree);
     CHECK(menu_text::outline(store_checks::tree("Directory")) == folderTree);
     CHECK(stored::maxId() == "16");
+}
+
+TEST_CASE("the 32-bit and 64-bit editors saving at one moment: no id named twice") {
+    Samples samples;
+    shell_host::clearStore();
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kEditorKey);
+    HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, "TalvexSaveReady");
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "TalvexSaveGo");
+    REQUIRE(ready);
+    REQUIRE(go);
+    constexpr int kRounds = 8;
+    struct Host {
+        const char* host;
+        const char* dll;
+        std::string path;
+        PROCESS_INFORMATION process = {};
+    } hosts[] = {{"QUILLON_HOST", "QUILLON", samples.file()},
+                 {"OTHER_QUILLON_HOST", "OTHER_QUILLON", samples.dir()}};
+    for (Host& h : hosts) {
+        std::string line = "\"" + test_paths::path(h.host) + "\" \"" + test_paths::path(h.dll) +
+                           "\" \"" + h.path + "\" save " + std::to_string(kRounds);
+        STARTUPINFOA start = {};
+        start.cb = sizeof start;
+        REQUIRE_MESSAGE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &start, &h.process),
+                        line);
+    }
+    for (int i = 0; i < 2; ++i) CHECK(WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0);
+    SetEvent(go);
+    for (Host& h : hosts) {
+        CAPTURE(h.host);
+        DWORD code = 124;
+        if (WaitForSingleObject(h.process.hProcess, 120000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(h.process.hProcess, &code);
+        else
+            TerminateProcess(h.process.hProcess, code);
+        CHECK(code == 0);  // 1: a save was refused
+        CloseHandle(h.process.hThread);
+        CloseHandle(h.process.hProcess);
+    }
+    CloseHandle(ready);
+    CloseHandle(go);
+    CHECK(store_checks::violations() == std::vector<std::string>{});
+    CHECK(stored::entries("*").size() == kRounds);
+    CHECK(stored::entries("Directory").size() == kRounds);
+    CHECK(stored::maxId() == std::to_string(2 * kRounds));
 }
 
 TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") {

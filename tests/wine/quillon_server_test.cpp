@@ -242,7 +242,7 @@ TEST_CASE("the module frees its slot and font when unloaded, and calls nothing a
     for (const char* end : {"free", "exit"}) {
         CAPTURE(end);
         DeleteFileA(result.c_str());
-        CHECK(test_process::run("\"" + test_paths::path("QUILLON_EXIT_HOST") + "\" \"" +
+        CHECK(test_process::run("\"" + test_paths::path("QUILLON_HOST") + "\" \"" +
                                 test_paths::path("QUILLON") + "\" \"" + result + "\" " + end,
                                 60000) == 0);
         char noted[256] = {};
