@@ -2,15 +2,13 @@
 
 namespace editor {
 
+namespace {
 const wchar_t kStoreLockName[] = L"Local\\Talvex.Korvane.Store";
+}
 
 bool StoreLock::acquire() noexcept {
-    if (!mutex_) {
-        mutex_.reset(CreateMutexW(nullptr, FALSE, kStoreLockName));
-        // A process of lower integrity may only open what another created.
-        if (!mutex_) mutex_.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kStoreLockName));
-        if (!mutex_) return false;
-    }
+    if (!mutex_) mutex_.reset(CreateMutexW(nullptr, FALSE, kStoreLockName));
+    if (!mutex_) return false;
     // An abandoned lock is held all the same: its owner ended part way
     // through a save, and the plan of this one takes the store as it finds it.
     DWORD waited = WaitForSingleObject(mutex_.get(), kStoreLockWait);

@@ -10,12 +10,11 @@
 
 namespace editor {
 
-// Named after the store it guards, in the session's namespace: every
-// process of the user's session that writes the store shares it.
-extern const wchar_t kStoreLockName[];
 // How long a save waits for another before it is refused.
 constexpr DWORD kStoreLockWait = 5000;
 
+// A mutex named after the store it guards, in the session's namespace:
+// every process of the user's session that writes the store shares it.
 class StoreLock final : public SaveLock {
 public:
     bool acquire() noexcept override;

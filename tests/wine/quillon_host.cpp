@@ -13,14 +13,13 @@
 //     "TalvexSaveReady" once its page is up. Exit code 0 when every save
 //     was taken.
 #include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "import_patch.h"
+#include "own_sheet.h"
 #include "resource_ids.h"
 #include "shell_host.h"
 
@@ -59,25 +58,6 @@ int noteFrees(HMODULE quillon, const char* result, bool unload) {
     ExitProcess(0);
 }
 
-LONG WINAPI slowCreateKey(HKEY parent, LPCSTR name, DWORD reserved, LPSTR type, DWORD options,
-                          REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD done) {
-    Sleep(20);
-    return RegCreateKeyExA(parent, name, reserved, type, options, access, security, key, done);
-}
-
-BOOL CALLBACK collectPage(HPROPSHEETPAGE page, LPARAM pages) {
-    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(pages)->push_back(page);
-    return TRUE;
-}
-
-void pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 int saveRounds(HMODULE quillon, const char* path, int rounds) {
     constexpr CLSID kQuillon = {0xE3294060, 0xCF0A, 0x4B27,
                                 {0x8F, 0x8A, 0x8A, 0x1C, 0xF8, 0xEB, 0x24, 0x56}};
@@ -95,21 +75,13 @@ int saveRounds(HMODULE quillon, const char* path, int rounds) {
         FAILED(init->Initialize(nullptr, selection, nullptr)) ||
         FAILED(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension))))
         return 2;
-    extension->AddPages(collectPage, reinterpret_cast<LPARAM>(&pages));
+    extension->AddPages(own_sheet::collectPage, reinterpret_cast<LPARAM>(&pages));
     if (pages.size() != 1) return 2;
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.pszCaption = "Saving host";
-    header.nPages = 1;
-    header.phpage = pages.data();
-    HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
-    pump();
+    HWND sheet = own_sheet::showInOwnSheet(pages);
     HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     if (!page) return 2;
 
-    import_patch::ImportPatch slow(quillon, "advapi32.dll", "RegCreateKeyExA",
-                                   reinterpret_cast<ULONG_PTR>(&slowCreateKey));
+    import_patch::SlowSaves slow(quillon);
     HANDLE ready = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, "TalvexSaveReady");
     HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, "TalvexSaveGo");
     if (!slow.patched() || !ready || !go) return 3;
@@ -119,12 +91,12 @@ int saveRounds(HMODULE quillon, const char* path, int rounds) {
     for (int round = 0; round < rounds; ++round) {
         SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDT_NEW_COMMAND, BN_CLICKED), 0);
         SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_APPLYNOW, 0);
-        pump();
+        own_sheet::pump();
         // A save taken leaves the page unmodified: the Apply button is off.
         if (IsWindowEnabled(GetDlgItem(sheet, 0x3021))) ++refused;
     }
     DestroyWindow(sheet);
-    pump();
+    own_sheet::pump();
     extension->Release();
     init->Release();
     factory->Release();
@@ -139,6 +111,7 @@ int main(int argc, char** argv) {
     shell_host::ComScope com;
     HMODULE quillon = LoadLibraryA(argv[1]);
     if (!quillon) return 2;
-    if (std::strcmp(argv[3], "save") == 0) return argc < 5 ? 2 : saveRounds(quillon, argv[2], std::atoi(argv[4]));
+    if (std::strcmp(argv[3], "save") == 0)
+        return argc < 5 ? 2 : saveRounds(quillon, argv[2], std::atoi(argv[4]));
     return noteFrees(quillon, argv[2], std::strcmp(argv[3], "free") == 0);
 }

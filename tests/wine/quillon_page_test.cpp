@@ -470,18 +470,6 @@ TEST_CASE("two sheets of one kind on two threads: the reload offer and each answ
     }
 }
 
-namespace {
-
-// Holds each save of quillon.dll between its plan and its writes, whose
-// first step creates the index key: two saves at once then overlap.
-LONG WINAPI slowCreateKey(HKEY parent, LPCSTR name, DWORD reserved, LPSTR type, DWORD options,
-                          REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD done) {
-    Sleep(20);
-    return RegCreateKeyExA(parent, name, reserved, type, options, access, security, key, done);
-}
-
-}  // namespace
-
 TEST_CASE("a file's and a folder's page saving at one moment on two threads: no id named twice") {
     Samples samples;
     shell_host::clearStore();
@@ -493,9 +481,8 @@ TEST_CASE("a file's and a folder's page saving at one moment on two threads: no 
     Page filePage(files), folderPage(folders);
     REQUIRE(filePage);
     REQUIRE(folderPage);
-    import_patch::ImportPatch slowWrites(GetModuleHandleA("quillon.dll"), "advapi32.dll",
-                                         "RegCreateKeyExA", reinterpret_cast<ULONG_PTR>(&slowCreateKey));
-    REQUIRE_MESSAGE(slowWrites.patched(), "quillon.dll imports no RegCreateKeyExA");
+    import_patch::SlowSaves slowSaves(GetModuleHandleA("quillon.dll"));
+    REQUIRE_MESSAGE(slowSaves.patched(), "quillon.dll imports no RegCreateKeyExA");
     box_answerer::BoxAnswerer boxes({ui1.id(), ui2.id()});
 
     std::string fileTree, folderTree;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "check_printers.h"
+#include "own_sheet.h"
 #include "registry_snapshot.h"
 #include "resource_ids.h"
 #include "run_program.h"
@@ -27,6 +28,9 @@
 using registry_snapshot::added;
 using registry_snapshot::snapshot;
 using registry_snapshot::Snapshot;
+using own_sheet::collectPage;
+using own_sheet::pump;
+using own_sheet::showInOwnSheet;
 
 namespace {
 
@@ -86,36 +90,6 @@ std::string classesString(const std::string& key, const char* value) {
     if (type != REG_SZ || size != std::string(data).size() + 1)
         return "<type " + std::to_string(type) + ", " + std::to_string(size) + " bytes>";
     return data;
-}
-
-BOOL CALLBACK collectPage(HPROPSHEETPAGE page, LPARAM pages) {
-    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(pages)->push_back(page);
-    return TRUE;
-}
-
-void pump() {
-    MSG msg;
-    for (int i = 0; i < 20; ++i) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(5);
-    }
-}
-
-// A modeless sheet of our own holding `pages`, shown and given its first
-// messages; null if it could not be made.
-HWND showInOwnSheet(std::vector<HPROPSHEETPAGE>& pages) {
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.pszCaption = "Own sheet";
-    header.nPages = static_cast<UINT>(pages.size());
-    header.phpage = pages.data();
-    HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
-    pump();
-    return sheet;
 }
 
 }  // namespace
