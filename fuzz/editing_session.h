@@ -101,7 +101,7 @@ private:
 class TestPage : public editor::FieldView, public editor::UserDialogs, public editor::TreeListener {
 public:
     TestPage(store::MemoryKeyStore& keys, const char* kind, editor::WindowHandle window, Input& in)
-        : in_(in), window_(window), controller_(page_, *this, *this, keys, window) {
+        : in_(in), window_(window), controller_(page_, *this, *this, keys) {
         editor::setContextKind(state_, kind);
         tree_.setListener(this);
     }
@@ -229,14 +229,9 @@ inline void expectedMenu(editor::TreePrimitives& tree, TreeNode parent, int dept
 class Session {
 public:
     Session(const std::uint8_t* data, std::size_t size, bool twoPages) : in_(data, size), twoPages_(twoPages) {
-        // The process-wide save bookkeeping outlives one input. Every kind is
-        // counted as saved before the first input, so that whether a page
-        // is offered a reload depends on this input's saves alone.
-        static bool everyKindSaved = [] {
-            for (const char* kind : store::kContextKinds) editor::announceSave(nullptr, kind);
-            return true;
-        }();
-        (void)everyKindSaved;
+        // The process-wide save counts outlive one input; a page takes in its
+        // kind's count when it opens, so whether it is offered a reload
+        // depends on this input's saves alone.
     }
 
     void run() {
@@ -341,8 +336,17 @@ private:
         }
     }
 
+    // A whole save is news to the other page of its kind, and to none else.
+    void saved(int which) {
+        questionOwed_[which] = false;
+        int other = 1 - which;
+        if (twoPages_ && pages_[other] && std::strcmp(kinds_[other], kinds_[which]) == 0)
+            questionOwed_[other] = true;
+    }
+
     void open(int which) {
         retryOwed_[which] = false;
+        questionOwed_[which] = false;
         pages_[which] = std::make_unique<TestPage>(keys_, kinds_[which], windowFor(which), in_);
         pages_[which]->controller().initialize();
         checkLoadedAsStored(which, "a page that opens shows its stored list");
@@ -578,7 +582,7 @@ private:
         std::set<std::uint32_t> keyed;  // the ids the kind's list names that have their keys
         for (const store::IndexEntry& e : store::readIndexList(keys_, kinds_[which]))
             if (keys_.hasKey(store::itemKeyPath(e.id))) keyed.insert(e.id);
-        std::uint32_t generation = editor::saveGeneration();
+        std::uint32_t generation = editor::saveCount(kinds_[which]);
         page.refusal.clear();
         if (refuseWrites_)
             keys_.refuseWritesAfter(in_.below(static_cast<std::uint32_t>(page.tree().count() * 6 + 8)),
@@ -596,12 +600,13 @@ private:
             checkEqual(treeBefore, describe(page.tree()), "a refused save keeps the tree", context);
             check(page.state().modified && page.state().deletedIds == deleted,
                   "a refused save keeps the edits", "still modified, deleted ids kept", "lost", context);
-            check(editor::saveGeneration() == generation, "no page hears of a refused save",
-                  "save generation " + std::to_string(generation), std::to_string(editor::saveGeneration()),
+            check(editor::saveCount(kinds_[which]) == generation, "no page hears of a refused save",
+                  "save count " + std::to_string(generation), std::to_string(editor::saveCount(kinds_[which])),
                   context);
             bool tooMany = page.tree().count() > store::kMaxIndexEntries;
-            std::string forSize = editor::saveRefusalText(tooMany ? editor::SaveResult::TooManyEntries
-                                                                  : editor::SaveResult::NoIdLeft);
+            char forSize[editor::kStoreRefusalSize];
+            editor::saveRefusalText(tooMany ? editor::SaveResult::TooManyEntries : editor::SaveResult::NoIdLeft,
+                                    false, forSize, sizeof forSize);
             if (!refuseWrites_ || page.refusal == forSize) {
                 checkEqual(forSize, page.refusal, "the user is told why", context);
                 checkEqual(storeBefore, keys_.dump(), "a save refused for size writes nothing", context);
@@ -609,7 +614,7 @@ private:
             }
             char words[editor::kStoreRefusalSize], text[editor::kStoreRefusalSize];
             page.describeError(kRefusalCode, words, sizeof words);
-            editor::storeRefusalText(kRefusalCode, words, text, sizeof text);
+            editor::storeRefusalText(kRefusalCode, words, false, text, sizeof text);
             checkEqual(text, page.refusal, "a refused write is told with the system's words", context);
             retryOwed_[which] = true;
             if (listOf(kinds_[which]) != ownList) {
@@ -622,6 +627,7 @@ private:
             return;
         }
         retryOwed_[which] = false;
+        saved(which);
         check(page.tree().count() <= store::kMaxIndexEntries, "a save of more than 1024 entries is refused",
               "refused", "saved " + std::to_string(page.tree().count()) + " entries", context);
         check(!page.state().modified && page.state().deletedIds.empty(),
@@ -650,6 +656,11 @@ private:
         std::string treeBefore = describe(page.tree());
         bool wasModified = page.state().modified != 0;
         bool asked = page.controller().reloadCheck();
+        check(asked == questionOwed_[which],
+              "a page is asked to reload exactly when another page saved its kind since it last "
+              "loaded, saved or was asked",
+              questionOwed_[which] ? "asked" : "not asked", asked ? "asked" : "not asked", where(which));
+        questionOwed_[which] = false;
         if (!asked) {
             checkEqual(treeBefore, describe(page.tree()), "no reload, no change", where(which));
             check((page.state().modified != 0) == wasModified, "no reload, no change", "as it was",
@@ -691,6 +702,7 @@ private:
             checkEqual(storeBefore, keys_.dump(), "closing without saving writes nothing", where(which));
         }
         bool saved = savedOnClose && !page.state().modified;
+        if (saved) this->saved(which);
         open(which);
         if (saved)
             checkEqual(treeBefore, describe(pages_[which]->tree()),
@@ -788,6 +800,8 @@ private:
     bool twoPages_;
     bool refuseWrites_ = false;  // the step's apply has the store refuse from some point on
     bool retryOwed_[2] = {false, false};  // a save was refused; the next one must write the tree
+    // Another page saved this page's kind since it last loaded, saved or was asked.
+    bool questionOwed_[2] = {false, false};
     bool clean_ = true;
     const char* kinds_[2] = {nullptr, nullptr};
     store::MemoryKeyStore keys_;

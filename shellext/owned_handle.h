@@ -42,6 +42,7 @@ struct ScreenDcPolicy { static void close(HDC dc) { ReleaseDC(nullptr, dc); } };
 struct MenuPolicy { static void close(HMENU menu) { DestroyMenu(menu); } };
 struct KeyPolicy { static void close(HKEY key) { RegCloseKey(key); } };
 struct WindowPolicy { static void close(HWND window) { DestroyWindow(window); } };
+struct KernelObjectPolicy { static void close(HANDLE object) { CloseHandle(object); } };
 
 using OwnedIcon = Owned<HICON, IconPolicy>;
 using OwnedBitmap = Owned<HBITMAP, GdiObjectPolicy>;
@@ -51,6 +52,7 @@ using OwnedScreenDc = Owned<HDC, ScreenDcPolicy>;
 using OwnedMenu = Owned<HMENU, MenuPolicy>;
 using OwnedKey = Owned<HKEY, KeyPolicy>;
 using OwnedWindow = Owned<HWND, WindowPolicy>;
+using OwnedKernelObject = Owned<HANDLE, KernelObjectPolicy>;
 
 // Selects an object into a device context and puts the previous one back.
 class Selection {

@@ -6,13 +6,17 @@
 
 #include "server_module.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// A process that ends (reserved not null) has stopped its other threads
+// already, and a lock one of them held stays held: the module then frees
+// nothing and calls nothing, and the system takes back the whole process.
+// FreeLibrary (reserved null) is the one detach that tears down.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     const shellext::ServerDescription& server = shellext::kServer;
     if (reason == DLL_PROCESS_ATTACH) {
         shellext::setModuleHandle(instance);
         return server.startUp ? server.startUp(instance) : TRUE;
     }
-    if (reason == DLL_PROCESS_DETACH && server.shutDown) server.shutDown();
+    if (reason == DLL_PROCESS_DETACH && !reserved && server.shutDown) server.shutDown();
     return TRUE;
 }
 

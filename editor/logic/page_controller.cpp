@@ -29,27 +29,48 @@ QuestionText questionText(Question question) {
     return {"Do you want to save the changes?", "Comfirm", false};
 }
 
-const char* saveRefusalText(SaveResult result) {
+namespace {
+
+struct RefusalWords {
+    const char* reason;
+    const char* advice;  // while the page keeps the edits
+};
+
+RefusalWords refusalWords(SaveResult result) {
     switch (result) {
-        case SaveResult::Saved:
-            return nullptr;
         case SaveResult::NoIdLeft:
-            return "The menu was not saved: it holds more items than the store can number "
-                   "(item numbers end at 999). Delete some items and apply again; "
-                   "nothing you built has been lost.";
+            return {"The menu was not saved: it holds more items than the store can number (item "
+                    "numbers end at 999).",
+                    "Delete some items and apply again; nothing you built has been lost."};
         case SaveResult::TooManyEntries:
-            return "The menu was not saved: a menu can hold at most 1024 entries, separators "
-                   "included. Delete some entries and apply again; nothing you built has "
-                   "been lost.";
+            return {"The menu was not saved: a menu can hold at most 1024 entries, separators "
+                    "included.",
+                    "Delete some entries and apply again; nothing you built has been lost."};
+        case SaveResult::StoreBusy:
+            return {"The menu was not saved: another editor kept the menu store busy for too long.",
+                    "Apply again in a moment; nothing you built has been lost."};
+        case SaveResult::Saved:
         case SaveResult::StoreRefused:
         case SaveResult::OutOfMemory:
             break;
     }
-    return "The menu was not saved: the system ran out of memory. Close some programs and "
-           "apply again; nothing you built has been lost.";
+    return {"The menu was not saved: the system ran out of memory.",
+            "Close some programs and apply again; nothing you built has been lost."};
 }
 
-void storeRefusalText(std::uint32_t error, const char* systemText, char* text, std::size_t size) {
+// Where the sheet closes whatever the save did, the edits go with it.
+constexpr char kChangesLost[] = "The dialog is closing, so the changes made on this page are lost.";
+
+}  // namespace
+
+void saveRefusalText(SaveResult result, bool closing, char* text, std::size_t size) {
+    if (size == 0) return;
+    RefusalWords words = refusalWords(result);
+    std::snprintf(text, size, "%s %s", words.reason, closing ? kChangesLost : words.advice);
+}
+
+void storeRefusalText(std::uint32_t error, const char* systemText, bool closing, char* text,
+                      std::size_t size) {
     if (size == 0) return;
     std::size_t length = systemText ? std::strlen(systemText) : 0;
     while (length > 0 && std::isspace(static_cast<unsigned char>(systemText[length - 1]))) --length;
@@ -59,16 +80,17 @@ void storeRefusalText(std::uint32_t error, const char* systemText, char* text, s
         systemText = code;
         length = std::strlen(code);
     }
-    std::snprintf(text, size,
-                  "The menu could not be saved: %.*s\n\nApply again once the registry accepts "
-                  "changes; nothing you built has been lost.",
-                  static_cast<int>(length), systemText);
+    std::snprintf(text, size, "The menu could not be saved: %.*s\n\n%s", static_cast<int>(length),
+                  systemText,
+                  closing ? kChangesLost
+                          : "Apply again once the registry accepts changes; nothing you built has "
+                            "been lost.");
 }
 
 void PageController::initialize() noexcept {
     load(page_, keys_);
     page_.state.modified = 0;
-    page_.state.generationSeen = saveGeneration();
+    page_.state.generationSeen = saveCount(page_.state.contextKind);
 }
 
 void PageController::destroy() noexcept { clear(page_); }
@@ -192,12 +214,12 @@ void PageController::selectionChanged(TreeNode node) noexcept {
 }
 
 bool PageController::reloadCheck() noexcept {
-    if (!reloadWanted(page_.state, window_)) return false;
+    if (!reloadWanted(page_.state)) return false;
     if (dialogs_.ask(Question::Reload) == Answer::Yes)
         reload();
     else
         markModified(page_);  // applying this page then writes its tree over the other save
-    page_.state.generationSeen = saveGeneration();
+    page_.state.generationSeen = saveCount(page_.state.contextKind);
     return true;
 }
 
@@ -210,19 +232,24 @@ void PageController::reload() noexcept {
 
 bool PageController::apply() noexcept {
     cancelAnswered_ = false;
+    return save(false);
+}
+
+bool PageController::save(bool closing) noexcept {
     if (!page_.state.modified) return true;
-    SaveResult result = saveTree(page_, keys_, window_);
+    SaveResult result = saveTree(page_, keys_, lock_);
     if (result == SaveResult::Saved) return true;
+    char text[kStoreRefusalSize];
     if (result != SaveResult::StoreRefused) {
-        dialogs_.explainRefusal(saveRefusalText(result));
+        saveRefusalText(result, closing, text, sizeof text);
+        dialogs_.explainRefusal(text);
         return false;
     }
     std::uint32_t error = keys_.lastError();
     char systemText[kStoreRefusalSize] = "";
     dialogs_.describeError(error, systemText, sizeof systemText);
     systemText[sizeof systemText - 1] = '\0';
-    char text[kStoreRefusalSize];
-    storeRefusalText(error, systemText, text, sizeof text);
+    storeRefusalText(error, systemText, closing, text, sizeof text);
     dialogs_.explainRefusal(text);
     return false;
 }
@@ -247,7 +274,7 @@ void PageController::reset() noexcept {
     bool answered = cancelAnswered_;
     cancelAnswered_ = false;
     if (answered || !page_.state.modified) return;
-    if (dialogs_.ask(Question::SaveOnClose) == Answer::Yes) apply();
+    if (dialogs_.ask(Question::SaveOnClose) == Answer::Yes) save(true);
 }
 
 }  // namespace editor

@@ -76,23 +76,26 @@ struct QuestionText {
 };
 QuestionText questionText(Question question);
 
-// Why a save was refused, in words for the user; nullptr for Saved.
-// StoreRefused has words of its own: storeRefusalText.
-const char* saveRefusalText(SaveResult result);
+// Why a save was refused, in words for the user, cut to size - 1. With
+// `closing` the sheet closes whatever the save did, and the words say that
+// the changes are lost; else the page keeps them. StoreRefused has words
+// of its own: storeRefusalText.
+constexpr std::size_t kStoreRefusalSize = 512;
+void saveRefusalText(SaveResult result, bool closing, char* text, std::size_t size);
 
 // What the user is told when the store refused a write, with the system's
-// words for the error (its code where there are none), cut to size - 1.
-constexpr std::size_t kStoreRefusalSize = 512;
-void storeRefusalText(std::uint32_t error, const char* systemText, char* text, std::size_t size);
+// words for the error (its code where there are none).
+void storeRefusalText(std::uint32_t error, const char* systemText, bool closing, char* text,
+                      std::size_t size);
 
 class PageController {
 public:
     PageController(Page& page, FieldView& fields, UserDialogs& dialogs, store::KeyStore& keys,
-                   WindowHandle pageWindow)
-        : page_(page), fields_(fields), dialogs_(dialogs), keys_(keys), window_(pageWindow) {}
+                   SaveLock& lock = unsharedStore())
+        : page_(page), fields_(fields), dialogs_(dialogs), keys_(keys), lock_(lock) {}
 
-    // The page's dialog was created: load its list, unmodified, with the
-    // current save generation taken in.
+    // The page's dialog was created: load its list, unmodified, with its
+    // kind's save count taken in.
     void initialize() noexcept;
     // The page's window goes: every record is freed.
     void destroy() noexcept;
@@ -128,6 +131,9 @@ public:
     void reset() noexcept;
 
 private:
+    // Saves when modified; a refusal is told, in words that fit whether the
+    // sheet stays open or is `closing`.
+    bool save(bool closing) noexcept;
     void reload() noexcept;
     // True when the user chose a path (not empty); tells the user when the
     // chosen path cannot be stored.
@@ -137,7 +143,7 @@ private:
     FieldView& fields_;
     UserDialogs& dialogs_;
     store::KeyStore& keys_;
-    WindowHandle window_;
+    SaveLock& lock_;
     bool cancelAnswered_ = false;
 };
 

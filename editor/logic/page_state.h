@@ -25,7 +25,7 @@ struct PageState {
     std::vector<std::uint32_t> deletedIds;
     std::int32_t maxId = 0;  // the page's copy of "MaxID"; gives provisional ids
     std::uint8_t modified = 0;
-    std::uint32_t generationSeen = 0;
+    std::uint32_t generationSeen = 0;  // the save count of its kind last taken in
 
     // Live only within one delete or move.
     GuardState guard = GuardState::Idle;

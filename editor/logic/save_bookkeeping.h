@@ -1,6 +1,7 @@
-// What the editor pages of one process know about each other's saves. The
-// pages may run on different threads; each value is read and written
-// atomically, and nothing takes a lock.
+// What the editor pages of one process know about each other's saves: a
+// count of saves per kind. A page keeps the count of its kind that it last
+// took in, so it hears only of saves of its own list. The pages may run on
+// different threads; each count is read and written atomically.
 #pragma once
 
 #include <cstdint>
@@ -9,18 +10,16 @@
 
 namespace editor {
 
-// Counts the saves of every page of the process; 0 until the first.
-std::uint32_t saveGeneration() noexcept;
-// The page window that saved last; nullptr before the first save.
-WindowHandle lastSaver() noexcept;
-// Whether some page of the process has saved the list of this kind.
-bool kindSaved(const char* kind) noexcept;
+// The saves of the list of this kind by every page of the process; 0 until
+// the first, and always 0 for a text that names no kind.
+std::uint32_t saveCount(const char* kind) noexcept;
 
-// Called by a save before it writes anything.
-void announceSave(WindowHandle page, const char* kind) noexcept;
+// Called by a save once it is written whole; returns the kind's new count,
+// which the saving page takes in as seen.
+std::uint32_t announceSave(const char* kind) noexcept;
 
-// The reload check's conditions: another page has saved the list of this
-// page's kind since this page last took in the generation.
-bool reloadWanted(const PageState& state, WindowHandle page) noexcept;
+// The reload check's condition: another page has saved the list of this
+// page's kind since this page last loaded, saved or was asked.
+bool reloadWanted(const PageState& state) noexcept;
 
 }  // namespace editor

@@ -224,10 +224,38 @@ bool writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
            store::writeMaxId(keys, items.get(), plan.maxId);
 }
 
+class HeldLock {
+public:
+    explicit HeldLock(SaveLock& lock) : lock_(lock), held_(lock.acquire()) {}
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock() {
+        if (held_) lock_.release();
+    }
+    bool held() const { return held_; }
+
+private:
+    SaveLock& lock_;
+    bool held_;
+};
+
+class NoLock final : public SaveLock {
+public:
+    bool acquire() noexcept override { return true; }
+    void release() noexcept override {}
+};
+
 }  // namespace
 
-SaveResult saveTree(Page& page, store::KeyStore& keys, WindowHandle pageWindow) noexcept {
+SaveLock& unsharedStore() noexcept {
+    static NoLock none;
+    return none;
+}
+
+SaveResult saveTree(Page& page, store::KeyStore& keys, SaveLock& lock) noexcept {
     const char* kind = page.state.contextKind ? page.state.contextKind : "";
+    HeldLock held(lock);
+    if (!held.held()) return SaveResult::StoreBusy;
     SavePlan saving;
     try {
         SaveResult planned = plan(page, keys, saving);
@@ -245,7 +273,7 @@ SaveResult saveTree(Page& page, store::KeyStore& keys, WindowHandle pageWindow) 
     } catch (const std::bad_alloc&) {
         return SaveResult::OutOfMemory;
     }
-    announceSave(pageWindow, kind);
+    page.state.generationSeen = announceSave(kind);
     for (std::size_t i = 0; i < saving.records.size(); ++i) {
         saving.records[i]->id = saving.ids[i];
         saving.records[i]->isNew = 0;

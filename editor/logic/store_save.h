@@ -14,15 +14,31 @@ enum class SaveResult {
     TooManyEntries,  // the list would pass 1024 entries
     OutOfMemory,
     StoreRefused,    // the store refused a write; its lastError() says why
+    StoreBusy,       // another save held the store past the wait's limit
 };
 
-// Saves the page's tree, clears the modified marker and announces the save
-// to the other pages of the process.
+// Keeps saves one at a time: those of every page, thread and process that
+// writes the store. A save holds it from reading "MaxID" and "FreeIDs" to
+// its last write, so that no two saves plan with the same free ids.
+class SaveLock {
+public:
+    virtual ~SaveLock() = default;
+    // False when the lock could not be had within the wait's limit.
+    virtual bool acquire() noexcept = 0;
+    virtual void release() noexcept = 0;
+};
+
+// For a store that only this thread writes.
+SaveLock& unsharedStore() noexcept;
+
+// Saves the page's tree, holding `lock`, clears the modified marker and
+// announces the save to the other pages of the process; the page takes in
+// its own save as seen.
 //
-// Beyond the store's limits nothing is written. There, and where the store
-// refuses a write or memory runs out, the save stops, nothing is announced,
-// and the tree, the deleted ids, "MaxID" of the page and the modified marker
-// stay as they were: the page tells the user and keeps the edits, and the
+// Beyond the store's limits, or without the lock, nothing is written.
+// There, and where the store refuses a write or memory runs out, the save
+// stops, nothing is announced, and the tree, the deleted ids, "MaxID" of
+// the page and the modified marker stay as they were: the page tells the user and keeps the edits, and the
 // next save writes the whole tree. A refusal leaves the kind's list either
 // as it was or as this save wrote it, never naming an item that is not
 // there; items the page edited may already hold their new values.
@@ -31,6 +47,6 @@ enum class SaveResult {
 // that are 0, repeated, above "MaxID", shown by this page or named by another
 // kind's list are not given out, and "MaxID" is raised to cover those ids,
 // so that no two items ever share an id.
-SaveResult saveTree(Page& page, store::KeyStore& keys, WindowHandle pageWindow) noexcept;
+SaveResult saveTree(Page& page, store::KeyStore& keys, SaveLock& lock = unsharedStore()) noexcept;
 
 }  // namespace editor

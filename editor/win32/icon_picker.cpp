@@ -255,6 +255,14 @@ UINT_PTR handle(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
         if (state) layOut(panel, *state);
         return 0;
     }
+    // Each entry owns its icon, whatever became of the picker's state: the
+    // list reports its entries as it empties and as it is destroyed.
+    if (message == WM_DELETEITEM) {
+        const auto& removed = *reinterpret_cast<const DELETEITEMSTRUCT*>(lParam);
+        if (removed.CtlID == kIconList && removed.itemData)
+            DestroyIcon(reinterpret_cast<HICON>(removed.itemData));
+        return 0;
+    }
     PickerState* state = stateOf(panel);
     if (!state) return 0;
     switch (message) {
@@ -263,12 +271,6 @@ UINT_PTR handle(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DRAWITEM:
             if (wParam == kIconList) drawCell(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             break;
-        case WM_DELETEITEM: {
-            const auto& removed = *reinterpret_cast<const DELETEITEMSTRUCT*>(lParam);
-            if (removed.CtlID == kIconList && removed.itemData)
-                DestroyIcon(reinterpret_cast<HICON>(removed.itemData));
-            break;
-        }
         case WM_WINDOWPOSCHANGING:
             followResize(panel, *state, *reinterpret_cast<WINDOWPOS*>(lParam));
             break;
@@ -281,6 +283,9 @@ UINT_PTR handle(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_DESTROY:
+            // The panel goes before its list: the icons are given back now,
+            // while the list still reports each one to this procedure.
+            SendDlgItemMessageA(panel, kIconList, LB_RESETCONTENT, 0, 0);
             state->listHeight = 0;
             SetWindowLongPtrA(panel, GWLP_USERDATA, 0);
             break;

@@ -15,6 +15,7 @@
 #include "registry_key_store.h"
 #include "resource_ids.h"
 #include "server_module.h"
+#include "store_lock.h"
 #include "toolbar_images.h"
 #include "tree_view.h"
 
@@ -152,7 +153,7 @@ public:
           dialogs_(window),
           pickers_(window),
           page_{state, tree_, toolbar_, sheet_},
-          controller_(page_, fields_, dialogs_, keys_, window) {}
+          controller_(page_, fields_, dialogs_, keys_, lock_) {}
 
     void initialize();
     void destroy() { controller_.destroy(); }
@@ -198,6 +199,7 @@ private:
     MessageBoxes dialogs_;
     WindowPickers pickers_;
     store::RegistryKeyStore keys_;
+    StoreLock lock_;
     Page page_;
     PageController controller_;
     int running_ = 0;

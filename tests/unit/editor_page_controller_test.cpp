@@ -65,7 +65,13 @@ struct ControlledPage {
     editor::Page page{state, tree, toolbar, sheet};
     RecordingFields fields;
     ScriptedDialogs dialogs;
-    int windowTag = 0;
+    // The store's lock, or another editor holding it past the wait.
+    struct Lock : editor::SaveLock {
+        bool busy = false;
+        int held = 0;
+        bool acquire() noexcept override { return !busy && ++held > 0; }
+        void release() noexcept override { --held; }
+    } lock;
     editor::PageController controller;
     struct Router : editor::TreeListener {
         editor::PageController& c;
@@ -75,7 +81,7 @@ struct ControlledPage {
     } router{controller};
 
     ControlledPage(store::MemoryKeyStore& keys, const char* kind)
-        : controller(page, fields, dialogs, keys, &windowTag) {
+        : controller(page, fields, dialogs, keys, lock) {
         editor::setContextKind(state, kind);
         tree.setListener(&router);
         controller.initialize();
@@ -172,6 +178,18 @@ TEST_CASE("another page's save offers a reload, once, to pages of its kind") {
     }
     CHECK_FALSE(b.controller.reloadCheck());  // only once per save
     CHECK(b.dialogs.asked.size() == 1);
+
+    // A save of another kind is no news to this page, nor is its own save;
+    // another page's is.
+    b.controller.command(editor::kCommandNewSeparator);
+    folders.controller.command(editor::kCommandNewSeparator);
+    REQUIRE(folders.controller.apply());
+    CHECK_FALSE(b.controller.reloadCheck());
+    CHECK(b.state.modified == 1);
+    REQUIRE(b.controller.apply());
+    CHECK_FALSE(b.controller.reloadCheck());
+    a.dialogs.answers = {Answer::No};
+    CHECK(a.controller.reloadCheck());
 }
 
 TEST_CASE("cancelling asks once, and Cancel keeps every edit") {
@@ -222,12 +240,38 @@ TEST_CASE("a tree the store cannot hold is refused, kept and still modified") {
     CHECK(p.controller.queryCancel());  // Yes could not save: the sheet stays open
 }
 
+TEST_CASE("a save without the store's lock is refused; refused as the sheet closes, the edits are lost") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage p(keys, "*");
+    p.controller.command(editor::kCommandNewSeparator);
+    const std::string before = keys.dump();
+    p.lock.busy = true;
+    CHECK_FALSE(p.controller.apply());
+    CHECK(p.dialogs.refusal.find("busy for too long") != std::string::npos);
+    CHECK(p.dialogs.refusal.find("nothing you built has been lost") != std::string::npos);
+    CHECK(keys.dump() == before);
+    CHECK(p.state.modified == 1);
+
+    // Cancelled from another tab, the sheet closes whatever the answer.
+    p.dialogs.answers = {Answer::Yes};
+    p.controller.reset();
+    CHECK(p.dialogs.refusal.find("changes made on this page are lost") != std::string::npos);
+    CHECK(p.dialogs.refusal.find("nothing you built") == std::string::npos);
+    p.lock.busy = false;
+    CHECK(p.controller.apply());
+    CHECK(p.lock.held == 0);
+}
+
 TEST_CASE("a write the registry refuses is told in the system's words, or by its code without them") {
     char text[editor::kStoreRefusalSize];
-    editor::storeRefusalText(1021, "Subkey must be volatile.\r\n", text, sizeof text);
+    editor::storeRefusalText(1021, "Subkey must be volatile.\r\n", false, text, sizeof text);
     CHECK(std::string(text).rfind("The menu could not be saved: Subkey must be volatile.\n\n", 0) == 0);
-    editor::storeRefusalText(1021, "", text, sizeof text);
+    editor::storeRefusalText(1021, "", false, text, sizeof text);
     CHECK(std::string(text).rfind("The menu could not be saved: error 1021.\n\n", 0) == 0);
+    editor::storeRefusalText(1021, "", true, text, sizeof text);
+    CHECK(std::string(text) == "The menu could not be saved: error 1021.\n\nThe dialog is closing, so "
+                               "the changes made on this page are lost.");
 }
 
 }  // TEST_SUITE

@@ -201,7 +201,7 @@ TEST_CASE("random edits on several kinds save and reload faithfully") {
                 }
             } else {
                 ++saves;
-                REQUIRE(editor::saveTree(page.page, keys, &page) == editor::SaveResult::Saved);
+                REQUIRE(editor::saveTree(page.page, keys) == editor::SaveResult::Saved);
                 REQUIRE(page.state.modified == 0);
                 REQUIRE(page.state.deletedIds.empty());
                 SavedTree saved = snapshot(tree);

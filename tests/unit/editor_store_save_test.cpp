@@ -47,7 +47,7 @@ TreeNode newCommand(PageFixture& page, const std::string& caption) {
     return node;
 }
 
-SaveResult save(PageFixture& page) { return editor::saveTree(page.page, page.keys, &page); }
+SaveResult save(PageFixture& page) { return editor::saveTree(page.page, page.keys); }
 
 std::size_t valueSize(store::MemoryKeyStore& keys, const std::string& path, const char* name) {
     const store::MemoryKeyStore::Value* value = keys.value(path, name);
@@ -229,7 +229,7 @@ TEST_CASE("a save beyond the store's limits writes nothing and keeps the page") 
         for (int i = 0; i < 6; ++i) newCommand(page, "n");
         std::string storeBefore = keys.dump();
         std::string treeBefore = shape(page.tree);
-        std::uint32_t generation = editor::saveGeneration();
+        std::uint32_t generation = editor::saveCount("*");
         CHECK(save(page) == SaveResult::NoIdLeft);
         CHECK(keys.dump() == storeBefore);
         CHECK(shape(page.tree) == treeBefore);
@@ -238,7 +238,7 @@ TEST_CASE("a save beyond the store's limits writes nothing and keeps the page") 
         CHECK(page.state.maxId == 1001);
         CHECK(page.state.modified == 1);
         CHECK(page.sheet.tab == "*Context Menu");
-        CHECK(editor::saveGeneration() == generation);
+        CHECK(editor::saveCount("*") == generation);
     }
 
     SUBCASE("1024 entries fit, 1025 do not") {
@@ -310,19 +310,17 @@ TEST_CASE("saves are announced to the other pages of the process") {
     PageFixture saver(keys, "*");
     PageFixture other(keys, "*");
     PageFixture unrelated(keys, "CDROM");  // no page of these tests saves CDROM
-    other.state.generationSeen = editor::saveGeneration();
-    unrelated.state.generationSeen = editor::saveGeneration();
-    std::uint32_t before = editor::saveGeneration();
+    other.state.generationSeen = editor::saveCount("*");
+    std::uint32_t before = editor::saveCount("*");
 
     REQUIRE(save(saver) == SaveResult::Saved);
-    CHECK(editor::saveGeneration() == before + 1);
-    CHECK(editor::lastSaver() == &saver);
-    CHECK(editor::kindSaved("*"));
-    CHECK_FALSE(editor::reloadWanted(saver.state, &saver));
-    CHECK(editor::reloadWanted(other.state, &other));
-    CHECK_FALSE(editor::reloadWanted(unrelated.state, &unrelated));
-    other.state.generationSeen = editor::saveGeneration();
-    CHECK_FALSE(editor::reloadWanted(other.state, &other));
+    CHECK(editor::saveCount("*") == before + 1);
+    CHECK(editor::saveCount("CDROM") == 0);
+    CHECK_FALSE(editor::reloadWanted(saver.state));
+    CHECK(editor::reloadWanted(other.state));
+    CHECK_FALSE(editor::reloadWanted(unrelated.state));
+    other.state.generationSeen = editor::saveCount("*");
+    CHECK_FALSE(editor::reloadWanted(other.state));
 }
 
 }  // TEST_SUITE

@@ -104,12 +104,11 @@ struct PageFixture {
     // The user accepts a reload: another page's save of this kind is
     // announced, and the page's own reload check is answered Yes.
     void reload() {
-        int anotherPage = 0;
-        editor::announceSave(&anotherPage, state.contextKind);
+        editor::announceSave(state.contextKind);
         RecordingFields shown;
         ScriptedDialogs dialogs;
         dialogs.answers = {editor::Answer::Yes};
-        editor::PageController controller(page, shown, dialogs, keys, this);
+        editor::PageController controller(page, shown, dialogs, keys);
         REQUIRE(controller.reloadCheck());
         REQUIRE(dialogs.answers.empty());
     }

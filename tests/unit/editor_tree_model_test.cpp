@@ -118,7 +118,7 @@ TEST_CASE("lists no save wrote load safely") {
         CHECK(page.tree.value(page.tree.nextSibling(big))->isNew == 1);
 
         page.state.modified = 1;
-        REQUIRE(editor::saveTree(page.page, keys, nullptr) == editor::SaveResult::Saved);
+        REQUIRE(editor::saveTree(page.page, keys) == editor::SaveResult::Saved);
         CHECK(storedList(keys, "*") == "(21,0) (4,21) (22,0) (2,0)");
         CHECK(storedCaption(keys, 21) == "Big");
         CHECK(storedCaption(keys, 22) == "Four");

@@ -61,7 +61,7 @@ struct BenchPage : editor::TreeListener {
     NoDialogs dialogs;
     store::RegistryKeyStore keys;
     editor::Page page{state, tree, toolbar, sheet};
-    editor::PageController controller{page, fields, dialogs, keys, this};
+    editor::PageController controller{page, fields, dialogs, keys};
 
     BenchPage() {
         tree.setListener(this);

@@ -69,4 +69,21 @@ struct NoShortNames : ImportPatch {
                       reinterpret_cast<ULONG_PTR>(&longPathAsShort)) {}
 };
 
+// RegCreateKeyExA a little late: a save's writes begin by creating the
+// index key, so each save of quillon.dll is held between its plan and its
+// writes, and two saves at once overlap.
+inline LONG WINAPI slowCreateKey(HKEY parent, LPCSTR name, DWORD reserved, LPSTR type,
+                                 DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
+                                 PHKEY key, LPDWORD done) {
+    Sleep(20);
+    return RegCreateKeyExA(parent, name, reserved, type, options, access, security, key, done);
+}
+
+// While it lives, the saves of this quillon.dll are held as above.
+struct SlowSaves : ImportPatch {
+    explicit SlowSaves(HMODULE quillon)
+        : ImportPatch(quillon, "advapi32.dll", "RegCreateKeyExA",
+                      reinterpret_cast<ULONG_PTR>(&slowCreateKey)) {}
+};
+
 }  // namespace import_patch

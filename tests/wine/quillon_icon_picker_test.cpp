@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,48 @@ struct IconFolder {
         writeIcoFile(wide(other + "\\two.ico"));
     }
 };
+
+// The icons quillon.dll extracts and destroys, counted through its imports.
+namespace icon_count {
+std::mutex lock;
+std::set<HICON> live;
+int extracted = 0;
+
+UINT WINAPI extract(LPCWSTR file, int index, HICON* large, HICON* small, UINT count) {
+    UINT result = ExtractIconExW(file, index, large, small, count);
+    std::lock_guard<std::mutex> hold(lock);
+    for (HICON* icons : {large, small})
+        for (UINT i = 0; icons && index != -1 && i < count; ++i)
+            if (icons[i] && live.insert(icons[i]).second) ++extracted;
+    return result;
+}
+BOOL WINAPI destroy(HICON icon) {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        live.erase(icon);
+    }
+    return DestroyIcon(icon);
+}
+std::string counts() {
+    std::lock_guard<std::mutex> hold(lock);
+    return std::to_string(extracted) + " extracted, " + std::to_string(live.size()) + " alive";
+}
+
+// While it lives, every icon quillon.dll extracts or destroys is counted.
+struct Counting {
+    HMODULE quillon = GetModuleHandleA("quillon.dll");
+    import_patch::ImportPatch extracts{quillon, "shell32.dll", "ExtractIconExW",
+                                       reinterpret_cast<ULONG_PTR>(&extract)};
+    import_patch::ImportPatch destroys{quillon, "user32.dll", "DestroyIcon",
+                                       reinterpret_cast<ULONG_PTR>(&destroy)};
+    Counting() {
+        std::lock_guard<std::mutex> hold(lock);
+        live.clear();
+        extracted = 0;
+    }
+    bool patched() const { return extracts.patched() && destroys.patched(); }
+};
+}  // namespace icon_count
 
 int iconsIn(const std::string& file) {
     return static_cast<int>(ExtractIconExA(file.c_str(), -1, nullptr, nullptr, 0));
@@ -227,6 +271,35 @@ TEST_CASE("an .ico, a double click, another folder, a file without icons and Can
         CHECK(p.page.text(IDC_ICON_PATH) == "old.dll,1");
         CHECK(p.page.tab() == "Context Menu");
     }
+}
+
+TEST_CASE("every icon the picker lists is destroyed: after Cancel, after Open, after another file") {
+    PickerPage p;
+    const int count = iconsIn(p.icons.library);
+    int extracted = count;
+    icon_count::Counting counting;
+    REQUIRE_MESSAGE(counting.patched(), "quillon.dll imports no ExtractIconExW or DestroyIcon");
+
+    SUBCASE("Cancel") {
+        CHECK(p.pickerOn("many.dll", count)->close(IDCANCEL));
+    }
+    SUBCASE("Open") {
+        std::unique_ptr<OpenDialog> open = p.pickerOn("many.dll", count);
+        open->clickIcon(3);
+        CHECK(open->close(IDOK));
+        CHECK(waitUntil([&] { return p.page.text(IDC_ICON_PATH) == p.icons.library + ",3"; }));
+    }
+    SUBCASE("another file chosen, then Cancel") {
+        std::unique_ptr<OpenDialog> open = p.pickerOn("many.dll", count);
+        REQUIRE(open->select("one.ico"));
+        CHECK(p.waitIcons(*open, 1));
+        extracted = count + 1;
+        CHECK(icon_count::counts() == std::to_string(extracted) + " extracted, 1 alive");
+        CHECK(open->close(IDCANCEL));
+    }
+    const std::string none = std::to_string(extracted) + " extracted, 0 alive";
+    CHECK(waitUntil([&] { return icon_count::counts() == none; }));
+    CHECK(icon_count::counts() == none);
 }
 
 TEST_CASE("a path too long to take its icon's number is refused, and the dialog stays open") {

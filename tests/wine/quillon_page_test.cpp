@@ -9,14 +9,19 @@
 #include <shlobj.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "box_answerer.h"
 #include "check_printers.h"
+#include "import_patch.h"
 #include "page_texts.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
+#include "store_checks.h"
 #include "store_paths.h"
+#include "test_paths.h"
 
 using namespace sheet_driver;
 using namespace page_texts;
@@ -449,10 +454,104 @@ TEST_CASE("two sheets of one kind on two threads: the reload offer and each answ
     CHECK(page1.tab() == "Context Menu");
     CHECK(activate(folderPage, IDNO, 1000) == "<not asked>");
 
+    // A folder's save is no news to the file pages: page 1 keeps its edit.
+    page1.select("B");
+    page1.type(IDC_CAPTION, "B1");
+    folderPage.command(IDT_NEW_COMMAND);
+    folderSheet.apply();
+    CHECK(menu_text::outline(store_checks::tree("Directory")) == "New Command");
+    CHECK(activate(page1, IDYES, 1000) == "<not asked>");
+    CHECK(page1.tree() == "A1,B1");
+    CHECK(page1.tab() == "*Context Menu");
+
     for (Sheet* sheet : {&sheet1, &sheet2, &folderSheet}) {
         sheet->press(PSBTN_OK);
         CHECK(sheet->waitClosed());
     }
+}
+
+TEST_CASE("a file's and a folder's page saving at one moment on two threads: no id named twice") {
+    Samples samples;
+    shell_host::clearStore();
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kEditorKey);
+    DialogThread ui1, ui2;
+    Sheet files(ui1, samples.file()), folders(ui2, samples.dir());
+    REQUIRE(files);
+    REQUIRE(folders);
+    Page filePage(files), folderPage(folders);
+    REQUIRE(filePage);
+    REQUIRE(folderPage);
+    import_patch::SlowSaves slowSaves(GetModuleHandleA("quillon.dll"));
+    REQUIRE_MESSAGE(slowSaves.patched(), "quillon.dll imports no RegCreateKeyExA");
+    box_answerer::BoxAnswerer boxes({ui1.id(), ui2.id()});
+
+    std::string fileTree, folderTree;
+    for (int round = 0; round < 8; ++round) {
+        CAPTURE(round);
+        const std::string f = "F" + std::to_string(round), d = "D" + std::to_string(round);
+        filePage.command(IDT_NEW_COMMAND);
+        filePage.type(IDC_CAPTION, f);
+        folderPage.command(IDT_NEW_COMMAND);
+        folderPage.type(IDC_CAPTION, d);
+        fileTree += (round ? "," : "") + f;
+        folderTree += (round ? "," : "") + d;
+        std::thread one([&] { files.apply(); }), two([&] { folders.apply(); });
+        one.join();
+        two.join();
+        CHECK(boxes.take().empty());
+        CHECK(filePage.tab() == "Context Menu");
+        CHECK(folderPage.tab() == "Context Menu");
+        CHECK(store_checks::violations() == std::vector<std::string>{});
+    }
+    CHECK(menu_text::outline(store_checks::tree("*")) == fileTree);
+    CHECK(menu_text::outline(store_checks::tree("Directory")) == folderTree);
+    CHECK(stored::maxId() == "16");
+}
+
+TEST_CASE("the 32-bit and 64-bit editors saving at one moment: no id named twice") {
+    Samples samples;
+    shell_host::clearStore();
+    SHDeleteKeyA(HKEY_CURRENT_USER, store_paths::kEditorKey);
+    HANDLE ready = CreateSemaphoreA(nullptr, 0, 2, "TalvexSaveReady");
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "TalvexSaveGo");
+    REQUIRE(ready);
+    REQUIRE(go);
+    constexpr int kRounds = 8;
+    struct Host {
+        const char* host;
+        const char* dll;
+        std::string path;
+        PROCESS_INFORMATION process = {};
+    } hosts[] = {{"QUILLON_HOST", "QUILLON", samples.file()},
+                 {"OTHER_QUILLON_HOST", "OTHER_QUILLON", samples.dir()}};
+    for (Host& h : hosts) {
+        std::string line = "\"" + test_paths::path(h.host) + "\" \"" + test_paths::path(h.dll) +
+                           "\" \"" + h.path + "\" save " + std::to_string(kRounds);
+        STARTUPINFOA start = {};
+        start.cb = sizeof start;
+        REQUIRE_MESSAGE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &start, &h.process),
+                        line);
+    }
+    for (int i = 0; i < 2; ++i) CHECK(WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0);
+    SetEvent(go);
+    for (Host& h : hosts) {
+        CAPTURE(h.host);
+        DWORD code = 124;
+        if (WaitForSingleObject(h.process.hProcess, 120000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(h.process.hProcess, &code);
+        else
+            TerminateProcess(h.process.hProcess, code);
+        CHECK(code == 0);  // 1: a save was refused
+        CloseHandle(h.process.hThread);
+        CloseHandle(h.process.hProcess);
+    }
+    CloseHandle(ready);
+    CloseHandle(go);
+    CHECK(store_checks::violations() == std::vector<std::string>{});
+    CHECK(stored::entries("*").size() == kRounds);
+    CHECK(stored::entries("Directory").size() == kRounds);
+    CHECK(stored::maxId() == std::to_string(2 * kRounds));
 }
 
 TEST_CASE("two Properties dialogs on one thread: each page keeps its own tree") {

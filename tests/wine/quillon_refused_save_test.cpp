@@ -100,4 +100,31 @@ TEST_CASE("a save the registry refuses is told, keeps the edits and the sheet, a
     std::string problem;
     CHECK(menu_text::outline(handler_readback::menuFor(file, problem)) == "Kept,---");
     CHECK(problem == "");
+
+    // Another editor holds the store's lock past the wait: refused and kept.
+    page.type(IDC_CAPTION, "Kept again");
+    {
+        HANDLE held = CreateMutexW(nullptr, FALSE, L"Local\\Talvex.Korvane.Store");
+        REQUIRE(held);
+        REQUIRE(WaitForSingleObject(held, 0) == WAIT_OBJECT_0);
+        const std::string before = store_checks::snapshot();
+        ui.run([&] { SendMessageA(sheet.window(), PSM_PRESSBUTTON, PSBTN_APPLYNOW, 0); }, 15000);
+        ReleaseMutex(held);
+        CloseHandle(held);
+        REQUIRE(titlesSeen() == "[Quillon]");
+        CHECK(seen.back().text.find("busy for too long") != std::string::npos);
+        CHECK(sheet.open());
+        CHECK(page.tab() == "*Context Menu");
+        CHECK(store_checks::snapshot() == before);
+    }
+
+    // Refused as the sheet closes from another tab: the words say the edits go.
+    recreate(stored::kItemsKey, REG_OPTION_VOLATILE);
+    sheet.showTab("General");
+    boxes.plan(kComfirm, IDYES);
+    sheet.press(PSBTN_CANCEL);
+    CHECK(sheet.waitClosed());
+    REQUIRE(titlesSeen() == "[Comfirm][Quillon]");
+    CHECK(seen.back().text.find("changes made on this page are lost") != std::string::npos);
+    CHECK(seen.back().text.find("nothing you built") == std::string::npos);
 }

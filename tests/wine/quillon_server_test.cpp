@@ -12,19 +12,25 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "check_printers.h"
+#include "own_sheet.h"
 #include "registry_snapshot.h"
 #include "resource_ids.h"
+#include "run_program.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
 using registry_snapshot::added;
 using registry_snapshot::snapshot;
 using registry_snapshot::Snapshot;
+using own_sheet::collectPage;
+using own_sheet::pump;
+using own_sheet::showInOwnSheet;
 
 namespace {
 
@@ -84,36 +90,6 @@ std::string classesString(const std::string& key, const char* value) {
     if (type != REG_SZ || size != std::string(data).size() + 1)
         return "<type " + std::to_string(type) + ", " + std::to_string(size) + " bytes>";
     return data;
-}
-
-BOOL CALLBACK collectPage(HPROPSHEETPAGE page, LPARAM pages) {
-    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(pages)->push_back(page);
-    return TRUE;
-}
-
-void pump() {
-    MSG msg;
-    for (int i = 0; i < 20; ++i) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(5);
-    }
-}
-
-// A modeless sheet of our own holding `pages`, shown and given its first
-// messages; null if it could not be made.
-HWND showInOwnSheet(std::vector<HPROPSHEETPAGE>& pages) {
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.pszCaption = "Own sheet";
-    header.nPages = static_cast<UINT>(pages.size());
-    header.phpage = pages.data();
-    HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
-    pump();
-    return sheet;
 }
 
 }  // namespace
@@ -231,6 +207,26 @@ TEST_CASE("a Quillon object: its interfaces, its page, and the module kept while
     pump();
     CHECK_FALSE(IsWindow(page));
     CHECK(Hr(dll.canUnloadNow()) == Hr(S_OK));
+}
+
+TEST_CASE("the module frees its slot and font when unloaded, and calls nothing as the process ends") {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    const std::string result = std::string(folder) + "quillon-exit.txt";
+    for (const char* end : {"free", "exit"}) {
+        CAPTURE(end);
+        DeleteFileA(result.c_str());
+        CHECK(test_process::run("\"" + test_paths::path("QUILLON_HOST") + "\" \"" +
+                                test_paths::path("QUILLON") + "\" \"" + result + "\" " + end,
+                                60000) == 0);
+        char noted[256] = {};
+        HANDLE file = CreateFileA(result.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(file != INVALID_HANDLE_VALUE);
+        DWORD read = 0;
+        ReadFile(file, noted, sizeof noted - 1, &read, nullptr);
+        CloseHandle(file);
+        CHECK(std::string(noted) == std::string(std::strcmp(end, "free") == 0 ? "TlsFree DeleteObject " : ""));
+    }
 }
 
 namespace {
