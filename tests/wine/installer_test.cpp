@@ -196,9 +196,11 @@ void checkInstalled(const Folders& f) {
         checkViewRegistration(kView64, f.dir64);
         checkHost(test_paths::path("INSTALLER_HOST_X86_64"), f.dir64, "64-bit");
         CHECK(listFolder(f.dir32) == std::vector<std::string>{"korvane.dll", "quillon.dll"});
+        CHECK(readFile(f.dir64 + "\\talvex.exe") == readFile(test_paths::path("TALVEX_X86_64")));
     } else {
         CHECK(listFolder(f.dir32) == std::vector<std::string>{"korvane.dll", "quillon.dll",
                                                               "talvex.exe", "uninstall.exe"});
+        CHECK(readFile(f.dir32 + "\\talvex.exe") == readFile(test_paths::path("TALVEX")));
     }
     checkViewRegistration(kView32, f.dir32);
     checkHost(test_paths::path("INSTALLER_HOST"), f.dir32, "32-bit");
@@ -480,7 +482,8 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
     placeStandIns();
     const std::vector<std::string> none;
     for (const PackageRow& row : kPackageRows) {
-        CAPTURE(row.what);
+        const std::string what = row.what;
+        CAPTURE(what);
         setWindows(row.build, row.classicMenu);
         SetEnvironmentVariableA("INSTALLER_FAILING", row.failing);
         writeStore();

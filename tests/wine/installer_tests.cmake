@@ -34,9 +34,11 @@ target_include_directories(installer_test PRIVATE "${TALVEX_VERSION_INCLUDE_DIR}
 add_dependencies(installer_test talvex_setup installer_host installer_stand_in)
 foreach(arch win32 win64)
   set(test installer_${arch}_test)
-  add_wine_test(${test} installer_test ARCH ${arch} PATHS korvane installer_host installer_stand_in)
+  add_wine_test(${test} installer_test ARCH ${arch} PATHS korvane installer_host installer_stand_in
+                talvex)
   set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
     "TEST_PATH_TALVEX_SETUP=${TALVEX_SETUP}"
-    "TEST_PATH_INSTALLER_HOST_X86_64=${TALVEX_X86_64_BUILD_DIR}/tests/wine/installer_host.exe")
+    "TEST_PATH_INSTALLER_HOST_X86_64=${TALVEX_X86_64_BUILD_DIR}/tests/wine/installer_host.exe"
+    "TEST_PATH_TALVEX_X86_64=${TALVEX_X86_64_BUILD_DIR}/editor/app/talvex.exe")
   set_tests_properties(${test} PROPERTIES TIMEOUT 600)
 endforeach()
