@@ -78,6 +78,8 @@ UninstPage instfiles
 Var Folder32
 ; The /LOG= file, or "".
 Var LogFile
+; What the last system program run printed.
+Var ProgramOutput
 
 ; A line of the details, also appended to the /LOG= file. The error flag is
 ; kept as it was: callers test it after some of these lines. The text is
@@ -160,17 +162,25 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; PROGRAM (a path under the 64-bit System32) with ARGUMENTS, logged with its
-; exit code, which is left in $R0 ("not started" when it could not be
-; started). Only 64-bit Windows runs these: the package tools act on the
+; PROGRAM (a path under the 64-bit System32) with ARGUMENTS, with no window,
+; logged with its exit code and what it printed (where the reason of a
+; failure is); the exit code is left in $R0 ("not started" when it could not
+; be started). Only 64-bit Windows runs these: the package tools act on the
 ; whole system, and the 32-bit PowerShell cannot load the Appx cmdlets.
 !macro RUN_SYSTEM64 what program arguments
   !insertmacro DETAIL `${what}: "$WINDIR\System32\${program}" ${arguments}`
-  StrCpy $R0 "not started"
   ${DisableX64FSRedirection}
-  ExecWait `"$WINDIR\System32\${program}" ${arguments}` $R0
+  nsExec::ExecToStack `"$WINDIR\System32\${program}" ${arguments}`
+  Pop $R0
+  Pop $ProgramOutput
   ${EnableX64FSRedirection}
+  ${If} $R0 == "error"
+    StrCpy $R0 "not started"
+  ${EndIf}
   !insertmacro DETAIL `${what}: exit code $R0`
+  ${If} $ProgramOutput != ""
+    !insertmacro DETAIL `$ProgramOutput`
+  ${EndIf}
 !macroend
 
 ; A PowerShell command; any error ends it with a non-zero exit code. Paths

@@ -1,8 +1,9 @@
 // Stands in for a system program that the installer starts (certutil.exe,
 // powershell.exe): appends its command line (the wide one, as UTF-8) to the
-// file named by INSTALLER_CALLS, one line per call, and exits with 1 when
-// the command line holds one of the texts in INSTALLER_FAILING (separated
-// by '|'), else with 0.
+// file named by INSTALLER_CALLS, one line per call. When the command line
+// holds one of the texts in INSTALLER_FAILING (separated by '|') it prints
+// "refused by the test (<text>)", as the real program prints its reason,
+// and exits with 1; else with 0.
 #include <windows.h>
 
 #include <cstdio>
@@ -30,8 +31,11 @@ int main() {
     for (std::size_t start = 0; start < failing.size();) {
         std::size_t end = failing.find('|', start);
         if (end == std::string::npos) end = failing.size();
-        if (end > start && commandLine.find(failing.substr(start, end - start)) != std::string::npos)
+        const std::string text = failing.substr(start, end - start);
+        if (!text.empty() && commandLine.find(text) != std::string::npos) {
+            std::printf("refused by the test (%s)\n", text.c_str());
             return 1;
+        }
         start = end + 1;
     }
     return 0;

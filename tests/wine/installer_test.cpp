@@ -496,6 +496,11 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
         const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
         CHECK(takeCalls(sha1) == (onWin64() ? row.installCalls : none));
         checkPackaged(row.packaged, row.certificateAdded, sha1);
+        // The log says why a step failed: what the program printed.
+        const std::string failing = row.failing;
+        const std::string refusal = "refused by the test (" + failing.substr(failing.rfind('|') + 1);
+        if (onWin64() && !failing.empty())
+            CHECK(installed.log.find(refusal + ")") != std::string::npos);
 
         CHECK(uninstall(kQuoted) == 0);
         CHECK(takeCalls(sha1) == (onWin64() ? row.uninstallCalls : none));
