@@ -498,7 +498,8 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
         checkPackaged(row.packaged, row.certificateAdded, sha1);
         // The log says why a step failed: what the program printed.
         const std::string failing = row.failing;
-        const std::string refusal = "refused by the test (" + failing.substr(failing.rfind('|') + 1);
+        const std::string refusal =
+            "refused by the test (" + failing.substr(failing.rfind('|') + 1);
         if (onWin64() && !failing.empty())
             CHECK(installed.log.find(refusal + ")") != std::string::npos);
 
