@@ -21,7 +21,7 @@ import subprocess
 import sys
 import zipfile
 import zlib
-from xml.sax.saxutils import quoteattr
+from xml.sax.saxutils import escape
 
 SELECTION_CLSID = "2D619C0F-00A0-4B15-BF28-76468EA6DEA2"
 BACKGROUND_CLSID = "75DC679D-1136-4FD3-B8D2-77E37DFD494D"
@@ -103,10 +103,15 @@ def four_part_version(version):
     return ".".join((parts + ["0"] * 4)[:4])
 
 
+def attribute_text(text):
+    """Text for a double-quoted XML attribute."""
+    return escape(text, {'"': "&quot;"})
+
+
 def manifest_text(template, publisher, version):
     with open(template, encoding="utf-8") as f:
         text = f.read()
-    for name, value in (("@PUBLISHER@", quoteattr(publisher)[1:-1]),
+    for name, value in (("@PUBLISHER@", attribute_text(publisher)),
                         ("@VERSION@", version),
                         ("@SELECTION_CLSID@", SELECTION_CLSID),
                         ("@BACKGROUND_CLSID@", BACKGROUND_CLSID)):
@@ -163,8 +168,8 @@ def block_map(files):
              '<BlockMap xmlns="http://schemas.microsoft.com/appx/2010/blockmap" '
              'HashMethod="http://www.w3.org/2001/04/xmlenc#sha256">']
     for name, data, header_size in files:
-        lines.append('<File Name=%s Size="%d" LfhSize="%d">' % (
-            quoteattr(name.replace("/", "\\")), len(data), header_size))
+        lines.append('<File Name="%s" Size="%d" LfhSize="%d">' % (
+            attribute_text(name.replace("/", "\\")), len(data), header_size))
         for start in range(0, len(data), BLOCK_SIZE):
             digest = hashlib.sha256(data[start:start + BLOCK_SIZE]).digest()
             lines.append('<Block Hash="%s"/>' % base64.b64encode(digest).decode("ascii"))
@@ -190,6 +195,25 @@ def content_types(names):
     return "".join(parts).encode("utf-8")
 
 
+def end_as_zip64(path):
+    """Ends the archive with the ZIP64 end records, as Windows' own packaging
+    tool ends every package, the classic record's fields pointing at them:
+    a package reader may take the central directory from the ZIP64 record
+    only."""
+    with open(path, "rb") as f:
+        data = f.read()
+    end = data.rfind(b"PK\x05\x06")
+    _, _, _, _, count, size, offset, comment = struct.unpack("<IHHHHIIH", data[end:end + 22])
+    if comment:
+        fail("the archive has a comment")
+    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, offset)
+    locator = struct.pack("<IIQI", 0x07064B50, 0, end, 1)
+    classic = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF,
+                          0xFFFFFFFF, 0)
+    with open(path, "wb") as f:
+        f.write(data[:end] + record + locator + classic)
+
+
 def write_unsigned(path, payload):
     with zipfile.ZipFile(path, "w") as archive:
         written = []
@@ -205,14 +229,38 @@ def write_unsigned(path, payload):
         # method the entry had, so a stored one would come out corrupt.
         archive.writestr(entry("[Content_Types].xml", zipfile.ZIP_DEFLATED),
                          content_types([name for name, _ in payload]))
+    end_as_zip64(path)
+
+
+def note_signer(stamp):
+    """Writes which certificate signs (the variables' files and their times)
+    to `stamp`, touching it only when that changed: the package depends on
+    it, so a new certificate makes a new package and the same one does not."""
+    signer = ""
+    for variable in ("TALVEX_SIGN_CERT", "TALVEX_SIGN_KEY"):
+        path = os.environ.get(variable, "")
+        when = os.path.getmtime(path) if path and os.path.exists(path) else 0
+        signer += "%s=%s %s\n" % (variable, path, when)
+    old = open(stamp).read() if os.path.exists(stamp) else None
+    if old != signer:
+        os.makedirs(os.path.dirname(os.path.abspath(stamp)), exist_ok=True)
+        with open(stamp, "w") as f:
+            f.write(signer)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--version", required=True, help="the project's version")
-    parser.add_argument("--template", required=True, help="AppxManifest.xml.in")
-    parser.add_argument("--out", required=True, help="folder for talvex.msix and talvex.cer")
+    parser.add_argument("--note-signer", metavar="STAMP",
+                        help="only note which certificate signs, in STAMP")
+    parser.add_argument("--version", help="the project's version")
+    parser.add_argument("--template", help="AppxManifest.xml.in")
+    parser.add_argument("--out", help="folder for talvex.msix and talvex.cer")
     args = parser.parse_args()
+    if args.note_signer:
+        note_signer(args.note_signer)
+        return
+    if not (args.version and args.template and args.out):
+        parser.error("--version, --template and --out are needed")
 
     work = os.path.join(args.out, "work")
     os.makedirs(work, exist_ok=True)
@@ -232,7 +280,8 @@ def main():
     package = os.path.join(args.out, "talvex.msix")
     if os.path.exists(package):
         os.remove(package)  # osslsigncode will not write over a file
-    run(["osslsigncode", "sign", "-certs", certificate, "-key", key, "-h", "sha256",
+    # The digest is the block map's (SHA-256), which osslsigncode takes itself.
+    run(["osslsigncode", "sign", "-certs", certificate, "-key", key,
          "-in", unsigned, "-out", package])
     run(["openssl", "x509", "-in", certificate, "-outform", "DER",
          "-out", os.path.join(args.out, "talvex.cer")])
