@@ -511,8 +511,8 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
     setWindows("19045", false);
 }
 
-TEST_CASE("an upgrade on Windows 11 removes the earlier package first and keeps the certificate "
-          "that the first install trusted") {
+TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the certificate "
+          "that the first install trusted and removes one it no longer ships") {
     placeStandIns();
     setWindows("22000", false);
     writeStore();
@@ -527,6 +527,23 @@ TEST_CASE("an upgrade on Windows 11 removes the earlier package first and keeps 
     const std::vector<std::string> upgrade = {kUnprovision, kUnregister, kInStore, kRegister,
                                               kProvision};
     CHECK(takeCalls(sha1) == (onWin64() ? upgrade : std::vector<std::string>{}));
+    checkPackaged(true, true, sha1);
+
+    // A setup built with another certificate (each build tree makes its own)
+    // takes the one the earlier install trusted out again.
+    HKEY key;
+    if (onWin64() && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0,
+                                   KEY_WRITE | kView64.flag, &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Added certificate", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>("0A1B"), 5);
+        RegCloseKey(key);
+    }
+    SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
+    CHECK(install(kQuoted.installDir()) == 0);
+    const std::vector<std::string> otherCertificate = {
+        kUnprovision, kUnregister, "certutil -delstore TrustedPeople 0A1B", kInStore, kVerify,
+        kTrust,       kRegister,   kProvision};
+    CHECK(takeCalls(sha1) == (onWin64() ? otherCertificate : std::vector<std::string>{}));
     checkPackaged(true, true, sha1);
 
     CHECK(uninstall(kQuoted) == 0);
