@@ -4,7 +4,8 @@
 # and the cache variable TALVEX_X86_64_BUILD_DIR.
 #
 # It is a 32-bit program (it has to start on 32-bit Windows too), so it is
-# made in the i686 tree. It also carries the x86_64 DLLs, which come from the
+# made in the i686 tree. It also carries the x86_64 DLLs, talvex.exe and the
+# package (talvex.msix and talvex.cer), which come from the
 # x86_64 build tree named by TALVEX_X86_64_BUILD_DIR (by default the sibling
 # "x86_64" of this tree, as scripts/test-all lays them out: build/i686 and
 # build/x86_64). Where that tree has not built its DLLs when this one is
@@ -14,14 +15,17 @@ set(TALVEX_BUILD_SETUP OFF)
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   get_filename_component(_talvex_default_x86_64 "${CMAKE_BINARY_DIR}/../x86_64" ABSOLUTE)
   set(TALVEX_X86_64_BUILD_DIR "${_talvex_default_x86_64}" CACHE PATH
-      "The x86_64 build tree whose korvane.dll and quillon.dll the installer carries")
+      "The x86_64 build tree whose DLLs, talvex.exe and package the installer carries")
   find_program(MAKENSIS makensis)
-  set(_talvex_x86_64_dlls "${TALVEX_X86_64_BUILD_DIR}/handler/korvane.dll"
-                          "${TALVEX_X86_64_BUILD_DIR}/editor/quillon.dll")
+  set(_talvex_x86_64_files "${TALVEX_X86_64_BUILD_DIR}/handler/korvane.dll"
+                           "${TALVEX_X86_64_BUILD_DIR}/editor/quillon.dll"
+                           "${TALVEX_X86_64_BUILD_DIR}/editor/app/talvex.exe"
+                           "${TALVEX_X86_64_BUILD_DIR}/package/talvex.msix"
+                           "${TALVEX_X86_64_BUILD_DIR}/package/talvex.cer")
   set(_talvex_missing)
-  foreach(_dll IN LISTS _talvex_x86_64_dlls)
-    if(NOT EXISTS "${_dll}")
-      list(APPEND _talvex_missing "${_dll}")
+  foreach(_file IN LISTS _talvex_x86_64_files)
+    if(NOT EXISTS "${_file}")
+      list(APPEND _talvex_missing "${_file}")
     endif()
   endforeach()
   if(MAKENSIS AND NOT _talvex_missing)

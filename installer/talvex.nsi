@@ -7,6 +7,15 @@
 ; /D=<folder> the 64-bit build goes to <folder> and the 32-bit one to
 ; <folder>\x86 (on 32-bit Windows: to <folder>).
 ;
+; On 64-bit Windows the 64-bit folder also gets talvex.exe (the editor
+; program), talvex.msix (the package that puts the menus into Windows 11's
+; first right-click menu) and talvex.cer (its signer's certificate); on
+; 32-bit Windows the folder gets the i686 talvex.exe only. On Windows 11
+; (build 22000 on, read from the registry, which does not depend on how
+; Windows reports its version to this program) the package is registered with
+; that folder as its external location; see RegisterPackage. Nothing of that
+; step can fail the install: the classic menu works without it.
+;
 ; The user's menus (HKCU\Software\Talvex) are never touched.
 ;
 ; Exit codes: 0 done; 3010 done, but a DLL that a running program held open
@@ -18,7 +27,9 @@
 ; alike. A silent run shows no details; this is where they are then.
 ;
 ; makensis -D: VERSION (x.y.z), PRODUCT_NAME, COMPANY_NAME, COPYRIGHT,
-; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON (files).
+; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON,
+; I686_TALVEX_EXE, X86_64_TALVEX_EXE, PACKAGE_MSIX, PACKAGE_CER (files), and
+; PACKAGE_CER_SHA1, the certificate's thumbprint.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -26,6 +37,7 @@ RequestExecutionLevel admin
 
 !include FileFunc.nsh
 !include LogicLib.nsh
+!include WordFunc.nsh
 !include x64.nsh
 
 !define KORVANE_CLSID "{50A2C9CD-CB78-435E-941D-4169387516E2}"
@@ -33,6 +45,14 @@ RequestExecutionLevel admin
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex"
 !define FOLDER_NAME "Talvex"
 !define ERROR_SUCCESS_REBOOT_REQUIRED 3010
+!define PACKAGE_NAME "Talvex.ContextMenus"
+!define FIRST_WINDOWS_11_BUILD 22000
+; Present when the user has brought back the classic right-click menu.
+!define CLASSIC_MENU_KEY "Software\Classes\CLSID\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\InprocServer32"
+; PackagedMenu (DWORD) under it, in the 64-bit view: 1 while the package is
+; registered, so that korvane's classic menu leaves out the kinds the package
+; shows; nothing else is kept there.
+!define TALVEX_KEY "Software\Talvex"
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
@@ -58,11 +78,14 @@ UninstPage instfiles
 Var Folder32
 ; The /LOG= file, or "".
 Var LogFile
+; What the last system program run printed.
+Var ProgramOutput
 
 ; A line of the details, also appended to the /LOG= file. The error flag is
-; kept as it was: callers test it after some of these lines.
+; kept as it was: callers test it after some of these lines. The text is
+; quoted with backticks, as it may hold the quotes of a command line.
 !macro DETAIL text
-  DetailPrint "${text}"
+  DetailPrint `${text}`
   ${If} $LogFile != ""
     Push $R9
     Push $R8
@@ -72,7 +95,7 @@ Var LogFile
     FileOpen $R9 "$LogFile" a
     ${If} $R9 != ""
       FileSeek $R9 0 END
-      FileWrite $R9 "${text}$\r$\n"
+      FileWrite $R9 `${text}$\r$\n`
       FileClose $R9
     ${EndIf}
     ClearErrors
@@ -139,6 +162,38 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; PROGRAM (a path under the 64-bit System32) with ARGUMENTS, with no window,
+; logged with its exit code and what it printed (where the reason of a
+; failure is); the exit code is left in $R0 ("not started" when it could not
+; be started). Only 64-bit Windows runs these: the package tools act on the
+; whole system, and the 32-bit PowerShell cannot load the Appx cmdlets.
+!macro RUN_SYSTEM64 what program arguments
+  !insertmacro DETAIL `${what}: "$WINDIR\System32\${program}" ${arguments}`
+  ${DisableX64FSRedirection}
+  nsExec::ExecToStack `"$WINDIR\System32\${program}" ${arguments}`
+  Pop $R0
+  Pop $ProgramOutput
+  ${EnableX64FSRedirection}
+  ${If} $R0 == "error"
+    StrCpy $R0 "not started"
+  ${EndIf}
+  !insertmacro DETAIL `${what}: exit code $R0`
+  ${If} $ProgramOutput != ""
+    !insertmacro DETAIL `$ProgramOutput`
+  ${EndIf}
+!macroend
+
+; A PowerShell command; any error ends it with a non-zero exit code. Paths
+; in COMMAND go in single quotes, with each ' in them doubled, so that any
+; folder name reaches PowerShell as it is.
+!macro POWERSHELL what command
+  !insertmacro RUN_SYSTEM64 `${what}` "WindowsPowerShell\v1.0\powershell.exe" `-NoProfile -NonInteractive -ExecutionPolicy Bypass -Command "$$ErrorActionPreference = 'Stop'; ${command}"`
+!macroend
+
+!macro CERTUTIL what arguments
+  !insertmacro RUN_SYSTEM64 `${what}` "certutil.exe" `${arguments}`
+!macroend
+
 ; The keys above the handler keys, deepest first. Registration creates
 ; those that are missing (they are shared by both registry views); the
 ; installer notes which in the Uninstall key, so that the uninstaller
@@ -177,6 +232,121 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; ------------------------------------------------- Windows 11's package
+
+; Removes the package that an earlier run registered (PackagedMenu says so),
+; for every user, and PackagedMenu with it. The upgrade does this first: the
+; same version cannot be registered twice, and removing the package ends the
+; surrogate that holds korvane.dll. A failure is logged only: the classic
+; menu then shows the kinds again, next to what is left of the package.
+!macro REMOVE_PACKAGE_FUNCTION un
+Function ${un}RemovePackage
+  ClearErrors
+  ReadRegDWORD $R1 HKLM "${TALVEX_KEY}" "PackagedMenu"
+  ${If} $R1 != ""
+  ${AndIf} $R1 != 0
+    !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
+    !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
+  ${EndIf}
+  DeleteRegValue HKLM "${TALVEX_KEY}" "PackagedMenu"
+  DeleteRegKey /ifempty HKLM "${TALVEX_KEY}"
+FunctionEnd
+
+; Takes out of LocalMachine\TrustedPeople the certificate that an earlier run
+; put there (its thumbprint is noted in the Uninstall key), unless it is the
+; one in $R1. A certificate that was there before is never noted, so it stays.
+Function ${un}RemoveAddedCertificate
+  ReadRegStr $R2 HKLM "${UNINSTALL_KEY}" "Added certificate"
+  ${If} $R2 != ""
+  ${AndIf} $R2 != $R1
+    !insertmacro CERTUTIL "Removing the certificate this setup trusted" "-delstore TrustedPeople $R2"
+    DeleteRegValue HKLM "${UNINSTALL_KEY}" "Added certificate"
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro REMOVE_PACKAGE_FUNCTION ""
+!insertmacro REMOVE_PACKAGE_FUNCTION "un."
+
+; Windows accepts the package only when its signer is trusted: a certificate
+; of a trusted authority is, our own self-signed one is once it is in
+; LocalMachine\TrustedPeople, which trusts that one certificate (for package
+; signatures and the like) and makes it no authority over anything else.
+; $R3 = 1 when the signer is trusted.
+Function TrustCertificate
+  StrCpy $R3 1
+  StrCpy $R1 "${PACKAGE_CER_SHA1}"
+  Call RemoveAddedCertificate
+  !insertmacro CERTUTIL "Is the package's certificate in TrustedPeople already" "-store TrustedPeople ${PACKAGE_CER_SHA1}"
+  ${If} $R0 == 0
+    Return
+  ${EndIf}
+  !insertmacro CERTUTIL "Does the package's certificate come from a trusted authority" `-verify "$INSTDIR\talvex.cer"`
+  ${If} $R0 == 0
+    Return
+  ${EndIf}
+  !insertmacro CERTUTIL "Trusting the package's certificate" `-addstore TrustedPeople "$INSTDIR\talvex.cer"`
+  ${If} $R0 == 0
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Added certificate" "${PACKAGE_CER_SHA1}"
+  ${Else}
+    StrCpy $R3 0
+  ${EndIf}
+FunctionEnd
+
+; On 64-bit Windows 11 with the new right-click menu: trusts the signer,
+; registers the package for the installing user with the install folder as
+; its external location, and provisions it for every other user, as the
+; install is for the whole machine. Only when all of that worked is
+; PackagedMenu set; otherwise what was done is undone as far as it matters
+; and the log says why the menus stay under "Show more options".
+Function RegisterPackage
+  ${IfNot} ${RunningX64}
+    Return
+  ${EndIf}
+  ClearErrors
+  ReadRegStr $R1 HKLM "Software\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
+  ${If} ${Errors}
+    StrCpy $R1 0
+  ${EndIf}
+  ${If} $R1 < ${FIRST_WINDOWS_11_BUILD}
+    !insertmacro DETAIL "Windows build $R1 is older than Windows 11: the package is not registered"
+    Return
+  ${EndIf}
+  ClearErrors
+  EnumRegKey $R2 HKCU "${CLASSIC_MENU_KEY}" 0
+  ${IfNot} ${Errors}
+    !insertmacro DETAIL "The classic right-click menu is restored (HKCU\${CLASSIC_MENU_KEY}): the package is not registered"
+    Return
+  ${EndIf}
+
+  Call TrustCertificate
+  ${If} $R3 != 1
+    !insertmacro DETAIL "Windows would refuse the package of an untrusted signer: it is not registered. The menus stay under $\"Show more options$\"."
+    Return
+  ${EndIf}
+  Push $0
+  ${WordReplace} "$INSTDIR" "'" "''" "+" $0
+  !insertmacro POWERSHELL "Registering the package" `Add-AppxPackage -Path '$0\talvex.msix' -ExternalLocation '$0'`
+  ${If} $R0 != 0
+    !insertmacro DETAIL "Registering the package failed: the menus stay under $\"Show more options$\"."
+    Pop $0
+    Return
+  ${EndIf}
+  !insertmacro POWERSHELL "Provisioning the package for every user" `Add-AppxProvisionedPackage -Online -PackagePath '$0\talvex.msix' -SkipLicense`
+  Pop $0
+  ${If} $R0 != 0
+    !insertmacro DETAIL "Provisioning the package failed: it is removed again, and the menus stay under $\"Show more options$\" for every user."
+    !insertmacro POWERSHELL "Removing the package" `Get-AppxPackage -Name '${PACKAGE_NAME}' | Remove-AppxPackage`
+    Return
+  ${EndIf}
+  ClearErrors
+  WriteRegDWORD HKLM "${TALVEX_KEY}" "PackagedMenu" 1
+  ${If} ${Errors}
+    !insertmacro DETAIL "Cannot write PackagedMenu to HKLM\${TALVEX_KEY}: the classic menu also shows the files' and folders' menus"
+  ${Else}
+    !insertmacro DETAIL "The package is registered: Windows 11's first right-click menu shows the menus of files, folders and folder backgrounds (Explorer may need a restart)"
+  ${EndIf}
+FunctionEnd
+
 ; ---------------------------------------------------------------- install
 
 Function .onInit
@@ -202,7 +372,7 @@ FunctionEnd
 ; a running program holds open cannot be overwritten, but it can be renamed:
 ; it is moved aside to NAME.old, deleted at the next restart, and the new
 ; file takes its place at once.
-!macro PUT_DLL source folder name
+!macro PUT_FILE source folder name
   ClearErrors
   Delete "${folder}\${name}"
   ${If} ${FileExists} "${folder}\${name}"
@@ -236,11 +406,17 @@ Section "Talvex context menus"
   SetOverwrite try
   Call ChooseFolder32
   ${If} ${RunningX64}
-    !insertmacro PUT_DLL "${X86_64_KORVANE}" "$INSTDIR" "korvane.dll"
-    !insertmacro PUT_DLL "${X86_64_QUILLON}" "$INSTDIR" "quillon.dll"
+    Call RemovePackage
+    !insertmacro PUT_FILE "${X86_64_KORVANE}" "$INSTDIR" "korvane.dll"
+    !insertmacro PUT_FILE "${X86_64_QUILLON}" "$INSTDIR" "quillon.dll"
+    !insertmacro PUT_FILE "${X86_64_TALVEX_EXE}" "$INSTDIR" "talvex.exe"
+    !insertmacro PUT_FILE "${PACKAGE_MSIX}" "$INSTDIR" "talvex.msix"
+    !insertmacro PUT_FILE "${PACKAGE_CER}" "$INSTDIR" "talvex.cer"
+  ${Else}
+    !insertmacro PUT_FILE "${I686_TALVEX_EXE}" "$INSTDIR" "talvex.exe"
   ${EndIf}
-  !insertmacro PUT_DLL "${I686_KORVANE}" "$Folder32" "korvane.dll"
-  !insertmacro PUT_DLL "${I686_QUILLON}" "$Folder32" "quillon.dll"
+  !insertmacro PUT_FILE "${I686_KORVANE}" "$Folder32" "korvane.dll"
+  !insertmacro PUT_FILE "${I686_QUILLON}" "$Folder32" "quillon.dll"
 
   !insertmacro DETAIL "Writing $INSTDIR\uninstall.exe"
   ClearErrors
@@ -272,6 +448,8 @@ Section "Talvex context menus"
   ${If} ${Errors}
     !insertmacro FAIL "Cannot write the uninstall entry HKLM\${UNINSTALL_KEY}."
   ${EndIf}
+
+  Call RegisterPackage
 
   ${If} ${RebootFlag}
     SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
@@ -374,13 +552,17 @@ FunctionEnd
 
 ; Every file the installer wrote, and the NAME.old files an upgrade over a
 ; running program left. A file held open goes at the next restart.
-!macro REMOVE_DLL folder name
+!macro REMOVE_FILE folder name
   Delete /REBOOTOK "${folder}\${name}"
   Delete /REBOOTOK "${folder}\${name}.old"
 !macroend
 
 Section "Uninstall"
   Call un.ChooseFolder32
+  ; The package goes first: its surrogate may hold korvane.dll.
+  Call un.RemovePackage
+  StrCpy $R1 ""
+  Call un.RemoveAddedCertificate
   ${If} ${RunningX64}
     !insertmacro UNREGISTER 64 "$INSTDIR\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
     !insertmacro UNREGISTER 64 "$INSTDIR\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
@@ -393,11 +575,14 @@ Section "Uninstall"
   !insertmacro PARENT_KEYS DELETE_IF_CREATED
 
   ${If} ${RunningX64}
-    !insertmacro REMOVE_DLL "$INSTDIR" "korvane.dll"
-    !insertmacro REMOVE_DLL "$INSTDIR" "quillon.dll"
+    !insertmacro REMOVE_FILE "$INSTDIR" "korvane.dll"
+    !insertmacro REMOVE_FILE "$INSTDIR" "quillon.dll"
   ${EndIf}
-  !insertmacro REMOVE_DLL "$Folder32" "korvane.dll"
-  !insertmacro REMOVE_DLL "$Folder32" "quillon.dll"
+  !insertmacro REMOVE_FILE "$Folder32" "korvane.dll"
+  !insertmacro REMOVE_FILE "$Folder32" "quillon.dll"
+  !insertmacro REMOVE_FILE "$INSTDIR" "talvex.exe"
+  !insertmacro REMOVE_FILE "$INSTDIR" "talvex.msix"
+  !insertmacro REMOVE_FILE "$INSTDIR" "talvex.cer"
   ; Run from its copy in Temp (the usual way) the uninstaller can delete
   ; itself; started with _?= it cannot, and the caller removes it.
   Delete "$INSTDIR\uninstall.exe"

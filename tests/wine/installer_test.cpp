@@ -3,7 +3,9 @@
 // hosts of each bitness can create both classes, the Uninstall entry, and
 // that the uninstaller takes away exactly what the installer made and
 // nothing of the user's menus. Then the bad inputs: an install over itself,
-// DLLs deleted by hand, a DLL that cannot unregister, a DLL held open.
+// DLLs deleted by hand, a DLL that cannot unregister, a DLL held open. Last
+// the package steps of 64-bit Windows 11, with stand-ins that record the
+// calls of certutil.exe and powershell.exe.
 //
 // The program is 32-bit, like the installer; in a 64-bit prefix it reads
 // the 64-bit view with KEY_WOW64_64KEY and starts the 64-bit host from the
@@ -12,10 +14,15 @@
 
 #include <windows.h>
 
+#include <wincrypt.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer_support.h"
@@ -170,24 +177,30 @@ void checkUninstallEntry(const Folders& f) {
         {"UninstallString", "\"" + dir + "\\uninstall.exe\""},
     };
     std::map<std::string, std::string> values = readValues(HKEY_LOCAL_MACHINE, kUninstallKey, view.flag);
-    // "Created <key>": the uninstaller's own notes of the parent keys that
-    // registration made (the snapshot comparisons check they are used).
+    // "Created <key>" and "Added certificate": the uninstaller's own notes
+    // of what registration made (the snapshot comparisons check they are
+    // used).
     for (auto it = values.begin(); it != values.end();)
-        it = it->first.rfind("Created ", 0) == 0 ? values.erase(it) : std::next(it);
+        it = it->first.rfind("Created ", 0) == 0 || it->first == "Added certificate"
+                 ? values.erase(it)
+                 : std::next(it);
     CHECK(values == expected);
 }
 
 void checkInstalled(const Folders& f) {
     if (!f.dir64.empty()) {
-        std::vector<std::string> files = {"korvane.dll", "quillon.dll", "uninstall.exe"};
+        std::vector<std::string> files = {"korvane.dll", "quillon.dll", "talvex.cer",
+                                          "talvex.exe", "talvex.msix", "uninstall.exe"};
         if (lower(f.dir32) == lower(f.dir64 + "\\x86")) files.push_back("x86");
         CHECK(listFolder(f.dir64) == files);
         checkViewRegistration(kView64, f.dir64);
         checkHost(test_paths::path("INSTALLER_HOST_X86_64"), f.dir64, "64-bit");
         CHECK(listFolder(f.dir32) == std::vector<std::string>{"korvane.dll", "quillon.dll"});
+        CHECK(readFile(f.dir64 + "\\talvex.exe") == readFile(test_paths::path("TALVEX_X86_64")));
     } else {
-        CHECK(listFolder(f.dir32) ==
-              std::vector<std::string>{"korvane.dll", "quillon.dll", "uninstall.exe"});
+        CHECK(listFolder(f.dir32) == std::vector<std::string>{"korvane.dll", "quillon.dll",
+                                                              "talvex.exe", "uninstall.exe"});
+        CHECK(readFile(f.dir32 + "\\talvex.exe") == readFile(test_paths::path("TALVEX")));
     }
     checkViewRegistration(kView32, f.dir32);
     checkHost(test_paths::path("INSTALLER_HOST"), f.dir32, "32-bit");
@@ -308,9 +321,11 @@ TEST_CASE("a DLL held open by a running host: the upgrade and the uninstall both
     // The new files are in place at once; the held ones wait as *.old.
     CHECK(listFolder(heldDir) ==
           (onWin64() ? std::vector<std::string>{"korvane.dll", "korvane.dll.old", "quillon.dll",
-                                                "quillon.dll.old", "uninstall.exe", "x86"}
+                                                "quillon.dll.old", "talvex.cer", "talvex.exe",
+                                                "talvex.msix", "uninstall.exe", "x86"}
                      : std::vector<std::string>{"korvane.dll", "korvane.dll.old", "quillon.dll",
-                                                "quillon.dll.old", "uninstall.exe"}));
+                                                "quillon.dll.old", "talvex.exe",
+                                                "uninstall.exe"}));
     CHECK(pendingDeletes() == std::vector<std::string>{lower(heldDir) + "\\korvane.dll.old",
                                                        lower(heldDir) + "\\quillon.dll.old"});
     checkViewRegistration(onWin64() ? kView64 : kView32, heldDir);
@@ -328,4 +343,212 @@ TEST_CASE("a DLL held open by a running host: the upgrade and the uninstall both
         CHECK(std::find(pending.begin(), pending.end(), lower(heldDir) + "\\" + name) !=
               pending.end());
     }
+}
+
+namespace {
+
+// The package steps run on 64-bit Windows 11 only. Wine reports an older
+// Windows, so the test sets the build number the installer reads, and
+// whether the user has brought back the classic menu.
+void setWindows(const std::string& build, bool classicMenu) {
+    HKEY key;
+    REQUIRE(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion",
+                            0, nullptr, 0, KEY_WRITE | kView64.flag, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, "CurrentBuildNumber", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(build.c_str()),
+                   static_cast<DWORD>(build.size() + 1));
+    RegCloseKey(key);
+    const char* classic =
+        "Software\\Classes\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32";
+    RegDeleteKeyExA(HKEY_CURRENT_USER, classic, kView64.flag, 0);
+    if (classicMenu &&
+        RegCreateKeyExA(HKEY_CURRENT_USER, classic, 0, nullptr, 0, KEY_WRITE | kView64.flag,
+                        nullptr, &key, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+// certutil.exe and powershell.exe of the 64-bit system folder become the
+// recording stand-in, which Wine is told to run instead of its own.
+void placeStandIns() {
+    PVOID redirection = nullptr;
+    const bool redirected = onWin64() && Wow64DisableWow64FsRedirection(&redirection);
+    for (const char* program : {"certutil.exe", "WindowsPowerShell\\v1.0\\powershell.exe"}) {
+        const std::string target = env("windir") + "\\System32\\" + program;
+        CHECK_MESSAGE(CopyFileA(test_paths::path("INSTALLER_STAND_IN").c_str(), target.c_str(),
+                                FALSE),
+                      "cannot write " << target);
+    }
+    if (redirected) Wow64RevertWow64FsRedirection(redirection);
+    HKEY key;
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                            KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS);
+    for (const char* program : {"certutil.exe", "powershell.exe"})
+        RegSetValueExA(key, program, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+    RegCloseKey(key);
+    SetEnvironmentVariableA("INSTALLER_CALLS", tempFile("installer-calls.txt").c_str());
+}
+
+// The thumbprint by which Windows names a certificate: SHA-1 of its bytes.
+std::string thumbprint(const std::string& cerFile) {
+    const std::string der = readFile(cerFile);
+    BYTE hash[20];
+    DWORD size = sizeof hash;
+    REQUIRE(CryptHashCertificate(0, CALG_SHA1, 0, reinterpret_cast<const BYTE*>(der.data()),
+                                 static_cast<DWORD>(der.size()), hash, &size));
+    std::string hex;
+    char two[3];
+    for (BYTE b : hash) hex += (std::snprintf(two, sizeof two, "%02X", b), two);
+    return hex;
+}
+
+// The calls since the last look, shortened to "certutil <arguments>" and
+// "powershell <command>" where the 64-bit program was started as intended,
+// with the certificate's thumbprint as {sha1}; on 32-bit Windows there must
+// be none.
+std::vector<std::string> takeCalls(const std::string& sha1) {
+    const std::string file = env("INSTALLER_CALLS"), system = "\"" + env("windir") + "\\System32\\";
+    const std::pair<std::string, std::string> shorter[] = {
+        {system + "certutil.exe\" ", "certutil "},
+        {system + "WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive "
+                  "-ExecutionPolicy Bypass -Command \"$ErrorActionPreference = 'Stop'; ",
+         "powershell "},
+        {sha1, "{sha1}"}};
+    std::vector<std::string> calls;
+    std::istringstream lines(fileExists(file) ? readFile(file) : "");
+    for (std::string line; std::getline(lines, line); calls.push_back(line))
+        for (const auto& [from, to] : shorter)
+            if (std::size_t at = line.find(from); !from.empty() && at != std::string::npos)
+                line.replace(at, from.size(), to);
+    DeleteFileA(file.c_str());
+    return calls;
+}
+
+const Folders kQuoted = chosenFolders("C:\\Talvex's menus");
+const std::string kInStore = "certutil -store TrustedPeople {sha1}";
+const std::string kVerify = "certutil -verify \"C:\\Talvex's menus\\talvex.cer\"";
+const std::string kTrust = "certutil -addstore TrustedPeople \"C:\\Talvex's menus\\talvex.cer\"";
+const std::string kUntrust = "certutil -delstore TrustedPeople {sha1}";
+const std::string kRegister = "powershell Add-AppxPackage -Path 'C:\\Talvex''s menus\\talvex.msix' "
+                              "-ExternalLocation 'C:\\Talvex''s menus'\"";
+const std::string kProvision = "powershell Add-AppxProvisionedPackage -Online -PackagePath "
+                               "'C:\\Talvex''s menus\\talvex.msix' -SkipLicense\"";
+const std::string kUndo =
+    "powershell Get-AppxPackage -Name 'Talvex.ContextMenus' | Remove-AppxPackage\"";
+const std::string kUnprovision = "powershell Get-AppxProvisionedPackage -Online | Where-Object "
+                                 "DisplayName -EQ 'Talvex.ContextMenus' | "
+                                 "Remove-AppxProvisionedPackage -Online\"";
+const std::string kUnregister = "powershell Get-AppxPackage -AllUsers -Name 'Talvex.ContextMenus' "
+                                "| Remove-AppxPackage -AllUsers\"";
+
+struct PackageRow {
+    const char* what;
+    const char* build;
+    bool classicMenu;
+    const char* failing;  // the calls whose stand-in fails, '|' between them
+    std::vector<std::string> installCalls, uninstallCalls;  // 64-bit Windows
+    bool packaged, certificateAdded;
+};
+
+const PackageRow kPackageRows[] = {
+    {"Windows 11: signer trusted, package registered and provisioned, all taken back", "22000",
+     false, "-store|-verify", {kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true},
+    {"Windows 10: no package", "19045", false, "", {}, {}, false, false},
+    {"the classic menu restored: no package", "22631", true, "", {}, {}, false, false},
+    {"a signer from a trusted authority: TrustedPeople untouched", "26100", false, "-store",
+     {kInStore, kVerify, kRegister, kProvision}, {kUnprovision, kUnregister}, true, false},
+    {"the certificate refused: no package", "22000", false, "-store|-verify|-addstore",
+     {kInStore, kVerify, kTrust}, {}, false, false},
+    {"the registration refused", "22000", false, "-store|-verify|Add-AppxPackage",
+     {kInStore, kVerify, kTrust, kRegister}, {kUntrust}, false, true},
+    {"the provisioning refused: the user's registration undone", "22000", false,
+     "-store|-verify|Add-AppxProvisionedPackage",
+     {kInStore, kVerify, kTrust, kRegister, kProvision, kUndo}, {kUntrust}, false, true},
+};
+
+void checkPackaged(bool packaged, bool certificateAdded, const std::string& sha1) {
+    const REGSAM view = kView64.flag;
+    CHECK(readString(HKEY_LOCAL_MACHINE, "Software\\Talvex", "PackagedMenu", view) ==
+          (packaged && onWin64() ? "1" : "<missing>"));
+    CHECK(readString(HKEY_LOCAL_MACHINE, kUninstallKey, "Added certificate", view) ==
+          (certificateAdded && onWin64() ? sha1 : "<missing>"));
+}
+
+}  // namespace
+
+TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the install, and the "
+          "uninstaller takes back what they did") {
+    placeStandIns();
+    const std::vector<std::string> none;
+    for (const PackageRow& row : kPackageRows) {
+        const std::string what = row.what;
+        CAPTURE(what);
+        setWindows(row.build, row.classicMenu);
+        SetEnvironmentVariableA("INSTALLER_FAILING", row.failing);
+        writeStore();
+        const Snapshot before = snapshot();
+
+        const SetupRun installed = install(kQuoted.installDir());
+        CAPTURE(installed);
+        REQUIRE(installed == 0);
+        checkInstalled(kQuoted);
+        const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
+        CHECK(takeCalls(sha1) == (onWin64() ? row.installCalls : none));
+        checkPackaged(row.packaged, row.certificateAdded, sha1);
+        // The log says why a step failed: what the program printed.
+        const std::string failing = row.failing;
+        const std::string refusal =
+            "refused by the test (" + failing.substr(failing.rfind('|') + 1);
+        if (onWin64() && !failing.empty())
+            CHECK(installed.log.find(refusal + ")") != std::string::npos);
+
+        CHECK(uninstall(kQuoted) == 0);
+        CHECK(takeCalls(sha1) == (onWin64() ? row.uninstallCalls : none));
+        checkFilesGone(kQuoted);
+        CHECK(changes(before, snapshot()) == "");
+    }
+    setWindows("19045", false);
+}
+
+TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the certificate "
+          "that the first install trusted and removes one it no longer ships") {
+    placeStandIns();
+    setWindows("22000", false);
+    writeStore();
+    const Snapshot before = snapshot();
+    SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
+    REQUIRE(install(kQuoted.installDir()) == 0);
+    const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
+    takeCalls(sha1);
+
+    SetEnvironmentVariableA("INSTALLER_FAILING", "-verify");  // in TrustedPeople now
+    CHECK(install(kQuoted.installDir()) == 0);
+    const std::vector<std::string> upgrade = {kUnprovision, kUnregister, kInStore, kRegister,
+                                              kProvision};
+    CHECK(takeCalls(sha1) == (onWin64() ? upgrade : std::vector<std::string>{}));
+    checkPackaged(true, true, sha1);
+
+    // A setup built with another certificate (each build tree makes its own)
+    // takes the one the earlier install trusted out again.
+    HKEY key;
+    if (onWin64() && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0,
+                                   KEY_WRITE | kView64.flag, &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Added certificate", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>("0A1B"), 5);
+        RegCloseKey(key);
+    }
+    SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
+    CHECK(install(kQuoted.installDir()) == 0);
+    const std::vector<std::string> otherCertificate = {
+        kUnprovision, kUnregister, "certutil -delstore TrustedPeople 0A1B", kInStore, kVerify,
+        kTrust,       kRegister,   kProvision};
+    CHECK(takeCalls(sha1) == (onWin64() ? otherCertificate : std::vector<std::string>{}));
+    checkPackaged(true, true, sha1);
+
+    CHECK(uninstall(kQuoted) == 0);
+    const std::vector<std::string> removal = {kUnprovision, kUnregister, kUntrust};
+    CHECK(takeCalls(sha1) == (onWin64() ? removal : std::vector<std::string>{}));
+    checkFilesGone(kQuoted);
+    CHECK(changes(before, snapshot()) == "");
 }
