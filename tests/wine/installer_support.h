@@ -255,15 +255,8 @@ public:
 
     // True once the host has created both classes and holds them.
     bool start() {
-        std::string cmd = "\"" + host_ + "\" \"" + result_ + "\" --hold";
-        std::vector<char> line(cmd.begin(), cmd.end());
-        line.push_back('\0');
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &si, &pi))
-            return false;
+        if (!test_process::start("\"" + host_ + "\" \"" + result_ + "\" --hold", pi)) return false;
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         HANDLE both[2] = {ready_, process_};

@@ -17,6 +17,7 @@
 #include "import_patch.h"
 #include "page_texts.h"
 #include "resource_ids.h"
+#include "run_program.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
 #include "store_checks.h"
@@ -527,11 +528,7 @@ TEST_CASE("the 32-bit and 64-bit editors saving at one moment: no id named twice
     for (Host& h : hosts) {
         std::string line = "\"" + test_paths::path(h.host) + "\" \"" + test_paths::path(h.dll) +
                            "\" \"" + h.path + "\" save " + std::to_string(kRounds);
-        STARTUPINFOA start = {};
-        start.cb = sizeof start;
-        REQUIRE_MESSAGE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                       nullptr, &start, &h.process),
-                        line);
+        REQUIRE_MESSAGE(test_process::start(line, h.process), line);
     }
     for (int i = 0; i < 2; ++i) CHECK(WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0);
     SetEvent(go);
