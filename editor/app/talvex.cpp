@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "com_object.h"
 #include "context_kind.h"
 #include "selected_object.h"
 #include "store_layout.h"
@@ -56,28 +57,21 @@ void tell(const std::wstring& text, UINT icon) {
     MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK | icon);
 }
 
+const shellext::InterfaceEntry kSelectionInterfaces[] = {
+    {&IID_IUnknown, false},
+    {&IID_IDataObject, false},
+};
+
 // A data object that offers one thing: the kind's name in the format quillon
-// reads before it looks for a selected path.
-class KindSelection final : public IDataObject {
+// reads before it looks for a selected path. It is made with one reference,
+// its creator's.
+class KindSelection final : public shellext::ComObject<IDataObject> {
 public:
     explicit KindSelection(const char* kind)
-        : format_(static_cast<CLIPFORMAT>(RegisterClipboardFormatA(shellext::kContextKindFormat))),
-          kind_(kind) {}
-
-    STDMETHODIMP QueryInterface(REFIID id, void** result) override {
-        if (!result) return E_POINTER;
-        *result = nullptr;
-        if (!IsEqualIID(id, IID_IUnknown) && !IsEqualIID(id, IID_IDataObject))
-            return E_NOINTERFACE;
-        *result = static_cast<IDataObject*>(this);
+        : ComObject(kSelectionInterfaces),
+          format_(static_cast<CLIPFORMAT>(RegisterClipboardFormatA(shellext::kContextKindFormat))),
+          kind_(kind) {
         AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        if (--references_ != 0) return references_;
-        delete this;
-        return 0;
     }
 
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
@@ -123,11 +117,10 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
-    ~KindSelection() = default;
+    ~KindSelection() override = default;
 
     CLIPFORMAT format_;
     const char* kind_;
-    ULONG references_ = 1;
 };
 
 BOOL CALLBACK collectPage(HPROPSHEETPAGE page, LPARAM pages) {
