@@ -8,9 +8,6 @@
 
 namespace handler {
 
-const CLSID kKorvaneClassId = {0x50A2C9CD, 0xCB78, 0x435E,
-                               {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
-
 namespace {
 
 // Shell classes whose context menus get the handler. Explorer builds the menu
@@ -18,10 +15,10 @@ namespace {
 // from "*" or "Directory": without that key the Drive and CDROM menus would
 // show nowhere. "Directory" stays last: its key decides the result.
 const char* const kHandlerKeyFormats[] = {
-    "*\\shellex\\ContextMenuHandlers\\%s",
-    "Directory\\Background\\shellex\\ContextMenuHandlers\\%s",
-    "Drive\\shellex\\ContextMenuHandlers\\%s",
-    "Directory\\shellex\\ContextMenuHandlers\\%s",
+    TALVEX_FILE_CLASS "\\shellex\\ContextMenuHandlers\\%s",
+    TALVEX_BACKGROUND_CLASS "\\shellex\\ContextMenuHandlers\\%s",
+    TALVEX_DRIVE_CLASS "\\shellex\\ContextMenuHandlers\\%s",
+    TALVEX_FOLDER_CLASS "\\shellex\\ContextMenuHandlers\\%s",
 };
 
 const shellext::ServerRegistration kRegistration = {

@@ -4,10 +4,11 @@
 
 #include <windows.h>
 
+#include "class_id.h"
+
 namespace handler {
 
-// {50A2C9CD-CB78-435E-941D-4169387516E2}
-extern const CLSID kKorvaneClassId;
-constexpr const char kFriendlyName[] = "Talvex Korvane";
+using shellext::kKorvaneClassId;
+constexpr const char kFriendlyName[] = TALVEX_KORVANE_NAME;
 
 }  // namespace handler

@@ -43,6 +43,7 @@ struct MenuPolicy { static void close(HMENU menu) { DestroyMenu(menu); } };
 struct KeyPolicy { static void close(HKEY key) { RegCloseKey(key); } };
 struct WindowPolicy { static void close(HWND window) { DestroyWindow(window); } };
 struct KernelObjectPolicy { static void close(HANDLE object) { CloseHandle(object); } };
+struct LocalMemoryPolicy { static void close(HLOCAL memory) { LocalFree(memory); } };
 
 using OwnedIcon = Owned<HICON, IconPolicy>;
 using OwnedBitmap = Owned<HBITMAP, GdiObjectPolicy>;
@@ -53,6 +54,7 @@ using OwnedMenu = Owned<HMENU, MenuPolicy>;
 using OwnedKey = Owned<HKEY, KeyPolicy>;
 using OwnedWindow = Owned<HWND, WindowPolicy>;
 using OwnedKernelObject = Owned<HANDLE, KernelObjectPolicy>;
+using OwnedLocalMemory = Owned<HLOCAL, LocalMemoryPolicy>;
 
 // Selects an object into a device context and puts the previous one back.
 class Selection {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "class_id.h"
 #include "com_object.h"
 #include "context_kind.h"
 #include "selected_object.h"
@@ -25,9 +26,7 @@
 
 namespace {
 
-// quillon.dll's class: {E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}.
-constexpr CLSID kQuillonClassId = {0xE3294060, 0xCF0A, 0x4B27,
-                                   {0x8F, 0x8A, 0x8A, 0x1C, 0xF8, 0xEB, 0x24, 0x56}};
+using shellext::kQuillonClassId;
 
 constexpr int kExitBadArguments = 2;
 constexpr int kExitNoEditor = 3;

@@ -9,9 +9,6 @@
 
 namespace editor {
 
-const CLSID kQuillonClassId = {0xE3294060, 0xCF0A, 0x4B27,
-                               {0x8F, 0x8A, 0x8A, 0x1C, 0xF8, 0xEB, 0x24, 0x56}};
-
 namespace {
 
 OSVERSIONINFOA g_version = {sizeof(OSVERSIONINFOA), 0, 0, 0, 0, {}};
@@ -23,9 +20,9 @@ HFONT g_symbolFont = nullptr;
 // under "Drive" only, so without that key the Drive and CDROM menus could
 // not be edited anywhere.
 const char* const kHandlerKeyFormats[] = {
-    "*\\shellex\\PropertySheetHandlers\\%s",
-    "Directory\\shellex\\PropertySheetHandlers\\%s",
-    "Drive\\shellex\\PropertySheetHandlers\\%s",
+    TALVEX_FILE_CLASS "\\shellex\\PropertySheetHandlers\\%s",
+    TALVEX_FOLDER_CLASS "\\shellex\\PropertySheetHandlers\\%s",
+    TALVEX_DRIVE_CLASS "\\shellex\\PropertySheetHandlers\\%s",
 };
 
 const shellext::ServerRegistration kRegistration = {

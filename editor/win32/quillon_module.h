@@ -6,11 +6,12 @@
 
 #include <windows.h>
 
+#include "class_id.h"
+
 namespace editor {
 
-// {E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}
-extern const CLSID kQuillonClassId;
-constexpr const char kQuillonFriendlyName[] = "Talvex Quillon";
+using shellext::kQuillonClassId;
+constexpr const char kQuillonFriendlyName[] = TALVEX_QUILLON_NAME;
 
 const OSVERSIONINFOA& systemVersion();
 DWORD pageSlot();

@@ -14,12 +14,8 @@
 
 namespace command_host {
 
-// {2D619C0F-00A0-4B15-BF28-76468EA6DEA2}
-constexpr CLSID kSelectionClass = {0x2D619C0F, 0x00A0, 0x4B15,
-                                   {0xBF, 0x28, 0x76, 0x46, 0x8E, 0xA6, 0xDE, 0xA2}};
-// {75DC679D-1136-4FD3-B8D2-77E37DFD494D}
-constexpr CLSID kBackgroundClass = {0x75DC679D, 0x1136, 0x4FD3,
-                                    {0xB8, 0xD2, 0x77, 0xE3, 0x7D, 0xFD, 0x49, 0x4D}};
+constexpr CLSID kSelectionClass = shellext::kSelectionCommandClassId;
+constexpr CLSID kBackgroundClass = shellext::kBackgroundCommandClassId;
 
 // A root command of `module` (korvane.dll, loaded); null when it serves none.
 inline IExplorerCommand* createRoot(HMODULE module, const CLSID& classId) {
@@ -89,7 +85,8 @@ inline std::string walk(IExplorerCommand* command, IShellItemArray* items,
     std::string title = taken([&](LPWSTR* text) { return command->GetTitle(items, text); }, &titled);
     EXPCMDFLAGS flags = 0;
     command->GetFlags(&flags);
-    if (flags & ECF_ISSEPARATOR) return titled == S_FALSE && title == "<none>" ? "-" : "-?" + title;
+    // A separator: S_FALSE, and an empty title for hosts that test for success.
+    if (flags & ECF_ISSEPARATOR) return titled == S_FALSE && title.empty() ? "-" : "-?" + title;
     std::string icon = taken([&](LPWSTR* text) { return command->GetIcon(items, text); });
     std::string tip = taken([&](LPWSTR* text) { return command->GetToolTip(items, text); });
     std::string out = title + "{" + icon + "|" + tip + "|" + std::to_string(flags) + "/" +

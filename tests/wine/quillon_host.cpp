@@ -59,8 +59,7 @@ int noteFrees(HMODULE quillon, const char* result, bool unload) {
 }
 
 int saveRounds(HMODULE quillon, const char* path, int rounds) {
-    constexpr CLSID kQuillon = {0xE3294060, 0xCF0A, 0x4B27,
-                                {0x8F, 0x8A, 0x8A, 0x1C, 0xF8, 0xEB, 0x24, 0x56}};
+    constexpr CLSID kQuillon = shellext::kQuillonClassId;
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto getClassObject = reinterpret_cast<GetClassObject>(
         reinterpret_cast<void*>(GetProcAddress(quillon, "DllGetClassObject")));

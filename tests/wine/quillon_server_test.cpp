@@ -34,11 +34,9 @@ using own_sheet::showInOwnSheet;
 
 namespace {
 
-// {E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}
-constexpr CLSID kClsidQuillon = {0xE3294060, 0xCF0A, 0x4B27,
-                                 {0x8F, 0x8A, 0x8A, 0x1C, 0xF8, 0xEB, 0x24, 0x56}};
-constexpr const char kClsidText[] = "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}";
-constexpr const char kFriendlyName[] = "Talvex Quillon";
+constexpr CLSID kClsidQuillon = shellext::kQuillonClassId;
+constexpr const char kClsidText[] = TALVEX_QUILLON_CLSID;
+constexpr const char kFriendlyName[] = TALVEX_QUILLON_NAME;
 
 void* garbage() { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(0xDEADBEEFu)); }
 

@@ -17,7 +17,7 @@ namespace server_test {
 
 using shell_host::kClsidKorvane;
 using shell_host::kClsidText;
-constexpr const char kFriendlyName[] = "Talvex Korvane";
+constexpr const char kFriendlyName[] = TALVEX_KORVANE_NAME;
 
 // The DLL's file, from the test's environment (REGISTER korvane).
 inline std::string dllPath() { return test_paths::path("KORVANE"); }

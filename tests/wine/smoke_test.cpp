@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "talvex_names.h"
 #include "test_paths.h"
 
 namespace {
@@ -86,7 +87,7 @@ TEST_CASE("menus and windows work without a display") {
 
 #ifdef SMOKE_EXPECT_KORVANE
 TEST_CASE("korvane.dll was registered before the test") {
-    const char* classKey = "CLSID\\{50A2C9CD-CB78-435E-941D-4169387516E2}\\InprocServer32";
+    const char* classKey = "CLSID\\" TALVEX_KORVANE_CLSID "\\InprocServer32";
     std::string server = readString(HKEY_CLASSES_ROOT, classKey, nullptr);
     // The server path is the DLL this build made, given to the test as well.
     std::string expected = test_paths::path("KORVANE");

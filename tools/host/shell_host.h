@@ -14,16 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "class_id.h"
 #include "registry_key_store.h"
 #include "store_paths.h"
 #include "store_writer.h"
 
 namespace shell_host {
 
-// {50A2C9CD-CB78-435E-941D-4169387516E2}
-constexpr CLSID kClsidKorvane = {0x50A2C9CD, 0xCB78, 0x435E,
-                                 {0x94, 0x1D, 0x41, 0x69, 0x38, 0x75, 0x16, 0xE2}};
-constexpr const char kClsidText[] = "{50A2C9CD-CB78-435E-941D-4169387516E2}";
+constexpr CLSID kClsidKorvane = shellext::kKorvaneClassId;
+constexpr const char kClsidText[] = TALVEX_KORVANE_CLSID;
 
 struct ComScope {
     ComScope() { CoInitialize(nullptr); }
