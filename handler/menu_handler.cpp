@@ -73,8 +73,8 @@ void MenuHandler::initialize(LPCITEMIDLIST folder, IDataObject* selection) {
 }
 
 unsigned MenuHandler::buildMenu(HMENU menu, UINT indexMenu, UINT firstId, UINT lastId) {
-    // With the package registered its verbs show these kinds' menus.
-    if (packagedFrontShows(contextKind_) && packagedMenuRegistered()) return 1;
+    // Where this account has the package, its verbs show these kinds' menus.
+    if (packagedFrontShows(contextKind_) && accountHasPackagedMenu()) return 1;
     SystemVersion version = g_versionQuery();
     MenuRequest request = {contextKind_, menu, indexMenu, firstId, lastId,
                            chooseIconMode(version.major, version.minor, contextKind_)};

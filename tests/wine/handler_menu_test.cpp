@@ -10,6 +10,7 @@
 
 #include "check_printers.h"
 #include "handler_host.h"
+#include "import_patch.h"
 #include "shell_host.h"
 #include "store_paths.h"
 
@@ -368,32 +369,116 @@ TEST_CASE("an action longer than its field starts nothing; one that fits runs as
     DestroyMenu(popup);
 }
 
-TEST_CASE("with the package registered, only drive menus stay in the classic menu") {
+namespace {
+
+// Windows' answers about packages, as korvane.dll finds them through
+// GetProcAddress: Wine has neither function, Windows 8 and later both.
+struct PackageAnswers {
+    static bool present;      // the two functions exist
+    static UINT32 packages;   // how many of the family the account has
+    static int questions;     // GetPackagesByPackageFamily calls
+    static std::wstring name, publisher;  // what korvane asked about
+    static DWORD clock;       // added to the tick count korvane reads
+
+    struct Id { UINT32 reserved, architecture; UINT64 version; PWSTR name, publisher, resource, publisherId; };
+    static LONG WINAPI familyName(const Id* id, UINT32* length, PWSTR family) {
+        name = id->name;
+        publisher = id->publisher;
+        const wchar_t text[] = L"Talvex.ContextMenus_0123456789abc";
+        if (*length < ARRAYSIZE(text)) return ERROR_INSUFFICIENT_BUFFER;
+        lstrcpyW(family, text);
+        *length = ARRAYSIZE(text);
+        return ERROR_SUCCESS;
+    }
+    static LONG WINAPI byFamily(PCWSTR family, UINT32* count, PWSTR*, UINT32* length, WCHAR*) {
+        ++questions;
+        *count = std::wstring(family) == L"Talvex.ContextMenus_0123456789abc" ? packages : 0;
+        *length = *count ? 80 : 0;
+        return *count ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
+    }
+    static FARPROC WINAPI lookUp(HMODULE module, LPCSTR function) {
+        if (present && !IS_INTRESOURCE(function)) {
+            if (std::string(function) == "PackageFamilyNameFromId") return reinterpret_cast<FARPROC>(&familyName);
+            if (std::string(function) == "GetPackagesByPackageFamily") return reinterpret_cast<FARPROC>(&byFamily);
+        }
+        return GetProcAddress(module, function);
+    }
+    static DWORD WINAPI ticks() { return GetTickCount() + clock; }
+};
+bool PackageAnswers::present = false;
+UINT32 PackageAnswers::packages = 0;
+int PackageAnswers::questions = 0;
+std::wstring PackageAnswers::name, PackageAnswers::publisher;
+DWORD PackageAnswers::clock = 0;
+
+void setMachineText(HKEY key, const wchar_t* name, const std::wstring& text) {
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+TEST_CASE("the classic menu steps back for files, folders and backgrounds only where the account "
+          "has the package") {
     ComScope com;
     SampleFolder samples;
     clearStore();
     putItem(1, "Mine", false, "x.exe");
     for (const char* kind : {"*", "Directory", "Background", "Drive"}) putIndex(kind, {{1, 0}});
-    HKEY machine = nullptr;  // where the installer marks the package registered
-    REQUIRE(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talvex", 0, nullptr, 0,
+    HKEY machine = nullptr;  // what the installer records of the package it registered
+    REQUIRE(RegCreateKeyExA(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, 0, nullptr, 0,
                             KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &machine, nullptr) == ERROR_SUCCESS);
-    struct Row { DWORD packaged; std::string path; bool background; UINT entries; };
-    for (const Row& row : {Row{1, samples.root + "\\a.txt", false, 0}, Row{1, samples.root + "\\folder", false, 0},
-                           Row{1, samples.root, true, 0}, Row{1, "C:\\", false, 1},
-                           Row{0, samples.root + "\\a.txt", false, 1}, Row{0, samples.root, true, 1}}) {
-        CAPTURE(row.path);
-        CAPTURE(row.packaged);
-        RegSetValueExA(machine, "PackagedMenu", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&row.packaged),
-                       sizeof row.packaged);
-        HMENU popup = CreatePopupMenu();
-        {
-            std::unique_ptr<Handler> handler(row.background ? new Handler(popup, row.path)
-                                                            : new Handler({row.path}, popup));
-            CHECK(handler->built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, row.entries + 1));
-            CHECK(GetMenuItemCount(popup) == static_cast<int>(row.entries));
+    const DWORD one = 1;
+    RegSetValueExA(machine, TALVEX_PACKAGED_MENU_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    const std::wstring publisher = L"CN=Bygger \u00c6, O=\"Contoso, Inc.\", C=DK";
+    { HMENU popup = CreatePopupMenu(); Handler loaded({samples.root + "\\a.txt"}, popup); DestroyMenu(popup); }
+    HMODULE korvane = GetModuleHandleA("korvane.dll");
+    import_patch::ImportPatch lookUp(korvane, "kernel32.dll", "GetProcAddress",
+                                     reinterpret_cast<ULONG_PTR>(&PackageAnswers::lookUp));
+    import_patch::ImportPatch ticks(korvane, "kernel32.dll", "GetTickCount",
+                                    reinterpret_cast<ULONG_PTR>(&PackageAnswers::ticks));
+    REQUIRE(lookUp.patched());
+    REQUIRE(ticks.patched());
+
+    struct Row { const char* what; bool recorded, present; UINT32 packages; std::vector<UINT> entries; };
+    // Entries for a file, a folder, a background and a drive root.
+    const Row rows[] = {
+        {"the account has the package", true, true, 1, {0, 0, 0, 1}},
+        {"another account has it (the installer ran elevated as another user)", true, true, 0, {1, 1, 1, 1}},
+        {"a system without the package functions (Wine, Windows 7)", true, false, 1, {1, 1, 1, 1}},
+        {"no record of a package", false, true, 1, {1, 1, 1, 1}},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.what);
+        RegDeleteValueA(machine, TALVEX_PACKAGE_NAME_VALUE);
+        RegDeleteValueA(machine, TALVEX_PACKAGE_PUBLISHER_VALUE);
+        if (row.recorded) {
+            setMachineText(machine, L"" TALVEX_PACKAGE_NAME_VALUE, L"" TALVEX_PACKAGE_NAME);
+            setMachineText(machine, L"" TALVEX_PACKAGE_PUBLISHER_VALUE, publisher);
         }
-        DestroyMenu(popup);
+        PackageAnswers::present = row.present;
+        PackageAnswers::packages = row.packages;
+        PackageAnswers::questions = 0;
+        PackageAnswers::clock += 60000;  // the last answer has expired
+        std::vector<UINT> entries;
+        for (int i = 0; i < 4; ++i) {
+            HMENU popup = CreatePopupMenu();
+            {
+                std::unique_ptr<Handler> handler(i == 2 ? new Handler(popup, samples.root)
+                    : new Handler({i == 0 ? samples.root + "\\a.txt" : i == 1 ? samples.root + "\\folder" : "C:\\"}, popup));
+                entries.push_back(static_cast<UINT>(GetMenuItemCount(popup)));
+                CHECK(handler->built == MAKE_HRESULT(SEVERITY_SUCCESS, 0, entries.back() + 1));
+            }
+            DestroyMenu(popup);
+        }
+        CHECK(entries == row.entries);
+        // Asked at most once for the four menus, and about the recorded package.
+        CHECK(PackageAnswers::questions == (row.recorded && row.present ? 1 : 0));
+        if (PackageAnswers::questions) {
+            CHECK(shell_host::utf8(PackageAnswers::name.c_str()) == TALVEX_PACKAGE_NAME);
+            CHECK(PackageAnswers::publisher == publisher);
+        }
     }
     RegCloseKey(machine);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talvex", KEY_WOW64_64KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, KEY_WOW64_64KEY, 0);
 }
