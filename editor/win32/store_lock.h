@@ -14,7 +14,8 @@ namespace editor {
 constexpr DWORD kStoreLockWait = 5000;
 
 // A mutex named after the store it guards, in the session's namespace:
-// every process of the user's session that writes the store shares it.
+// every process of the user's session that writes the store shares it,
+// elevated or not.
 class StoreLock final : public SaveLock {
 public:
     bool acquire() noexcept override;

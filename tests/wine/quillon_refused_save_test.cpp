@@ -4,12 +4,15 @@
 #include <doctest/doctest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <string>
 
 #include "box_answerer.h"
 #include "handler_readback.h"
+#include "import_patch.h"
 #include "page_texts.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
@@ -104,7 +107,7 @@ TEST_CASE("a save the registry refuses is told, keeps the edits and the sheet, a
     // Another editor holds the store's lock past the wait: refused and kept.
     page.type(IDC_CAPTION, "Kept again");
     {
-        HANDLE held = CreateMutexW(nullptr, FALSE, L"Local\\Talvex.Korvane.Store");
+        HANDLE held = CreateMutexA(nullptr, FALSE, TALVEX_STORE_LOCK);
         REQUIRE(held);
         REQUIRE(WaitForSingleObject(held, 0) == WAIT_OBJECT_0);
         const std::string before = store_checks::snapshot();
@@ -127,4 +130,129 @@ TEST_CASE("a save the registry refuses is told, keeps the edits and the sheet, a
     REQUIRE(titlesSeen() == "[Comfirm][Quillon]");
     CHECK(seen.back().text.find("changes made on this page are lost") != std::string::npos);
     CHECK(seen.back().text.find("nothing you built") == std::string::npos);
+}
+
+namespace {
+
+// The SID of this process's user, as text.
+std::string userSid() {
+    HANDLE token = nullptr;
+    REQUIRE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE buffer[256];
+    DWORD size = sizeof buffer;
+    REQUIRE(GetTokenInformation(token, TokenUser, buffer, size, &size));
+    CloseHandle(token);
+    LPSTR text = nullptr;
+    REQUIRE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text));
+    std::string sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+// The security of the object behind `handle`, in the SDDL form.
+std::string securityOf(HANDLE handle) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(handle, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION,
+                        nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return "<unreadable>";
+    LPSTR text = nullptr;
+    std::string sddl = "<unconvertible>";
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, &text,
+            nullptr)) {
+        sddl = text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return sddl;
+}
+
+// Whether a mutex made with a Low label gives it back when asked.
+bool systemKeepsLabels() {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    HANDLE probe = CreateMutexA(&attributes, FALSE, nullptr);
+    LocalFree(descriptor);
+    const bool kept = probe && securityOf(probe).find("S:(ML;;NW;;;LW)") != std::string::npos;
+    if (probe) CloseHandle(probe);
+    return kept;
+}
+
+// CreateMutexA as Windows answers a process that a lock's security grants
+// less than all access (Wine does not check it).
+int g_refusedCreations = 0;
+HANDLE WINAPI refusedCreation(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
+    ++g_refusedCreations;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_CASE("the store's lock is open to every process of the user, and one made by another with "
+          "less access is used as granted") {
+    shell_host::ComScope com;
+    shell_host::SampleFolder folder;
+    const std::string file = folder.root + "\\a.txt";
+    shell_host::clearStore();
+    shell_host::putItem(1, "First", false, "x.exe");
+    shell_host::putIndex("*", {{1, 0}});
+    const std::string user = userSid();
+    DialogThread ui;
+    Sheet sheet(ui, file);
+    REQUIRE(sheet);
+    Page page(sheet);
+    REQUIRE(page);
+    REQUIRE(page.select("First"));
+
+    // A lock made first by a process that grants the user only waiting on
+    // it and releasing it: creating it is refused, the page opens it.
+    const std::string narrow = "D:(A;;0x120001;;;" + user + ")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorA(narrow.c_str(), SDDL_REVISION_1,
+                                                                 &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    HANDLE other = CreateMutexA(&attributes, FALSE, TALVEX_STORE_LOCK);
+    LocalFree(descriptor);
+    REQUIRE(other);
+    {
+        import_patch::ImportPatch refused(GetModuleHandleA("quillon.dll"), "kernel32.dll",
+                                          "CreateMutexA", reinterpret_cast<ULONG_PTR>(&refusedCreation));
+        REQUIRE(refused.patched());
+        page.type(IDC_CAPTION, "Saved beside a narrow lock");
+        sheet.apply();
+    }
+    CHECK(g_refusedCreations == 1);
+    CHECK(stored::tree("*") == "Saved beside a narrow lock#1");
+    CHECK(page.tab() == "Context Menu");
+    sheet.press(PSBTN_CANCEL);
+    CHECK(sheet.waitClosed());
+    CloseHandle(other);  // the page's handle went with it: no lock is left
+
+    // A lock the page makes itself, read back: all access for the user and
+    // the system, labelled Low so that no integrity level is shut out.
+    Sheet second(ui, file);
+    REQUIRE(second);
+    Page again(second);
+    REQUIRE(again);
+    REQUIRE(again.select("Saved beside a narrow lock"));
+    again.type(IDC_CAPTION, "Saved with its own lock");
+    second.apply();  // the page keeps its lock from its first save on
+    CHECK(stored::tree("*") == "Saved with its own lock#1");
+    HANDLE own = OpenMutexA(READ_CONTROL, FALSE, TALVEX_STORE_LOCK);
+    REQUIRE(own);
+    const std::string security = securityOf(own);
+    CloseHandle(own);
+    CHECK_MESSAGE(security.find("(A;;0x1f0001;;;" + user + ")") != std::string::npos,
+                  "expected all access for " << user << " in " << security);
+    if (systemKeepsLabels())
+        CHECK_MESSAGE(security.find("S:(ML;;NW;;;LW)") != std::string::npos,
+                      "expected a Low label with no write-up in " << security);
+    else
+        MESSAGE("this system keeps no integrity labels on mutexes (Wine): the label is not checked");
+    second.press(PSBTN_CANCEL);
+    CHECK(second.waitClosed());
 }
