@@ -34,7 +34,10 @@ bool startAction(const char* action, const wchar_t* contextPath) {
                  directory = asWide(command.directory);
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof execute;
-    execute.fMask = SEE_MASK_FLAG_NO_UI;  // as ShellExecute: a failure shows no dialog
+    // As ShellExecute, a failure shows no dialog. The command objects run in
+    // a surrogate that may end soon after Invoke returns: the start is
+    // finished before this returns.
+    execute.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     execute.lpVerb = L"open";
     execute.lpFile = program.c_str();
     execute.lpParameters = command.hasArguments ? arguments.c_str() : nullptr;

@@ -17,11 +17,6 @@
 
 namespace handler {
 
-const CLSID kSelectionCommandClassId = {0x2D619C0F, 0x00A0, 0x4B15,
-                                        {0xBF, 0x28, 0x76, 0x46, 0x8E, 0xA6, 0xDE, 0xA2}};
-const CLSID kBackgroundCommandClassId = {0x75DC679D, 0x1136, 0x4FD3,
-                                         {0xB8, 0xD2, 0x77, 0xE3, 0x7D, 0xFD, 0x49, 0x4D}};
-
 namespace {
 
 constexpr std::size_t kOwnTitle = RootShape::kOwnTitle;
@@ -65,8 +60,14 @@ HRESULT titleOf(const CommandMenu& menu, std::size_t node, LPWSTR* name) {
     if (!name) return E_POINTER;
     *name = nullptr;
     const CommandNode& entry = menu.tree.nodes[node];
-    // A separator shows only when it has no title.
-    if (entry.type == CommandNode::Type::Separator) return S_FALSE;
+    // A separator shows only when it has no title: S_FALSE says so, and the
+    // empty text beside it serves a host that tests for success alone.
+    if (entry.type == CommandNode::Type::Separator) {
+        *name = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(wchar_t)));
+        if (!*name) return E_OUTOFMEMORY;
+        **name = L'\0';
+        return S_FALSE;
+    }
     std::wstring caption = wideFromCodePage(entry.caption.c_str());
     return SHStrDupW(caption.c_str(), name);
 }
@@ -184,19 +185,24 @@ private:
 const shellext::InterfaceEntry SubCommand::kInterfaces[2] = {{&IID_IExplorerCommand, false},
                                                              {&IID_IUnknown, false}};
 
+// All or nothing: a failure part-way releases what it made and leaves the
+// position where it was, so that the next call hands out those entries.
 STDMETHODIMP CommandEnumerator::Next(ULONG wanted, IExplorerCommand** commands, ULONG* given) {
     if (given) *given = 0;
     if (!commands || (!given && wanted != 1)) return E_POINTER;
     ULONG count = 0;
-    while (count < wanted && next_ < entries().size()) {
-        HRESULT made = createObject<SubCommand>(&commands[count], menu_, entries()[next_]);
+    while (count < wanted && next_ + count < entries().size()) {
+        HRESULT made = createObject<SubCommand>(&commands[count], menu_, entries()[next_ + count]);
         if (FAILED(made)) {
-            while (count > 0) commands[--count]->Release();
+            while (count > 0) {
+                commands[--count]->Release();
+                commands[count] = nullptr;
+            }
             return made;
         }
         ++count;
-        ++next_;
     }
+    next_ += count;
     if (given) *given = count;
     return count == wanted ? S_OK : S_FALSE;
 }
@@ -230,8 +236,11 @@ const CommandMenu& RootCommand::readMenu(IShellItemArray* items) {
     return *menu_;
 }
 
+// A question without items is about the menu last shown: Explorer may ask
+// so after GetState, and reading the store for no object would put an
+// empty menu in place of the one just read.
 const CommandMenu& RootCommand::menuFor(IShellItemArray* items) {
-    if (menu_ && sameContext(menu_->context, contextOf(items))) return *menu_;
+    if (menu_ && (!items || sameContext(menu_->context, contextOf(items)))) return *menu_;
     return readMenu(items);
 }
 

@@ -4,12 +4,15 @@
 // shell's item arrays, and invoked. Their commands start record_invocation.exe.
 #include <doctest/doctest.h>
 
+#include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "command_host.h"
 #include "foreign_names.h"
 #include "handler_host.h"
+#include "import_patch.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
@@ -194,4 +197,97 @@ TEST_CASE("a chosen command starts its program for the exact path, for every kin
         if (!row.directory.empty()) CHECK(directory == row.directory);
         for (IExplorerCommand* command : commands) command->Release();
     }
+}
+
+namespace {
+
+// The `failAt`th malloc of korvane.dll fails, while this lives.
+struct FailingAllocations : import_patch::ImportPatch {
+    static int calls, failAt;
+    static void* CDECL allocate(size_t size) { return ++calls == failAt ? nullptr : std::malloc(size); }
+    FailingAllocations(HMODULE dll, int first)
+        : ImportPatch(dll, "msvcrt.dll", "malloc", reinterpret_cast<ULONG_PTR>(&allocate)) {
+        calls = 0;
+        failAt = first;
+    }
+};
+int FailingAllocations::calls = 0;
+int FailingAllocations::failAt = 0;
+
+std::string titleOf(IExplorerCommand* command) {
+    return taken([&](LPWSTR* text) { return command->GetTitle(nullptr, text); });
+}
+
+}  // namespace
+
+TEST_CASE("questions without items keep the menu just read; the enumerator keeps its place") {
+    ComScope com;
+    SampleFolder samples;
+    Korvane dll;
+    clearStore();
+    for (int id = 1; id <= 5; ++id) putItem(id, "C" + std::to_string(id), false, "x.exe", "tip", kLibrary + ",1");
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}});
+    putIndex("Directory", {{1, 0}});
+
+    // After GetState with the items, Explorer may ask the rest with none.
+    Shown shown(dll, kSelectionClass, samples.root + "\\a.txt");
+    CHECK(shown.state == ECS_ENABLED);
+    CHECK(titleOf(shown.root) == "Talvex");
+    CHECK(taken([&](LPWSTR* text) { return shown.root->GetIcon(nullptr, text); }) == dll.path() + ",-1");
+    IEnumExplorerCommand* list = nullptr;
+    REQUIRE(shown.root->EnumSubCommands(&list) == S_OK);
+
+    struct Step { const char* what; ULONG wanted; bool withCount; int failAt; HRESULT result; std::vector<std::string> titles; };
+    const Step steps[] = {
+        {"two at once", 2, true, 0, S_OK, {"C1", "C2"}},
+        {"one without a count", 1, false, 0, S_OK, {"C3"}},
+        {"two without a count", 2, false, 0, E_POINTER, {}},
+        {"the second of two fails: none given, the place kept", 2, true, 2, E_OUTOFMEMORY, {}},
+        {"the same two again", 2, true, 0, S_OK, {"C4", "C5"}},
+        {"past the end", 3, true, 0, S_FALSE, {}},
+    };
+    for (const Step& step : steps) {
+        CAPTURE(step.what);
+        IExplorerCommand* got[3] = {};
+        ULONG given = 99;
+        HRESULT result;
+        {
+            std::unique_ptr<FailingAllocations> failing(step.failAt ? new FailingAllocations(dll.module, step.failAt) : nullptr);
+            if (failing) REQUIRE(failing->patched());
+            result = list->Next(step.wanted, got, step.withCount ? &given : nullptr);
+        }
+        CHECK(result == step.result);
+        std::vector<std::string> titles;
+        for (IExplorerCommand*& command : got)
+            if (command) titles.push_back(titleOf(command)), command->Release();
+        CHECK(titles == step.titles);
+        if (step.withCount) CHECK(given == step.titles.size());
+    }
+    // Skip, Reset and Clone keep to the same list.
+    CHECK(list->Reset() == S_OK);
+    CHECK(list->Skip(3) == S_OK);
+    IEnumExplorerCommand* copy = nullptr;
+    REQUIRE(list->Clone(&copy) == S_OK);
+    CHECK(list->Skip(5) == S_FALSE);
+    IExplorerCommand* next = nullptr;
+    CHECK(copy->Next(1, &next, nullptr) == S_OK);
+    if (next) {
+        CHECK(titleOf(next) == "C4");
+        next->Release();
+    }
+    copy->Release();
+    list->Release();
+
+    // The folder's menu is one command: still the file's menu when asked
+    // without items, the folder's when asked with them.
+    CHECK(subcommands(shown.root).size() == 5);
+    IShellItemArray* folder = itemsFor(samples.root + "\\folder");
+    LPWSTR title = nullptr;
+    CHECK(shown.root->GetTitle(folder, &title) == S_OK);
+    CHECK(title != nullptr);
+    CoTaskMemFree(title);
+    folder->Release();
+    std::vector<IExplorerCommand*> now = subcommands(shown.root);
+    CHECK(now.size() == 1);
+    for (IExplorerCommand* command : now) command->Release();
 }
