@@ -15,16 +15,16 @@
 
 #include <memory>
 
+#include "class_id.h"
 #include "com_object.h"
 #include "command_context.h"
 #include "command_tree.h"
 
 namespace handler {
 
-// {2D619C0F-00A0-4B15-BF28-76468EA6DEA2}: selected files, folders, drive roots
-extern const CLSID kSelectionCommandClassId;
-// {75DC679D-1136-4FD3-B8D2-77E37DFD494D}: folder backgrounds
-extern const CLSID kBackgroundCommandClassId;
+// Selected files, folders, drive roots; folder backgrounds.
+using shellext::kSelectionCommandClassId;
+using shellext::kBackgroundCommandClassId;
 
 // One menu as read when it was shown: the object it is for and its tree.
 struct CommandMenu {
