@@ -8,14 +8,18 @@ comes from osslsigncode, with the certificate and key named by TALVEX_SIGN_CERT
 and TALVEX_SIGN_KEY (PEM), or else with a self-signed code-signing certificate
 made here once per build tree. The manifest's Publisher is that certificate's
 subject, and its public part is written beside the package as talvex.cer (DER).
+The class ids, the package's name and the shell classes come from the names
+header.
 
-    make_package.py --version 1.0.0 --template AppxManifest.xml.in --out DIR
+    make_package.py --version 1.0.0 --template AppxManifest.xml.in
+                    --names talvex_names.h --out DIR
 """
 
 import argparse
 import base64
 import hashlib
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -23,8 +27,17 @@ import zipfile
 import zlib
 from xml.sax.saxutils import escape
 
-SELECTION_CLSID = "2D619C0F-00A0-4B15-BF28-76468EA6DEA2"
-BACKGROUND_CLSID = "75DC679D-1136-4FD3-B8D2-77E37DFD494D"
+# The template's placeholders that the names header fills, and whether the
+# value is a class id (written without its braces).
+HEADER_PLACEHOLDERS = (("@PACKAGE_NAME@", "TALVEX_PACKAGE_NAME", False),
+                       ("@FILE_CLASS@", "TALVEX_FILE_CLASS", False),
+                       ("@FOLDER_CLASS@", "TALVEX_FOLDER_CLASS", False),
+                       ("@BACKGROUND_CLASS@", "TALVEX_BACKGROUND_CLASS", False),
+                       ("@SELECTION_CLSID@", "TALVEX_SELECTION_COMMAND_CLSID", True),
+                       ("@BACKGROUND_CLSID@", "TALVEX_BACKGROUND_COMMAND_CLSID", True))
+DEFINE = re.compile(r'\s*#\s*define\s+(\w+)\s+"((?:[^"\\]|\\.)*)"\s*$')
+GUID = re.compile(r"[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}")
+
 DEFAULT_SUBJECT = "CN=Talvex Context Menus"
 
 BLOCK_SIZE = 64 * 1024
@@ -108,14 +121,54 @@ def attribute_text(text):
     return escape(text, {'"': "&quot;"})
 
 
-def manifest_text(template, publisher, version):
+def c_text(text):
+    """A C string literal's text with its escapes undone; the header uses
+    only a doubled backslash and an escaped quote."""
+    def unescape(match):
+        if match.group(1) not in '\\"':
+            fail("the names header has an escape this script does not read: \\" +
+                 match.group(1))
+        return match.group(1)
+    return re.sub(r"\\(.)", unescape, text)
+
+
+def header_names(path):
+    """The header's names, from its lines of the form #define NAME "text"."""
+    names = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            match = DEFINE.match(line)
+            if match:
+                names[match.group(1)] = c_text(match.group(2))
+    return names
+
+
+def placeholder_values(names_header):
+    """The template's placeholders that the names header fills."""
+    names = header_names(names_header)
+    values = {}
+    for placeholder, name, is_clsid in HEADER_PLACEHOLDERS:
+        if name not in names:
+            fail("%s does not define %s" % (names_header, name))
+        value = names[name]
+        if is_clsid:
+            value = value.strip("{}")
+            if not GUID.fullmatch(value):
+                fail("%s in %s is not a class id: %s" % (name, names_header, names[name]))
+        values[placeholder] = value
+    return values
+
+
+def manifest_text(template, values):
+    """The template with each @PLACEHOLDER@ replaced; a placeholder left
+    over is a misspelling in the template or here, so it fails."""
     with open(template, encoding="utf-8") as f:
         text = f.read()
-    for name, value in (("@PUBLISHER@", attribute_text(publisher)),
-                        ("@VERSION@", version),
-                        ("@SELECTION_CLSID@", SELECTION_CLSID),
-                        ("@BACKGROUND_CLSID@", BACKGROUND_CLSID)):
-        text = text.replace(name, value)
+    for name, value in values.items():
+        text = text.replace(name, attribute_text(value))
+    left = sorted(set(re.findall(r"@[A-Z_]+@", text)))
+    if left:
+        fail("the template has placeholders nothing fills: " + ", ".join(left))
     return text.encode("utf-8")
 
 
@@ -254,20 +307,22 @@ def main():
                         help="only note which certificate signs, in STAMP")
     parser.add_argument("--version", help="the project's version")
     parser.add_argument("--template", help="AppxManifest.xml.in")
+    parser.add_argument("--names", help="talvex_names.h, the names the project shares")
     parser.add_argument("--out", help="folder for talvex.msix and talvex.cer")
     args = parser.parse_args()
     if args.note_signer:
         note_signer(args.note_signer)
         return
-    if not (args.version and args.template and args.out):
-        parser.error("--version, --template and --out are needed")
+    if not (args.version and args.template and args.names and args.out):
+        parser.error("--version, --template, --names and --out are needed")
 
     work = os.path.join(args.out, "work")
     os.makedirs(work, exist_ok=True)
     certificate, key = signing_pair(work)
-    publisher = subject_of(certificate)
-
-    manifest = manifest_text(args.template, publisher, four_part_version(args.version))
+    values = placeholder_values(args.names)
+    values["@VERSION@"] = four_part_version(args.version)
+    values["@PUBLISHER@"] = subject_of(certificate)
+    manifest = manifest_text(args.template, values)
     with open(os.path.join(work, "AppxManifest.xml"), "wb") as f:
         f.write(manifest)
     payload = [("AppxManifest.xml", manifest),

@@ -10,7 +10,8 @@ schemas    the manifest and block map against Microsoft's schemas (xmllint)
 blocks     every block hash recomputed from the entries' data
 signature  osslsigncode verify, with the certificate as the only trust anchor
 manifest   the manifest's publisher (the certificate's subject), its version
-           (the project's) and its verb ids
+           (the project's), its verb ids, and its package name, item types and
+           class ids (the names header's)
 own-cert   a package signed with a builder's certificate (the environment
            variables) names that certificate's subject as its publisher
 """
@@ -32,6 +33,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(SOURCE, "package"))
 import make_package  # noqa: E402  (the subject's spelling, the version's form)
+
+NAMES_HEADER = os.path.join(SOURCE, "shellext", "talvex_names.h")
 
 FOUNDATION = "http://schemas.microsoft.com/appx/manifest/foundation/windows10"
 NS = {"m": FOUNDATION,
@@ -58,6 +61,13 @@ def check(condition, what, expected, actual):
 
 def run(command):
     return subprocess.run(command, capture_output=True, text=True)
+
+
+def header_names():
+    """The names header's #define NAME "text" lines, read here on their own."""
+    with open(NAMES_HEADER, encoding="utf-8") as f:
+        found = re.findall(r'^#define (TALVEX_\w+) "(.*)"$', f.read(), re.MULTILINE)
+    return {name: text.replace("\\\\", "\\") for name, text in found}
 
 
 def pem_of(cert, work):
@@ -161,6 +171,27 @@ def check_manifest(archive, args, work):
         check(re.fullmatch(r"0000[A-Za-z0-9]{0,60}", verb.get("Id") or ""),
               "a verb id: alphanumeric, at most 64 characters, starting 0000", "0000...",
               verb.get("Id"))
+    check_header_names(root)
+
+
+def check_header_names(root):
+    """The package's name, item types and class ids are the names header's."""
+    names = header_names()
+    check(root.find("m:Identity", NS).get("Name") == names["TALVEX_PACKAGE_NAME"],
+          "the package's Name is talvex_names.h's TALVEX_PACKAGE_NAME",
+          names["TALVEX_PACKAGE_NAME"], root.find("m:Identity", NS).get("Name"))
+    selection = names["TALVEX_SELECTION_COMMAND_CLSID"].strip("{}")
+    background = names["TALVEX_BACKGROUND_COMMAND_CLSID"].strip("{}")
+    expected = {names["TALVEX_FILE_CLASS"]: [selection],
+                names["TALVEX_FOLDER_CLASS"]: [selection],
+                names["TALVEX_BACKGROUND_CLASS"]: [background]}
+    actual = {item.get("Type"): [verb.get("Clsid") for verb in item]
+              for item in root.iter("{%s}ItemType" % NS["desktop5"])}
+    check(actual == expected, "each item type's verbs' class ids, as talvex_names.h names "
+          "the shell classes and command classes", expected, actual)
+    served = sorted(c.get("Id") for c in root.iter("{%s}Class" % NS["com"]))
+    check(served == sorted([selection, background]), "the COM classes the package declares",
+          sorted([selection, background]), served)
 
 
 def check_own_certificate(archive, args, work):
@@ -175,7 +206,8 @@ def check_own_certificate(archive, args, work):
     environment = dict(os.environ, TALVEX_SIGN_CERT=cert, TALVEX_SIGN_KEY=key)
     result = subprocess.run([sys.executable, os.path.join(SOURCE, "package", "make_package.py"),
                              "--version", "1.2.3", "--template",
-                             os.path.join(SOURCE, "package", "AppxManifest.xml.in"), "--out", out],
+                             os.path.join(SOURCE, "package", "AppxManifest.xml.in"),
+                             "--names", NAMES_HEADER, "--out", out],
                             env=environment, capture_output=True, text=True)
     check(result.returncode == 0, "make_package.py with a builder's certificate", "exit 0",
           result.stderr)
