@@ -7,7 +7,9 @@ types; korvane.dll and talvex.exe stay in the install folder. The signature
 comes from osslsigncode, with the certificate and key named by TALVEX_SIGN_CERT
 and TALVEX_SIGN_KEY (PEM), or else with a self-signed code-signing certificate
 made here once per build tree. The manifest's Publisher is that certificate's
-subject, and its public part is written beside the package as talvex.cer (DER).
+subject as Windows spells it; the public certificate is written beside the
+package as talvex.cer (DER) and the Publisher as publisher.txt (UTF-8, no
+newline), for the installer.
 The class ids, the package's name and the shell classes come from the names
 header.
 
@@ -40,13 +42,30 @@ GUID = re.compile(r"[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}")
 
 DEFAULT_SUBJECT = "CN=Talvex Context Menus"
 
+# Windows' short names of subject attributes, by OID. Any other attribute is
+# written OID.<dotted OID>.
+SHORT_NAMES = {
+    "2.5.4.3": "CN", "2.5.4.7": "L", "2.5.4.10": "O", "2.5.4.11": "OU",
+    "1.2.840.113549.1.9.1": "E", "2.5.4.6": "C", "2.5.4.8": "S", "2.5.4.9": "STREET",
+    "2.5.4.12": "T", "2.5.4.42": "G", "2.5.4.43": "I", "2.5.4.4": "SN",
+    "0.9.2342.19200300.100.1.25": "DC", "2.5.4.5": "SERIALNUMBER",
+}
+# The DER string types a subject's values come in, and their encodings.
+STRING_TYPES = {0x0C: "utf-8",       # UTF8String
+                0x12: "ascii",       # NumericString
+                0x13: "ascii",       # PrintableString
+                0x14: "latin-1",     # TeletexString, read as Latin-1
+                0x16: "ascii",       # IA5String
+                0x1A: "ascii",       # VisibleString
+                0x1C: "utf-32-be",   # UniversalString
+                0x1E: "utf-16-be"}   # BMPString
+# A value holding one of these, or starting or ending with a space, is
+# quoted.
+NEEDS_QUOTES = set(',+="<>#;\r\n')
+
 BLOCK_SIZE = 64 * 1024
 # A fixed time for every entry, so that the same inputs give the same bytes.
 ENTRY_TIME = (2020, 1, 1, 0, 0, 0)
-# As Windows writes a subject: the most specific part first, ", " between
-# parts, RFC 2253 escapes.
-SUBJECT_FORMAT = ("esc_2253,esc_ctrl,utf8,dump_nostr,dump_unknown,dump_der,"
-                  "sep_comma_plus_space,dn_rev,sname")
 
 CERT_CONFIG = """\
 [req]
@@ -67,19 +86,110 @@ def fail(message):
     sys.exit("make_package: " + message)
 
 
-def run(command, **options):
-    result = subprocess.run(command, capture_output=True, text=True, **options)
+def run(command, binary=False):
+    result = subprocess.run(command, capture_output=True)
     if result.returncode != 0:
-        fail("%s failed (exit %d):\n%s%s" % (command[0], result.returncode,
-                                             result.stdout, result.stderr))
-    return result.stdout
+        fail("%s failed (exit %d):\n%s%s" % (
+            command[0], result.returncode, result.stdout.decode(errors="replace"),
+            result.stderr.decode(errors="replace")))
+    return result.stdout if binary else result.stdout.decode()
 
 
-def subject_of(certificate, form="PEM"):
-    """The certificate's subject as the manifest's Publisher must spell it."""
-    text = run(["openssl", "x509", "-noout", "-inform", form, "-in", certificate,
-                "-subject", "-nameopt", SUBJECT_FORMAT]).strip()
-    return text[len("subject="):].strip() if text.startswith("subject=") else text
+def der_elements(data):
+    """The (tag, contents) of each DER element in `data`, one after another."""
+    elements, at = [], 0
+    while at < len(data):
+        if at + 2 > len(data):
+            fail("the certificate is not DER: an element is cut short")
+        tag, length = data[at], data[at + 1]
+        at += 2
+        if length & 0x80:
+            count = length & 0x7F
+            length = int.from_bytes(data[at:at + count], "big")
+            at += count
+        if at + length > len(data):
+            fail("the certificate is not DER: an element runs past its end")
+        elements.append((tag, data[at:at + length]))
+        at += length
+    return elements
+
+
+def oid_text(data):
+    """A DER object identifier in dotted form."""
+    arcs, value = [], 0
+    for byte in data:
+        value = value << 7 | byte & 0x7F
+        if not byte & 0x80:
+            arcs.append(value)
+            value = 0
+    first = min(arcs[0] // 40, 2)
+    return ".".join(str(arc) for arc in [first, arcs[0] - 40 * first] + arcs[1:])
+
+
+def subject_parts(certificate):
+    """The certificate's subject in its own order: one list of (OID, value)
+    per relative name. Read from the DER itself rather than from openssl's
+    text, whose escapes and quoting are its own."""
+    der = run(["openssl", "x509", "-in", certificate, "-outform", "DER"], binary=True)
+    tbs = der_elements(der_elements(der_elements(der)[0][1])[0][1])
+    if tbs and tbs[0][0] == 0xA0:  # [0] version
+        tbs = tbs[1:]
+    # serialNumber, signature, issuer, validity, subject
+    parts = []
+    for _, relative_name in der_elements(tbs[4][1]):
+        attributes = []
+        for _, attribute in der_elements(relative_name):
+            (_, oid), (kind, value) = der_elements(attribute)
+            if kind not in STRING_TYPES:
+                fail("the certificate's subject has a value that is not a string (DER type "
+                     "0x%02X under %s)" % (kind, oid_text(oid)))
+            try:
+                attributes.append((oid_text(oid), value.decode(STRING_TYPES[kind])))
+            except UnicodeDecodeError:
+                fail("the certificate's subject has a value that is not valid %s under %s"
+                     % (STRING_TYPES[kind], oid_text(oid)))
+        parts.append(attributes)
+    return parts
+
+
+def windows_value(value):
+    """A value as Windows writes it in a subject: in double quotes, inner
+    quotes doubled, when it holds a character that would end or split it,
+    starts or ends with a space, or is empty."""
+    if (not value or value[0] == " " or value[-1] == " "
+            or any(c in NEEDS_QUOTES for c in value)):
+        return '"%s"' % value.replace('"', '""')
+    return value
+
+
+def windows_subject(parts):
+    """The subject as Windows spells it: most specific part first, ", "
+    between parts, " + " between the attributes of a multi-valued part,
+    short names where Windows has them and OID.<dotted> otherwise. Example:
+    SERIALNUMBER=1234567, E=builds@contoso.example, CN=Contoso Software,
+    O="Contoso, Inc.", S=Washington, C=US"""
+    return ", ".join(
+        " + ".join("%s=%s" % (SHORT_NAMES.get(oid, "OID." + oid), windows_value(value))
+                   for oid, value in attributes)
+        for attributes in reversed(parts))
+
+
+def publisher_of(certificate):
+    """The manifest's Publisher for a certificate, or a failure naming why
+    its subject cannot be one."""
+    parts = subject_parts(certificate)
+    publisher = windows_subject(parts)
+    # The manifest schema's Publisher has ", " as its only separator and no
+    # line break even in quotes: Windows would refuse such a package.
+    if not parts:
+        fail("the signing certificate has an empty subject, and a package needs a Publisher")
+    if any(len(attributes) > 1 for attributes in parts):
+        fail("the signing certificate's subject has a multi-valued part, which a package's "
+             "Publisher cannot hold: " + publisher)
+    if any(c in value for attributes in parts for _, value in attributes for c in "\r\n"):
+        fail("the signing certificate's subject has a line break, which a package's "
+             "Publisher cannot hold: " + publisher)
+    return publisher
 
 
 def signing_pair(work):
@@ -99,7 +209,7 @@ def signing_pair(work):
     # Kept across builds: a new certificate at every build would have to be
     # trusted again on every test machine.
     if os.path.isfile(certificate) and os.path.isfile(key):
-        if subject_of(certificate) == DEFAULT_SUBJECT:
+        if publisher_of(certificate) == DEFAULT_SUBJECT:
             return certificate, key
     config = os.path.join(work, "self-signed.cnf")
     with open(config, "w") as f:
@@ -308,7 +418,7 @@ def main():
     parser.add_argument("--version", help="the project's version")
     parser.add_argument("--template", help="AppxManifest.xml.in")
     parser.add_argument("--names", help="talvex_names.h, the names the project shares")
-    parser.add_argument("--out", help="folder for talvex.msix and talvex.cer")
+    parser.add_argument("--out", help="folder for talvex.msix, talvex.cer and publisher.txt")
     args = parser.parse_args()
     if args.note_signer:
         note_signer(args.note_signer)
@@ -321,7 +431,7 @@ def main():
     certificate, key = signing_pair(work)
     values = placeholder_values(args.names)
     values["@VERSION@"] = four_part_version(args.version)
-    values["@PUBLISHER@"] = subject_of(certificate)
+    values["@PUBLISHER@"] = publisher_of(certificate)
     manifest = manifest_text(args.template, values)
     with open(os.path.join(work, "AppxManifest.xml"), "wb") as f:
         f.write(manifest)
@@ -340,6 +450,8 @@ def main():
          "-in", unsigned, "-out", package])
     run(["openssl", "x509", "-in", certificate, "-outform", "DER",
          "-out", os.path.join(args.out, "talvex.cer")])
+    with open(os.path.join(args.out, "publisher.txt"), "wb") as f:
+        f.write(values["@PUBLISHER@"].encode("utf-8"))
 
 
 if __name__ == "__main__":
