@@ -6,12 +6,12 @@ The package holds only the manifest, its logos, the block map and the content
 types; korvane.dll and talvex.exe stay in the install folder. The signature
 comes from osslsigncode, with the certificate and key named by TALVEX_SIGN_CERT
 and TALVEX_SIGN_KEY (PEM), or else with a self-signed code-signing certificate
-made here once per build tree. The manifest's Publisher is that certificate's
-subject as Windows spells it; the public certificate is written beside the
-package as talvex.cer (DER) and the Publisher as publisher.txt (UTF-8, no
-newline), for the installer.
-The class ids, the package's name and the shell classes come from the names
-header.
+made for this one signing in a private temporary folder, its key deleted right
+after. The manifest's Publisher is that certificate's subject as Windows
+spells it; the public certificate is written beside the package as talvex.cer
+(DER) and the Publisher as publisher.txt (UTF-8, no newline), for the
+installer. The class ids, the package's name and the shell classes come from
+the names header.
 
     make_package.py --version 1.0.0 --template AppxManifest.xml.in
                     --names talvex_names.h --out DIR
@@ -19,12 +19,15 @@ header.
 
 import argparse
 import base64
+import contextlib
 import hashlib
 import os
 import re
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import zipfile
 import zlib
 from xml.sax.saxutils import escape
@@ -39,8 +42,6 @@ HEADER_PLACEHOLDERS = (("@PACKAGE_NAME@", "TALVEX_PACKAGE_NAME", False),
                        ("@BACKGROUND_CLSID@", "TALVEX_BACKGROUND_COMMAND_CLSID", True))
 DEFINE = re.compile(r'\s*#\s*define\s+(\w+)\s+"((?:[^"\\]|\\.)*)"\s*$')
 GUID = re.compile(r"[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}")
-
-DEFAULT_SUBJECT = "CN=Talvex Context Menus"
 
 # Windows' short names of subject attributes, by OID. Any other attribute is
 # written OID.<dotted OID>.
@@ -192,31 +193,53 @@ def publisher_of(certificate):
     return publisher
 
 
-def signing_pair(work):
-    """(certificate, key) in PEM: the builder's, or a self-signed one."""
+def builder_pair():
+    """(certificate, key) named by the builder, or None."""
     certificate = os.environ.get("TALVEX_SIGN_CERT")
     key = os.environ.get("TALVEX_SIGN_KEY")
-    if certificate or key:
-        if not (certificate and key):
-            fail("TALVEX_SIGN_CERT and TALVEX_SIGN_KEY name the certificate and its key: "
-                 "set both, or neither for a self-signed certificate")
-        for path in (certificate, key):
-            if not os.path.isfile(path):
-                fail("no such file: " + path)
-        return certificate, key
-    certificate = os.path.join(work, "self-signed.pem")
-    key = os.path.join(work, "self-signed.key")
-    # Kept across builds: a new certificate at every build would have to be
-    # trusted again on every test machine.
-    if os.path.isfile(certificate) and os.path.isfile(key):
-        if publisher_of(certificate) == DEFAULT_SUBJECT:
-            return certificate, key
-    config = os.path.join(work, "self-signed.cnf")
-    with open(config, "w") as f:
-        f.write(CERT_CONFIG)
-    run(["openssl", "req", "-x509", "-config", config, "-newkey", "rsa:2048", "-sha256",
-         "-days", "3650", "-nodes", "-keyout", key, "-out", certificate])
+    if not (certificate or key):
+        return None
+    if not (certificate and key):
+        fail("TALVEX_SIGN_CERT and TALVEX_SIGN_KEY name the certificate and its key: "
+             "set both, or neither for a self-signed certificate")
+    for path in (certificate, key):
+        if not os.path.isfile(path):
+            fail("no such file: " + path)
     return certificate, key
+
+
+@contextlib.contextmanager
+def signing_pair():
+    """(certificate, key) in PEM: the builder's, or a self-signed pair that
+    lives only while the package is signed. Its key is made in a folder only
+    this user can read and deleted with it on the way out, failure or not,
+    so that no later build and no other user finds it; a builder who wants
+    one certificate across builds names their own."""
+    pair = builder_pair()
+    if pair:
+        yield pair
+        return
+    folder = tempfile.mkdtemp(prefix="talvex-sign-")  # mode 0700
+    try:
+        config = os.path.join(folder, "self-signed.cnf")
+        with open(config, "w") as f:
+            f.write(CERT_CONFIG)
+        certificate = os.path.join(folder, "self-signed.pem")
+        key = os.path.join(folder, "self-signed.key")
+        run(["openssl", "req", "-x509", "-config", config, "-newkey", "rsa:2048", "-sha256",
+             "-days", "3650", "-nodes", "-keyout", key, "-out", certificate])
+        yield certificate, key
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def forget_kept_key(work):
+    """Deletes the self-signed pair that earlier versions of this script
+    kept in the build tree."""
+    for name in ("self-signed.key", "self-signed.pem", "self-signed.cnf"):
+        path = os.path.join(work, name)
+        if os.path.exists(path):
+            os.remove(path)
 
 
 def four_part_version(version):
@@ -411,6 +434,21 @@ def note_signer(stamp):
             f.write(signer)
 
 
+def write_package(out, work, manifest, certificate, key):
+    payload = [("AppxManifest.xml", manifest),
+               ("Assets/StoreLogo.png", png(50)),
+               ("Assets/Square150x150Logo.png", png(150)),
+               ("Assets/Square44x44Logo.png", png(44))]
+    unsigned = os.path.join(work, "talvex-unsigned.msix")
+    write_unsigned(unsigned, payload)
+    package = os.path.join(out, "talvex.msix")
+    if os.path.exists(package):
+        os.remove(package)  # osslsigncode will not write over a file
+    # The digest is the block map's (SHA-256), which osslsigncode takes itself.
+    run(["osslsigncode", "sign", "-certs", certificate, "-key", key,
+         "-in", unsigned, "-out", package])
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--note-signer", metavar="STAMP",
@@ -428,28 +466,17 @@ def main():
 
     work = os.path.join(args.out, "work")
     os.makedirs(work, exist_ok=True)
-    certificate, key = signing_pair(work)
+    forget_kept_key(work)
     values = placeholder_values(args.names)
     values["@VERSION@"] = four_part_version(args.version)
-    values["@PUBLISHER@"] = publisher_of(certificate)
-    manifest = manifest_text(args.template, values)
-    with open(os.path.join(work, "AppxManifest.xml"), "wb") as f:
-        f.write(manifest)
-    payload = [("AppxManifest.xml", manifest),
-               ("Assets/StoreLogo.png", png(50)),
-               ("Assets/Square150x150Logo.png", png(150)),
-               ("Assets/Square44x44Logo.png", png(44))]
-
-    unsigned = os.path.join(work, "talvex-unsigned.msix")
-    write_unsigned(unsigned, payload)
-    package = os.path.join(args.out, "talvex.msix")
-    if os.path.exists(package):
-        os.remove(package)  # osslsigncode will not write over a file
-    # The digest is the block map's (SHA-256), which osslsigncode takes itself.
-    run(["osslsigncode", "sign", "-certs", certificate, "-key", key,
-         "-in", unsigned, "-out", package])
-    run(["openssl", "x509", "-in", certificate, "-outform", "DER",
-         "-out", os.path.join(args.out, "talvex.cer")])
+    with signing_pair() as (certificate, key):
+        values["@PUBLISHER@"] = publisher_of(certificate)
+        manifest = manifest_text(args.template, values)
+        with open(os.path.join(work, "AppxManifest.xml"), "wb") as f:
+            f.write(manifest)
+        write_package(args.out, work, manifest, certificate, key)
+        run(["openssl", "x509", "-in", certificate, "-outform", "DER",
+             "-out", os.path.join(args.out, "talvex.cer")])
     with open(os.path.join(args.out, "publisher.txt"), "wb") as f:
         f.write(values["@PUBLISHER@"].encode("utf-8"))
 

@@ -15,6 +15,8 @@ manifest   the manifest's publisher (the self-signed certificate's subject)
            header's)
 own-cert   packages signed with builders' certificates (the environment
            variables) of many subjects, each named as Windows spells it
+self-signed  a package built without a builder's certificate leaves no
+           private key behind, also when signing fails
 """
 
 import argparse
@@ -106,6 +108,13 @@ def make_package(out, environment):
                           env=environment, capture_output=True, text=True)
 
 
+def without_builder_certificate(**extra):
+    environment = {k: v for k, v in os.environ.items()
+                   if k not in ("TALVEX_SIGN_CERT", "TALVEX_SIGN_KEY")}
+    environment.update(extra)
+    return environment
+
+
 def publisher_in(package):
     with zipfile.ZipFile(package) as archive:
         return ET.fromstring(archive.read("AppxManifest.xml")).find("m:Identity", NS).get(
@@ -115,6 +124,17 @@ def publisher_in(package):
 def text_of(path):
     with open(path, "rb") as f:
         return f.read().decode("utf-8")
+
+
+def files_with_private_keys(folder):
+    found = []
+    for top, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(top, name)
+            with open(path, "rb") as f:
+                if b"PRIVATE KEY" in f.read():
+                    found.append(path)
+    return found
 
 
 def header_names():
@@ -304,9 +324,51 @@ def check_own_certificate(archive, args, work):
               "certificate" % what, "exit 0", result.stdout[-800:] + result.stderr)
 
 
+def check_self_signed(archive, args, work):
+    # A temporary folder of this check's own shows whether the key's folder
+    # is gone after the build.
+    temporary = os.path.join(work, "tmp")
+    os.mkdir(temporary)
+    out = os.path.join(work, "self-signed")
+    result = make_package(out, without_builder_certificate(TMPDIR=temporary))
+    check(result.returncode == 0, "make_package.py with a self-signed certificate", "exit 0",
+          result.stderr)
+    check(files_with_private_keys(out) == [], "no private key under the package's folder",
+          "none", files_with_private_keys(out))
+    check(os.listdir(temporary) == [], "the self-signed key's temporary folder is deleted",
+          "an empty " + temporary, os.listdir(temporary))
+    if result.returncode == 0:
+        publisher = publisher_in(os.path.join(out, "talvex.msix"))
+        written = text_of(os.path.join(out, "publisher.txt"))
+        check(publisher == SELF_SIGNED_PUBLISHER == written,
+              "the self-signed package's Publisher, and publisher.txt", SELF_SIGNED_PUBLISHER,
+              "Publisher %r, publisher.txt %r" % (publisher, written))
+
+    # The key goes also when signing fails.
+    stubs = os.path.join(work, "stubs")
+    os.mkdir(stubs)
+    with open(os.path.join(stubs, "osslsigncode"), "w") as f:
+        f.write("#!/bin/sh\necho refusing to sign >&2\nexit 1\n")
+    os.chmod(os.path.join(stubs, "osslsigncode"), 0o755)
+    failed = os.path.join(work, "failed")
+    result = make_package(failed, without_builder_certificate(
+        TMPDIR=temporary, PATH=stubs + os.pathsep + os.environ.get("PATH", "")))
+    check(result.returncode != 0, "make_package.py when osslsigncode fails", "a failure",
+          "exit 0")
+    check(files_with_private_keys(failed) == [] and os.listdir(temporary) == [],
+          "no private key left after a failed signing", "none under the package's folder, "
+          "an empty " + temporary, "%s; %s" % (files_with_private_keys(failed),
+                                              os.listdir(temporary)))
+
+    built = os.path.dirname(os.path.abspath(args.package))
+    check(files_with_private_keys(built) == [], "no private key in the build's package folder "
+          "(an earlier build kept its self-signed key there)", "none",
+          files_with_private_keys(built))
+
+
 CHECKS = {"files": check_files, "schemas": check_schemas, "blocks": check_blocks,
           "signature": check_signature, "manifest": check_manifest,
-          "own-cert": check_own_certificate}
+          "own-cert": check_own_certificate, "self-signed": check_self_signed}
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
