@@ -181,7 +181,7 @@ TEST_CASE("a chosen command starts its program for the exact path, for every kin
           Row{&kBackgroundClass, "", static_cast<IServiceProvider*>(&site), "\"" + folder + "\"", docs, 1},
           Row{&kSelectionClass, "C:\\", nullptr, "", "C:\\", 0}}) {
         CAPTURE(row.path);
-        DeleteFileA(recording.record.c_str());
+        recording.next();
         Shown shown(dll, *row.classId, row.path, row.site);
         CHECK(shown.state == ECS_ENABLED);
         CHECK(backgroundFlag() == row.flag);  // a folder's Properties page edits this menu

@@ -108,27 +108,48 @@ inline HRESULT invoke(IContextMenu* menu, LPCSTR verb) {
 }
 
 // The recorder program (record_invocation.exe, in the test's PATHS) and the
-// file it writes for one test: its wide command line, working directory and
-// show state, in UTF-8.
+// file it writes: its wide command line, working directory and show state,
+// in UTF-8. Each start gets a file of its own (next() before it), so that a
+// record read is always the one of the start just made, never one that a
+// slow earlier start writes late.
 struct Recorder {
     std::string program = test_paths::path("RECORD_INVOCATION");
     std::string record;
-    explicit Recorder(const std::string& file) : record(file) {
+    explicit Recorder(const std::string& file) : base_(file) { next(); }
+    ~Recorder() { DeleteFileA(record.c_str()); }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // A new record file for the next start; the programs started from now
+    // on write there.
+    void next() {
+        DeleteFileA(record.c_str());
+        record = base_ + "." + std::to_string(++starts_);
         DeleteFileA(record.c_str());
         SetEnvironmentVariableA("KORVANE_RECORD", record.c_str());
     }
-    ~Recorder() { DeleteFileA(record.c_str()); }
+
+private:
+    std::string base_;
+    int starts_ = 0;
 };
 
-// Waits for the recorder to finish writing (it renames its file at the end);
-// a loaded machine may take seconds to start it.
+// Waits until the record is whole (its last line is "--"), reading it again
+// while it is not: a loaded machine may take seconds to start the recorder,
+// and a file may be seen before its text. What was read last is returned.
 inline std::string waitForRecord(const std::string& path) {
-    for (int i = 0; i < 600 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+    std::string text;
+    for (int i = 0; i < 600; ++i) {
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            std::ifstream in(path, std::ios::binary);
+            std::stringstream read;
+            read << in.rdbuf();
+            text = read.str();
+            if (text.size() >= 3 && text.compare(text.size() - 3, 3, "--\n") == 0) return text;
+        }
         Sleep(50);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    }
+    return text;
 }
 
 }  // namespace handler_host

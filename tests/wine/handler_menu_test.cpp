@@ -248,7 +248,7 @@ TEST_CASE("commands start their program with the placeholders expanded") {
     CHECK(show == std::to_string(SW_MAXIMIZE));
 
     // Arguments longer than a fixed buffer are passed whole.
-    DeleteFileA(record.c_str());
+    recording.next();
     CHECK(invoke(MAKEINTRESOURCEA(4)) == S_OK);
     got = waitForRecord(record);
     std::size_t quotedPaths = 0;
@@ -304,7 +304,7 @@ TEST_CASE("drive roots and folders with parentheses reach the program exactly") 
         HMENU popup = CreatePopupMenu();
         Handler handler({c.clicked}, popup);
         REQUIRE(handler.built != MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
-        DeleteFileA(record.c_str());
+        recording.next();
         CHECK(Hr(handler_host::invoke(handler.menu, MAKEINTRESOURCEA(c.offset))) == Hr(S_OK));
         std::istringstream lines(waitForRecord(record));
         std::string commandLine, directory;
@@ -398,8 +398,8 @@ struct PackageAnswers {
     }
     static FARPROC WINAPI lookUp(HMODULE module, LPCSTR function) {
         if (present && !IS_INTRESOURCE(function)) {
-            if (std::string(function) == "PackageFamilyNameFromId") return reinterpret_cast<FARPROC>(&familyName);
-            if (std::string(function) == "GetPackagesByPackageFamily") return reinterpret_cast<FARPROC>(&byFamily);
+            if (std::string(function) == "PackageFamilyNameFromId") return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&familyName));
+            if (std::string(function) == "GetPackagesByPackageFamily") return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&byFamily));
         }
         return GetProcAddress(module, function);
     }

@@ -46,12 +46,12 @@ struct Started {
 };
 
 // Shows the handler's menu, checks it holds one command, and runs it.
-Started run(Handler& handler, HMENU popup, const Recorder& recording) {
+Started run(Handler& handler, HMENU popup, Recorder& recording) {
     Started started;
     std::vector<MenuEntry> entries = readMenu(popup);
     REQUIRE(entries.size() == 1);
     started.menu = entries[0].text;
-    DeleteFileA(recording.record.c_str());
+    recording.next();
     CHECK(handler_host::invoke(handler.menu, MAKEINTRESOURCEA(0)) == S_OK);
     std::istringstream lines(handler_host::waitForRecord(recording.record));
     std::getline(lines, started.commandLine);
@@ -59,7 +59,7 @@ Started run(Handler& handler, HMENU popup, const Recorder& recording) {
     return started;
 }
 
-Started onSelection(const std::string& path, const Recorder& recording) {
+Started onSelection(const std::string& path, Recorder& recording) {
     HMENU popup = CreatePopupMenu();
     Handler handler({path}, popup);
     Started started = run(handler, popup, recording);
@@ -67,7 +67,7 @@ Started onSelection(const std::string& path, const Recorder& recording) {
     return started;
 }
 
-Started onBackground(const std::string& folder, const Recorder& recording) {
+Started onBackground(const std::string& folder, Recorder& recording) {
     HMENU popup = CreatePopupMenu();
     Handler handler(popup, folder);
     Started started = run(handler, popup, recording);
