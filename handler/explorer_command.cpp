@@ -14,12 +14,24 @@
 #include "registry_key_store.h"
 #include "resources/korvane_resources.h"
 #include "server_module.h"
+#include "trace.h"
 
 namespace handler {
 
 namespace {
 
 constexpr std::size_t kOwnTitle = RootShape::kOwnTitle;
+
+using shellext::traced;
+using shellext::traceText;
+
+// For the trace: how many items a call was given.
+std::string itemsText(IShellItemArray* items) {
+    DWORD count = 0;
+    if (!items) return "items=null";
+    if (FAILED(items->GetCount(&count))) return "items=?";
+    return traceText("items=%lu", count);
+}
 
 // Hands out a new object of T as its first interface, with one reference.
 template <typename T, typename Interface, typename... Args>
@@ -95,20 +107,22 @@ public:
     STDMETHODIMP Skip(ULONG count) override {
         std::size_t skipped = std::min<std::size_t>(entries().size() - next_, count);
         next_ += skipped;
-        return skipped == count ? S_OK : S_FALSE;
+        return traced("CommandEnumerator::Skip", [&] { return traceText("%lu", count); },
+                      skipped == count ? S_OK : S_FALSE);
     }
     STDMETHODIMP Reset() override {
         next_ = 0;
-        return S_OK;
+        return traced("CommandEnumerator::Reset", S_OK);
     }
     STDMETHODIMP Clone(IEnumExplorerCommand** copy) override {
-        if (!copy) return E_POINTER;
-        return createObject<CommandEnumerator>(copy, menu_, list_, next_);
+        return traced("CommandEnumerator::Clone",
+                      copy ? createObject<CommandEnumerator>(copy, menu_, list_, next_) : E_POINTER);
     }
 
 private:
     static const shellext::InterfaceEntry kInterfaces[2];
     const std::vector<std::size_t>& entries() const { return menu_->tree.menus[list_]; }
+    HRESULT next(ULONG wanted, IExplorerCommand** commands, ULONG* given);
 
     SharedMenu menu_;
     std::size_t list_;
@@ -129,54 +143,70 @@ public:
     SubCommand(SharedMenu menu, std::size_t node)
         : ComObject(kInterfaces), menu_(std::move(menu)), node_(node) {}
 
-    STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* name) override {
-        return shellext::guardedCall([&] { return titleOf(*menu_, node_, name); });
+    STDMETHODIMP GetTitle(IShellItemArray* items, LPWSTR* name) override {
+        return traced("SubCommand::GetTitle", [&] { return described(items); },
+                      shellext::guardedCall([&] { return titleOf(*menu_, node_, name); }));
     }
-    STDMETHODIMP GetIcon(IShellItemArray*, LPWSTR* icon) override {
-        return shellext::guardedCall([&] { return iconOf(*menu_, node_, icon); });
+    STDMETHODIMP GetIcon(IShellItemArray* items, LPWSTR* icon) override {
+        return traced("SubCommand::GetIcon", [&] { return described(items); },
+                      shellext::guardedCall([&] { return iconOf(*menu_, node_, icon); }));
     }
-    STDMETHODIMP GetToolTip(IShellItemArray*, LPWSTR* tip) override {
-        return shellext::guardedCall([&] { return toolTipOf(*menu_, node_, tip); });
+    STDMETHODIMP GetToolTip(IShellItemArray* items, LPWSTR* tip) override {
+        return traced("SubCommand::GetToolTip", [&] { return described(items); },
+                      shellext::guardedCall([&] { return toolTipOf(*menu_, node_, tip); }));
     }
     STDMETHODIMP GetCanonicalName(GUID* name) override {
         if (name) *name = GUID_NULL;
-        return E_NOTIMPL;
+        return traced("SubCommand::GetCanonicalName", E_NOTIMPL);
     }
-    STDMETHODIMP GetState(IShellItemArray*, BOOL, EXPCMDSTATE* state) override {
-        if (!state) return E_POINTER;
-        // An empty submenu cannot open.
-        *state = entry().type == CommandNode::Type::Submenu && menu_->tree.menus[entry().menu].empty()
-                     ? ECS_DISABLED
-                     : ECS_ENABLED;
-        return S_OK;
+    STDMETHODIMP GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) override {
+        if (state) {
+            // An empty submenu cannot open.
+            *state = entry().type == CommandNode::Type::Submenu &&
+                             menu_->tree.menus[entry().menu].empty()
+                         ? ECS_DISABLED
+                         : ECS_ENABLED;
+        }
+        return traced("SubCommand::GetState", [&] { return described(items); },
+                      state ? S_OK : E_POINTER);
     }
     // The action runs for the object the menu was read for: the items of
     // a background menu may be empty, and its folder came from the site.
-    STDMETHODIMP Invoke(IShellItemArray*, IBindCtx*) override {
-        return shellext::guardedCall([&] {
-            if (entry().type == CommandNode::Type::Command)
-                startAction(menu_->tree.table[entry().offset].action, menu_->context.path);
-            return S_OK;
-        });
+    STDMETHODIMP Invoke(IShellItemArray* items, IBindCtx*) override {
+        return traced("SubCommand::Invoke", [&] { return described(items); },
+                      shellext::guardedCall([&] {
+                          if (entry().type == CommandNode::Type::Command)
+                              startAction(menu_->tree.table[entry().offset].action,
+                                          menu_->context.path);
+                          return S_OK;
+                      }));
     }
     STDMETHODIMP GetFlags(EXPCMDFLAGS* flags) override {
-        if (!flags) return E_POINTER;
-        switch (entry().type) {
-            case CommandNode::Type::Separator: *flags = ECF_ISSEPARATOR; break;
-            case CommandNode::Type::Submenu: *flags = ECF_HASSUBCOMMANDS; break;
-            default: *flags = ECF_DEFAULT; break;
+        if (flags) {
+            switch (entry().type) {
+                case CommandNode::Type::Separator: *flags = ECF_ISSEPARATOR; break;
+                case CommandNode::Type::Submenu: *flags = ECF_HASSUBCOMMANDS; break;
+                default: *flags = ECF_DEFAULT; break;
+            }
         }
-        return S_OK;
+        return traced("SubCommand::GetFlags", [&] { return described(nullptr); },
+                      flags ? S_OK : E_POINTER);
     }
     STDMETHODIMP EnumSubCommands(IEnumExplorerCommand** commands) override {
         if (commands) *commands = nullptr;
-        if (entry().type != CommandNode::Type::Submenu) return E_NOTIMPL;
-        return shellext::guardedCall([&] { return enumerate(menu_, entry().menu, commands); });
+        HRESULT result = entry().type != CommandNode::Type::Submenu
+                             ? E_NOTIMPL
+                             : shellext::guardedCall([&] { return enumerate(menu_, entry().menu, commands); });
+        return traced("SubCommand::EnumSubCommands", [&] { return described(nullptr); }, result);
     }
 
 private:
     static const shellext::InterfaceEntry kInterfaces[2];
     const CommandNode& entry() const { return menu_->tree.nodes[node_]; }
+    // For the trace: which entry, and how many items the call was given.
+    std::string described(IShellItemArray* items) const {
+        return traceText("\"%s\" ", entry().caption.c_str()) + itemsText(items);
+    }
 
     SharedMenu menu_;
     std::size_t node_;
@@ -185,9 +215,15 @@ private:
 const shellext::InterfaceEntry SubCommand::kInterfaces[2] = {{&IID_IExplorerCommand, false},
                                                              {&IID_IUnknown, false}};
 
+STDMETHODIMP CommandEnumerator::Next(ULONG wanted, IExplorerCommand** commands, ULONG* given) {
+    return traced("CommandEnumerator::Next", [&] {
+        return traceText("%lu given=%lu", wanted, given ? *given : 0UL);
+    }, next(wanted, commands, given));
+}
+
 // All or nothing: a failure part-way releases what it made and leaves the
 // position where it was, so that the next call hands out those entries.
-STDMETHODIMP CommandEnumerator::Next(ULONG wanted, IExplorerCommand** commands, ULONG* given) {
+HRESULT CommandEnumerator::next(ULONG wanted, IExplorerCommand** commands, ULONG* given) {
     if (given) *given = 0;
     if (!commands || (!given && wanted != 1)) return E_POINTER;
     ULONG count = 0;
@@ -245,71 +281,81 @@ const CommandMenu& RootCommand::menuFor(IShellItemArray* items) {
 }
 
 STDMETHODIMP RootCommand::GetTitle(IShellItemArray* items, LPWSTR* name) {
-    return shellext::guardedCall([&] {
+    return traced("RootCommand::GetTitle", [&] { return itemsText(items); }, shellext::guardedCall([&] {
         const CommandMenu& menu = menuFor(items);
         return titleOf(menu, menu.shape.node, name);
-    });
+    }));
 }
 
 STDMETHODIMP RootCommand::GetIcon(IShellItemArray* items, LPWSTR* icon) {
-    return shellext::guardedCall([&] {
+    return traced("RootCommand::GetIcon", [&] { return itemsText(items); }, shellext::guardedCall([&] {
         const CommandMenu& menu = menuFor(items);
         return iconOf(menu, menu.shape.node, icon);
-    });
+    }));
 }
 
 STDMETHODIMP RootCommand::GetToolTip(IShellItemArray* items, LPWSTR* tip) {
-    return shellext::guardedCall([&] {
+    return traced("RootCommand::GetToolTip", [&] { return itemsText(items); }, shellext::guardedCall([&] {
         const CommandMenu& menu = menuFor(items);
         return toolTipOf(menu, menu.shape.node, tip);
-    });
+    }));
 }
 
 STDMETHODIMP RootCommand::GetCanonicalName(GUID* name) {
-    if (!name) return E_POINTER;
-    *name = classId_;
-    return S_OK;
+    if (name) *name = classId_;
+    return traced("RootCommand::GetCanonicalName", name ? S_OK : E_POINTER);
 }
 
 // Answered at once, whether or not Explorer allows it to be slow: the store
 // is a few registry reads.
-STDMETHODIMP RootCommand::GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) {
-    if (!state) return E_POINTER;
-    *state = ECS_HIDDEN;
-    return shellext::guardedCall([&] {
-        *state = readMenu(items).shape.hidden ? ECS_HIDDEN : ECS_ENABLED;
-        return S_OK;
-    });
+STDMETHODIMP RootCommand::GetState(IShellItemArray* items, BOOL okToBeSlow, EXPCMDSTATE* state) {
+    HRESULT result = E_POINTER;
+    if (state) {
+        *state = ECS_HIDDEN;
+        result = shellext::guardedCall([&] {
+            *state = readMenu(items).shape.hidden ? ECS_HIDDEN : ECS_ENABLED;
+            return S_OK;
+        });
+    }
+    return traced("RootCommand::GetState", [&] {
+        return itemsText(items) + traceText(" slow=%d state=%d kind=%s", okToBeSlow,
+                                            state ? static_cast<int>(*state) : -1,
+                                            menu_ && menu_->context.kind ? menu_->context.kind : "(none)");
+    }, result);
 }
 
 // The root only opens its flyout.
-STDMETHODIMP RootCommand::Invoke(IShellItemArray*, IBindCtx*) { return S_OK; }
+STDMETHODIMP RootCommand::Invoke(IShellItemArray* items, IBindCtx*) {
+    return traced("RootCommand::Invoke", [&] { return itemsText(items); }, S_OK);
+}
 
 STDMETHODIMP RootCommand::GetFlags(EXPCMDFLAGS* flags) {
-    if (!flags) return E_POINTER;
-    *flags = ECF_HASSUBCOMMANDS;
-    return S_OK;
+    if (flags) *flags = ECF_HASSUBCOMMANDS;
+    return traced("RootCommand::GetFlags", flags ? S_OK : E_POINTER);
 }
 
 STDMETHODIMP RootCommand::EnumSubCommands(IEnumExplorerCommand** commands) {
     if (commands) *commands = nullptr;
-    return shellext::guardedCall([&] {
+    return traced("RootCommand::EnumSubCommands", shellext::guardedCall([&] {
         if (!menu_) readMenu(nullptr);
         return enumerate(menu_, menu_->shape.menu, commands);
-    });
+    }));
 }
 
 STDMETHODIMP RootCommand::SetSite(IUnknown* site) {
     if (site) site->AddRef();
     if (site_) site_->Release();
     site_ = site;
-    return S_OK;
+    return traced("RootCommand::SetSite", [&] { return std::string(site ? "site" : "null"); }, S_OK);
 }
 
 STDMETHODIMP RootCommand::GetSite(REFIID interfaceId, void** site) {
-    if (!site) return E_POINTER;
-    *site = nullptr;
-    return site_ ? site_->QueryInterface(interfaceId, site) : E_FAIL;
+    HRESULT result = E_POINTER;
+    if (site) {
+        *site = nullptr;
+        result = site_ ? site_->QueryInterface(interfaceId, site) : E_FAIL;
+    }
+    return traced("RootCommand::GetSite", [&] { return shellext::guidText(interfaceId); }, result);
 }
 
 }  // namespace handler

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "server_module.h"
+#include "trace.h"
 
 namespace shellext {
 
@@ -33,10 +34,8 @@ public:
         return 0;
     }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID interfaceId, void** result) override {
-        if (!result) return E_POINTER;
-        *result = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        return createAndQuery<Object>(interfaceId, result);
+        return traced("ClassFactory::CreateInstance", [&] { return guidText(interfaceId); },
+                      create(outer, interfaceId, result));
     }
     // Locks are not counted: a live factory or object keeps the module loaded.
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
@@ -55,6 +54,12 @@ public:
 
 private:
     ~ClassFactory() = default;
+    static HRESULT create(IUnknown* outer, REFIID interfaceId, void** result) {
+        if (!result) return E_POINTER;
+        *result = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return createAndQuery<Object>(interfaceId, result);
+    }
     ULONG references_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "server_exports.h"
 
 #include "server_module.h"
+#include "trace.h"
 
 // A process that ends (reserved not null) has stopped its other threads
 // already, and a lock one of them held stays held: the module then frees
@@ -20,9 +21,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return shellext::canUnloadNow(); }
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+    return shellext::traced("DllCanUnloadNow", shellext::canUnloadNow());
+}
 
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, void** result) {
+namespace {
+
+HRESULT classObject(REFCLSID classId, REFIID interfaceId, void** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
     const shellext::ServerDescription& server = shellext::kServer;
@@ -33,10 +38,22 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
+}  // namespace
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, void** result) {
+    return shellext::traced(
+        "DllGetClassObject",
+        [&] { return shellext::guidText(classId) + " " + shellext::guidText(interfaceId); },
+        classObject(classId, interfaceId, result));
+}
+
 extern "C" HRESULT WINAPI DllRegisterServer() {
-    return shellext::registerServer(shellext::kServer.registration, shellext::moduleHandle());
+    return shellext::traced("DllRegisterServer", shellext::registerServer(
+                                                     shellext::kServer.registration,
+                                                     shellext::moduleHandle()));
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
-    return shellext::unregisterServer(shellext::kServer.registration);
+    return shellext::traced("DllUnregisterServer",
+                            shellext::unregisterServer(shellext::kServer.registration));
 }

@@ -13,6 +13,7 @@
 #include "quillon_module.h"
 #include "registry_key_store.h"
 #include "resource_ids.h"
+#include "trace.h"
 
 namespace editor {
 
@@ -59,7 +60,7 @@ Quillon::~Quillon() {
 }
 
 STDMETHODIMP Quillon::Initialize(LPCITEMIDLIST, IDataObject* selection, HKEY) {
-    shellext::guardedCall([&] {
+    const HRESULT result = shellext::guardedCall([&] {
         if (selection_) selection_->Release();
         selection_ = nullptr;
         contextKind_ = nullptr;
@@ -70,7 +71,11 @@ STDMETHODIMP Quillon::Initialize(LPCITEMIDLIST, IDataObject* selection, HKEY) {
         }
         return S_OK;
     });
-    return S_OK;
+    return shellext::traced("Quillon::Initialize", [&] {
+        return shellext::traceText("selection=%s result=0x%08lX kind=%s", selection ? "yes" : "no",
+                                   static_cast<unsigned long>(result),
+                                   contextKind_ ? contextKind_ : "(none)");
+    }, S_OK);
 }
 
 void Quillon::chooseKind(IDataObject* selection) {
@@ -85,6 +90,12 @@ void Quillon::chooseKind(IDataObject* selection) {
 }
 
 STDMETHODIMP Quillon::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) {
+    return shellext::traced("Quillon::AddPages", [&] {
+        return std::string("kind=") + (contextKind_ ? contextKind_ : "(none)");
+    }, createPage(addPage, lParam));
+}
+
+HRESULT Quillon::createPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) {
     return shellext::guardedCall([&]() -> HRESULT {
         // Nothing defines a menu for an object of no kind: no page.
         if (!contextKind_ || !addPage) return S_OK;
@@ -118,6 +129,8 @@ STDMETHODIMP Quillon::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) {
     });
 }
 
-STDMETHODIMP Quillon::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) { return E_NOTIMPL; }
+STDMETHODIMP Quillon::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) {
+    return shellext::traced("Quillon::ReplacePage", E_NOTIMPL);
+}
 
 }  // namespace editor

@@ -28,6 +28,7 @@ public:
 private:
     ~Quillon() override;
     void chooseKind(IDataObject* selection);
+    HRESULT createPage(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam);
 
     IDataObject* selection_ = nullptr;
     shellext::PathField path_ = {};

@@ -4,6 +4,9 @@
 // starting commands.
 #include <doctest/doctest.h>
 
+#include <shlobj.h>
+
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -11,6 +14,7 @@
 #include "check_printers.h"
 #include "handler_host.h"
 #include "import_patch.h"
+#include "run_program.h"
 #include "shell_host.h"
 #include "store_paths.h"
 
@@ -481,4 +485,59 @@ TEST_CASE("the classic menu steps back for files, folders and backgrounds only w
     }
     RegCloseKey(machine);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, KEY_WOW64_64KEY, 0);
+}
+
+namespace {
+
+std::string localTalvexFolder() {
+    char local[MAX_PATH] = {};
+    REQUIRE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)));
+    return std::string(local) + "\\Talvex";
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void setTrace(DWORD on) {
+    HKEY key = nullptr;
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, TALVEX_USER_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, TALVEX_TRACE_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+TEST_CASE("the trace: off, a right click writes no file; on, one line per call, kept under 1 MB") {
+    // korvane_demo.exe makes one right click in a process of its own: the
+    // switch is read once per process.
+    const std::string demo = "\"" + test_paths::path("KORVANE_DEMO") + "\"";
+    const std::string folder = localTalvexFolder(), log = folder + "\\trace.log",
+                      old = folder + "\\trace.old.log";
+    DeleteFileA(log.c_str());
+    DeleteFileA(old.c_str());
+
+    setTrace(0);
+    REQUIRE(test_process::run(demo) == 0);
+    CHECK_MESSAGE(GetFileAttributesA(log.c_str()) == INVALID_FILE_ATTRIBUTES, "trace written while off");
+
+    // On, over a full file: that one is kept as the older file.
+    setTrace(1);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string full(1024 * 1024, 'x');
+    std::ofstream(log, std::ios::binary) << full;
+    REQUIRE(test_process::run(demo) == 0);
+    const std::string text = fileText(log);
+    for (const char* call : {"korvane.dll DllGetClassObject({" , "korvane.dll ClassFactory::CreateInstance(",
+                             "korvane.dll Korvane::Initialize(folder=no selection=yes result=0x00000000 kind=*) -> 0x00000000",
+                             "korvane.dll Korvane::QueryContextMenu(", "korvane.dll Korvane::InvokeCommand(offset="})
+        CHECK_MESSAGE(text.find(call) != std::string::npos, "no line with \"" << call << "\" in:\n" << text);
+    CHECK(text.find(" pid ") != std::string::npos);
+    CHECK(text.size() < 64 * 1024);
+    CHECK(fileText(old) == full);
+    setTrace(0);
 }
