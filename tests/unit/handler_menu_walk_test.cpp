@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_tree.h"
+#include "container_printers.h"
 #include "menu_walk.h"
 #include "store_test_support.h"
 
@@ -49,11 +50,29 @@ private:
 };
 
 MenuRequest request(const char* kind, unsigned index = 3, unsigned first = 100,
-                    unsigned last = 0x7FFF, IconMode mode = IconMode::OwnerDrawn) {
-    return MenuRequest{kind, reinterpret_cast<MenuHandle>(1), index, first, last, mode};
+                    unsigned last = 0x7FFF, IconMode mode = IconMode::OwnerDrawn,
+                    ItemFilter* filter = nullptr) {
+    return MenuRequest{kind, reinterpret_cast<MenuHandle>(1), index, first, last, mode, filter};
 }
 
 using Log = std::vector<std::string>;
+
+// Turns down the items whose "ShowFor" text is "hide"; counts its questions.
+class HidingFilter : public ItemFilter {
+public:
+    int calls = 0;
+    bool shows(const char* showFor) override {
+        ++calls;
+        return std::string(showFor) != "hide";
+    }
+};
+
+void hideOnly(store::MemoryKeyStore& keys, std::initializer_list<std::uint32_t> ids,
+              std::uint32_t lastId = 6) {
+    for (std::uint32_t id = 1; id <= lastId; ++id)
+        keys.setString(testing_support::itemPath(id), kShowForValue, "");
+    for (std::uint32_t id : ids) keys.setString(testing_support::itemPath(id), kShowForValue, "hide");
+}
 
 }  // namespace
 
@@ -136,6 +155,7 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
     // a submenu the menu refused takes its contents to the top level
     sink.log.clear();
     sink.refuse = "Sub";
+    sink.log.clear();
     CHECK(buildMenu(keys, request("*", 0), sink, table) == 7);
     CHECK(sink.log == Log{"m1:0 Cmd #101", "m1:1 Bare #102", "m1:2 Big #104", "m1:3 separator"});
     sink.refuse = nullptr;
@@ -251,6 +271,142 @@ TEST_CASE("random index lists build without fault") {
     }
 }
 
+TEST_CASE("menu walk with a filter: what is left out takes no offset, separators and empty submenus go") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "A", false, "a.exe");
+    putItem(keys, 2, "B", false, "b.exe");
+    putItem(keys, 3, "Sub", true);
+    putItem(keys, 4, "C", false, "c.exe");
+    putItem(keys, 5, "D", false, "d.exe", "", "d.dll,5");
+    putItem(keys, 6, "Inner", true);
+
+    struct Row {
+        const char* what;
+        std::vector<store::IndexEntry> list;
+        std::initializer_list<std::uint32_t> hidden;
+        Log menu;
+        unsigned result;
+    };
+    const Row rows[] = {
+        {"nothing hidden in a tidy list: the whole walk's menu", {{1, 0}, {0, 0}, {2, 0}}, {},
+         {"m1:3 A #100", "m1:4 separator", "m1:5 B #102"}, 4},
+        {"a hidden item takes no id", {{1, 0}, {2, 0}, {4, 0}}, {2},
+         {"m1:3 A #100", "m1:4 C #101"}, 3},
+        {"separators first, last and in a row", {{0, 0}, {1, 0}, {0, 0}, {0, 0}, {2, 0}, {0, 0}}, {},
+         {"m1:3 A #100", "m1:4 separator", "m1:5 B #102"}, 4},
+        {"a separator left last by a hidden item", {{1, 0}, {0, 0}, {2, 0}}, {2}, {"m1:3 A #100"}, 2},
+        {"separators around a hidden item become one",
+         {{1, 0}, {0, 0}, {2, 0}, {0, 0}, {4, 0}}, {2},
+         {"m1:3 A #100", "m1:4 separator", "m1:5 C #102"}, 4},
+        {"a submenu whose items are all hidden", {{3, 0}, {1, 3}, {0, 3}, {2, 3}, {4, 0}}, {1, 2},
+         {"m1:3 C #100"}, 2},
+        {"a submenu holding separators alone", {{3, 0}, {0, 3}, {0, 3}, {1, 0}}, {}, {"m1:3 A #100"}, 2},
+        {"a hidden submenu takes its nested entries with it", {{3, 0}, {6, 3}, {1, 6}, {2, 0}}, {3},
+         {"m1:3 B #100"}, 2},
+        {"separators in a submenu", {{3, 0}, {0, 3}, {1, 3}, {0, 3}, {0, 3}, {2, 3}, {0, 3}, {4, 0}}, {},
+         {"m1:3 Sub #100 ->m2", "m2:0 A #101", "m2:1 separator", "m2:2 B #103", "m1:4 C #104"}, 6},
+        {"an icon is drawn by the offset shown", {{1, 0}, {5, 0}}, {1}, {"m1:3 D #100 draw0"}, 2},
+        {"an item with no key is left out", {{9, 0}, {1, 0}, {0, 0}}, {}, {"m1:3 A #100"}, 2},
+        {"everything hidden", {{1, 0}, {0, 0}, {2, 0}}, {1, 2}, {}, 1},
+    };
+    for (const Row& row : rows) {
+        std::string what = row.what;
+        CAPTURE(what);
+        hideOnly(keys, row.hidden);
+        putIndex(keys, "*", row.list);
+        HidingFilter filter;
+        RecordingSink sink;
+        std::vector<ItemSlot> table(7);
+        CHECK(buildMenu(keys, request("*", 3, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink,
+                        table) == row.result);
+        CHECK(sink.log == row.menu);
+        CHECK(table.size() == (row.result > 1 ? row.result - 1 : 7));  // none shown: untouched
+        CHECK(keys.openHandles() == 0);
+    }
+
+    // Slots follow the offsets shown: the command at offset 1 is C's.
+    hideOnly(keys, {2});
+    putIndex(keys, "Directory", {{1, 0}, {2, 0}, {4, 0}, {5, 0}});
+    HidingFilter filter;
+    RecordingSink sink;
+    std::vector<ItemSlot> table;
+    CHECK(buildMenu(keys, request("Directory", 0, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink,
+                    table) == 4);
+    REQUIRE(table.size() == 3);
+    CHECK(std::string(table[1].action) == "c.exe");
+    CHECK(std::string(table[2].action) == "d.exe");
+    CHECK(std::string(table[2].iconFile) == "d.dll");
+    CHECK(filter.calls == 4);
+
+    // A hidden submenu's contents are never asked about.
+    hideOnly(keys, {3});
+    putIndex(keys, "*", {{3, 0}, {1, 3}, {2, 3}, {4, 0}});
+    filter.calls = 0;
+    CHECK(buildMenu(keys, request("*", 0, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table) == 2);
+    CHECK(filter.calls == 2);
+}
+
+TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, bitmaps, other kinds") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "A", false, "a.exe", "", "a.dll,1");
+    putItem(keys, 2, "B", false, "b.exe");
+    putItem(keys, 3, "Sub", true);
+    putItem(keys, 4, "C", false, "c.exe");
+    hideOnly(keys, {});
+    HidingFilter filter;
+    RecordingSink sink;
+    std::vector<ItemSlot> table;
+
+    // Two ids: "A, separator" would end in a separator, so A stands alone.
+    putIndex(keys, "*", {{1, 0}, {0, 0}, {2, 0}, {4, 0}});
+    CHECK(buildMenu(keys, request("*", 0, 10, 11, IconMode::OwnerDrawn, &filter), sink, table) == 2);
+    CHECK(sink.log == Log{"m1:0 A #10 draw0"});
+    // One id, for a submenu that would be cut off empty: nothing is left.
+    sink.log.clear();
+    putIndex(keys, "*", {{3, 0}, {0, 3}, {1, 3}});
+    CHECK(buildMenu(keys, request("*", 0, 10, 10, IconMode::OwnerDrawn, &filter), sink, table) == 1);
+    CHECK(sink.log.empty());
+    CHECK(buildMenu(keys, request("*", 0, 10, 11, IconMode::OwnerDrawn, &filter), sink, table) == 3);
+    CHECK(sink.log == Log{"m1:0 Sub #10 ->m2", "m2:0 A #11 draw1"});
+
+    // A submenu the menu refuses keeps its offsets; its entries go with it.
+    putIndex(keys, "*", {{3, 0}, {1, 3}, {2, 0}});
+    sink.refuse = "Sub";
+    sink.log.clear();
+    CHECK(buildMenu(keys, request("*", 0, 10, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table) == 4);
+    CHECK(sink.log == Log{"m1:0 B #12"});
+    sink.refuse = nullptr;
+
+    // Bitmaps are made for what shows only.
+    sink.log.clear();
+    hideOnly(keys, {2});
+    putIndex(keys, "*", {{2, 0}, {1, 0}});
+    CHECK(buildMenu(keys, request("*", 0, 10, 0x7FFF, IconMode::Bitmaps, &filter), sink, table) == 2);
+    CHECK(sink.log == Log{"m1:1 A #10 bitmap"});
+    CHECK(sink.bitmaps == 1);
+
+    // The background's and the drives' menus, and a walk with no filter,
+    // are the whole list as it stands, separators where they are.
+    const std::vector<store::IndexEntry> untidy{{0, 0}, {2, 0}, {0, 0}, {0, 0}, {1, 0}, {0, 0}};
+    const Log whole{"m1:0 separator", "m1:1 B #11", "m1:2 separator", "m1:3 separator",
+                    "m1:4 A #14 draw4", "m1:5 separator"};
+    for (const char* kind : {"Background", "Drive", "CDROM", "*"}) {
+        CAPTURE(kind);
+        putIndex(keys, kind, untidy);
+        filter.calls = 0;
+        sink.log.clear();
+        bool filtered = std::string(kind) == "*";
+        CHECK(filtersApplyTo(kind) == filtered);
+        CHECK(buildMenu(keys, request(kind, 0, 10, 0x7FFF, IconMode::OwnerDrawn,
+                                      filtered ? nullptr : &filter),
+                        sink, table) == 7);
+        CHECK(sink.log == whole);
+        CHECK(filter.calls == 0);
+    }
+    CHECK(filtersApplyTo("Directory"));
+    CHECK_FALSE(filtersApplyTo(nullptr));
+}
+
 // The tree as "caption[entries]" with "-" for a separator.
 std::string render(const CommandTree& tree, std::size_t menu = 0) {
     std::string text;
@@ -297,6 +453,24 @@ TEST_CASE("command tree: the root shows the list, its single submenu, or nothing
     CHECK(iconLocation(sub) == "s.dll,-7");  // the shell's form of an icon location
     CHECK(iconLocation(tree.table[tree.nodes[tree.menus[0][1]].offset]).empty());
     CHECK(keys.openHandles() == 0);
+}
+
+TEST_CASE("command tree: a filter leaves out what the classic menu leaves out") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Sub", true);
+    putItem(keys, 2, "A", false, "a.exe");
+    putItem(keys, 3, "B", false, "b.exe");
+    putItem(keys, 4, "C", false, "c.exe");
+    hideOnly(keys, {2});
+    putIndex(keys, "*", {{1, 0}, {2, 1}, {0, 1}, {3, 1}, {0, 0}, {4, 0}});
+    HidingFilter filter;
+    CommandTree tree = readCommandTree(keys, "*", &filter);
+    CHECK(render(tree) == "Sub[B],-,C");
+    // Offsets are the classic menu's: Sub 0, B 1, the separator 2, C 3.
+    const CommandNode& c = tree.nodes[tree.menus[0][2]];
+    CHECK(c.offset == 3);
+    CHECK(std::string(tree.table[c.offset].action) == "c.exe");
+    CHECK(render(readCommandTree(keys, "*")) == "Sub[A,-,B],-,C");
 }
 
 TEST_CASE("command tree: drive menus stay with the classic handler") {
