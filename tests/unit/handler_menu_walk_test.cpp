@@ -8,7 +8,9 @@
 #include "command_tree.h"
 #include "container_printers.h"
 #include "menu_walk.h"
+#include "name_filter.h"
 #include "store_test_support.h"
+#include "wide_text.h"
 
 using namespace handler;
 using testing_support::putIndex;
@@ -271,6 +273,18 @@ TEST_CASE("random index lists build without fault") {
     }
 }
 
+// The tree as "caption[entries]" with "-" for a separator.
+std::string render(const CommandTree& tree, std::size_t menu = 0) {
+    std::string text;
+    for (std::size_t node : tree.menus[menu]) {
+        const CommandNode& entry = tree.nodes[node];
+        if (!text.empty()) text += ",";
+        text += entry.type == CommandNode::Type::Separator ? "-" : entry.caption;
+        if (entry.type == CommandNode::Type::Submenu) text += "[" + render(tree, entry.menu) + "]";
+    }
+    return text;
+}
+
 TEST_CASE("menu walk with a filter: what is left out takes no offset, separators and empty submenus go") {
     store::MemoryKeyStore keys;
     putItem(keys, 1, "A", false, "a.exe");
@@ -407,16 +421,153 @@ TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, bitma
     CHECK_FALSE(filtersApplyTo(nullptr));
 }
 
-// The tree as "caption[entries]" with "-" for a separator.
-std::string render(const CommandTree& tree, std::size_t menu = 0) {
-    std::string text;
-    for (std::size_t node : tree.menus[menu]) {
-        const CommandNode& entry = tree.nodes[node];
-        if (!text.empty()) text += ",";
-        text += entry.type == CommandNode::Type::Separator ? "-" : entry.caption;
-        if (entry.type == CommandNode::Type::Submenu) text += "[" + render(tree, entry.menu) + "]";
+TEST_CASE("name patterns: wildcards, case, blanks, exclusions, a selection of several") {
+    const std::u16string smile = u"\U0001F600";
+    struct Row {
+        const char16_t* patterns;
+        std::vector<std::u16string> names;
+        bool shows;
+    };
+    const Row rows[] = {
+        {u"*.txt", {u"a.txt"}, true},
+        {u"*.txt", {u"NOTES.TXT"}, true},
+        {u"*.txt", {u"a.txt.bak"}, false},
+        {u"*.txt", {u"a.txt", u"b.jpg"}, false},  // every object must match
+        {u"*.txt; *.jpg", {u"a.txt", u"b.JPG"}, true},
+        {u"*.jpg;*.png", {u"a.txt"}, false},
+        {u"!*.exe", {u"a.txt"}, true},
+        {u"!*.exe", {u"a.txt", u"setup.EXE"}, false},
+        {u"*.txt;!secret*", {u"secret.txt"}, false},
+        {u" ! ~* ;*", {u"~lock"}, false},  // blanks after "!" are trimmed too
+        {u"", {u"a"}, true},
+        {u" ; ;\t;", {u"a"}, true},
+        {u"!", {u"a"}, true},  // excludes nothing
+        {u"\t *.txt  ;", {u"a.txt"}, true},
+        {u"a b.txt", {u"a b.txt"}, true},  // blanks inside a pattern are its own
+        {u"a b.txt", {u"ab.txt"}, false},
+        {u"?.txt", {smile + u".txt"}, true},  // a surrogate pair is one character
+        {u"??.txt", {smile + u".txt"}, false},
+        {u"*", {u"", u"x"}, true},
+        {u"a*b*c", {u"aXbYc", u"abc", u"a*b*c"}, true},
+        {u"a*b*c", {u"acb"}, false},
+        {u"*a*a*a*a*a*a*a*a*b", {std::u16string(4000, u'a')}, false},  // no blow-up
+        {u"*a*a*a*a*a*a*a*a*b", {std::u16string(4000, u'a') + u"b"}, true},
+        {u"ОТЧЁТ*", {u"отчёт за май.docx"}, true},  // Cyrillic, Ё included
+        {u"*.ΛΟΓΟΣ", {u"α.λόγος"}, false},       // accents count
+        {u"*.ΛΌΓΟΣ", {u"α.λόγος"}, true},        // final sigma is sigma
+        {u"ÄÖÜ*ŸŁȘ", {u"äöü-ÿłș"}, true},
+        {u"ĐẠI*", {u"đại.txt"}, true},           // Vietnamese
+        {u"a.txt", {u"ā.txt"}, false},            // no look-alikes
+        {u"i*", {u"İstanbul"}, false},            // dotted capital I stays itself
+        {u"?:\\", {nameOf(u"D:\\")}, true},
+    };
+    for (const Row& row : rows) {
+        std::u16string patterns = row.patterns;
+        CAPTURE(patterns);
+        CAPTURE(row.names);
+        NameFilter filter(row.patterns);
+        CHECK(filter.shows(row.names) == row.shows);
     }
-    return text;
+    CHECK(NameFilter(u" ;\t; ").empty());
+    CHECK(NameFilter(u"!").empty());
+    CHECK_FALSE(NameFilter(u"!a").empty());
+
+    struct Name { std::u16string path, name; };
+    for (const Name& row : {Name{u"C:\\Docs\\a.txt", u"a.txt"}, Name{u"C:\\Docs\\", u"Docs"},
+                            Name{u"C:\\", u"C:\\"}, Name{u"c:", u"c:\\"},
+                            Name{u"\\\\server\\share", u"share"}, Name{u"plain", u"plain"},
+                            Name{u"", u""}, Name{u"C:\\Отчёт\\" + smile, smile}}) {
+        CAPTURE(row.path);
+        CHECK(nameOf(row.path) == row.name);
+    }
+
+    // Folding twice is folding once: no letter is folded to another capital.
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        char16_t once = foldCase(static_cast<char16_t>(unit));
+        if (foldCase(once) != once) {
+            CAPTURE(static_cast<unsigned>(unit));
+            CAPTURE(static_cast<unsigned>(once));
+            CHECK(foldCase(once) == once);
+        }
+    }
+}
+
+// Whole-character wildcard matching by plain recursion over characters.
+bool matchesByDefinition(const std::u32string& pattern, const std::u32string& name,
+                         std::size_t at = 0, std::size_t in = 0) {
+    auto fold = [](char32_t c) { return c > 0xFFFF ? c : char32_t(foldCase(char16_t(c))); };
+    if (at == pattern.size()) return in == name.size();
+    if (pattern[at] == U'*')
+        return matchesByDefinition(pattern, name, at + 1, in) ||
+               (in < name.size() && matchesByDefinition(pattern, name, at, in + 1));
+    if (in == name.size()) return false;
+    bool same = pattern[at] == U'?' || fold(pattern[at]) == fold(name[in]);
+    return same && matchesByDefinition(pattern, name, at + 1, in + 1);
+}
+
+TEST_CASE("name patterns match as wildcards are defined, on random patterns and names") {
+    std::mt19937 random(7);
+    // Names draw on the first six; patterns also on wildcards and the lone
+    // second half of a surrogate pair, which never matches half a character.
+    const char32_t letters[] = {U'a', U'A', U'b', U'é', U'É', U'\U0001F600', U'*', U'?', 0xDE00};
+    auto utf16 = [](const std::u32string& text) {
+        std::u16string out;
+        for (char32_t c : text) {
+            if (c <= 0xFFFF) out += char16_t(c);
+            else out += {char16_t(0xD800 + ((c - 0x10000) >> 10)), char16_t(0xDC00 + (c & 0x3FF))};
+        }
+        return out;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::u32string pattern, name;
+        for (std::size_t i = random() % 7; i > 0; --i) pattern += letters[random() % 9];
+        for (std::size_t i = random() % 9; i > 0; --i) name += letters[random() % 6];
+        if (pattern.empty()) continue;  // an empty pattern is no pattern
+        std::u16string pattern16 = utf16(pattern), name16 = utf16(name);
+        CAPTURE(pattern16);
+        CAPTURE(name16);
+        CHECK(NameFilter(pattern16).shows({name16}) == matchesByDefinition(pattern, name));
+    }
+}
+
+TEST_CASE("menu walk: items shown for the selection their ShowFor text names") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Edit text", false, "edit.exe");
+    putItem(keys, 2, "Images", true);
+    putItem(keys, 3, "View image", false, "view.exe");
+    putItem(keys, 4, "Not for programs", false, "np.exe");
+    putItem(keys, 5, "Always", false, "always.exe");
+    putItem(keys, 6, "Reports", false, "report.exe");
+    keys.setString(testing_support::itemPath(1), kShowForValue, "*.txt");
+    keys.setString(testing_support::itemPath(3), kShowForValue, "*.jpg; *.png");
+    keys.setString(testing_support::itemPath(4), kShowForValue, "!*.exe");
+    keys.setString(testing_support::itemPath(6), kShowForValue, "ОТЧЁТ*");  // UTF-8 here
+    putIndex(keys, "*", {{1, 0}, {0, 0}, {2, 0}, {3, 2}, {0, 0}, {4, 0}, {6, 0}, {0, 0}, {5, 0}});
+
+    struct Row {
+        std::vector<std::u16string> paths;
+        const char* menu;  // captions in order; "-" a separator, "[...]" a submenu's
+    };
+    const Row rows[] = {
+        {{u"C:\\a.txt"}, "Edit text,-,Not for programs,-,Always"},
+        {{u"C:\\a.JPG", u"D:\\b.png"}, "Images[View image],-,Not for programs,-,Always"},
+        {{u"C:\\a.txt", u"C:\\b.jpg"}, "Not for programs,-,Always"},  // a mixed selection
+        {{u"C:\\a.txt", u"C:\\setup.exe"}, "Always"},
+        {{u"C:\\Docs\\отчёт.txt"}, "Edit text,-,Not for programs,Reports,-,Always"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.paths);
+        SelectionFilter filter(row.paths, [](const char* text) { return fromWtf8(text); });
+        RecordingSink sink;
+        std::vector<ItemSlot> table;
+        buildMenu(keys, request("*", 0, 0, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table);
+        CommandTree tree = readCommandTree(keys, "*", &filter);
+        CHECK(render(tree) == row.menu);
+        // Both fronts give the same offsets, and each offset starts its own item.
+        CHECK(tree.table.size() == table.size());
+        for (std::size_t offset = 0; offset < table.size() && offset < tree.table.size(); ++offset)
+            CHECK(std::string(tree.table[offset].action) == table[offset].action);
+    }
 }
 
 TEST_CASE("command tree: the root shows the list, its single submenu, or nothing") {
