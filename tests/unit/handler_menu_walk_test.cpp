@@ -308,19 +308,16 @@ TEST_CASE("menu walk with a filter: what is left out takes no offset, separators
          {"m1:3 A #100", "m1:4 C #101"}, 3},
         {"separators first, last and in a row", {{0, 0}, {1, 0}, {0, 0}, {0, 0}, {2, 0}, {0, 0}}, {},
          {"m1:3 A #100", "m1:4 separator", "m1:5 B #102"}, 4},
-        {"a separator left last by a hidden item", {{1, 0}, {0, 0}, {2, 0}}, {2}, {"m1:3 A #100"}, 2},
         {"separators around a hidden item become one",
          {{1, 0}, {0, 0}, {2, 0}, {0, 0}, {4, 0}}, {2},
          {"m1:3 A #100", "m1:4 separator", "m1:5 C #102"}, 4},
         {"a submenu whose items are all hidden", {{3, 0}, {1, 3}, {0, 3}, {2, 3}, {4, 0}}, {1, 2},
          {"m1:3 C #100"}, 2},
-        {"a submenu holding separators alone", {{3, 0}, {0, 3}, {0, 3}, {1, 0}}, {}, {"m1:3 A #100"}, 2},
         {"a hidden submenu takes its nested entries with it", {{3, 0}, {6, 3}, {1, 6}, {2, 0}}, {3},
          {"m1:3 B #100"}, 2},
         {"separators in a submenu", {{3, 0}, {0, 3}, {1, 3}, {0, 3}, {0, 3}, {2, 3}, {0, 3}, {4, 0}}, {},
          {"m1:3 Sub #100 ->m2", "m2:0 A #101", "m2:1 separator", "m2:2 B #103", "m1:4 C #104"}, 6},
         {"an icon is drawn by the offset shown", {{1, 0}, {5, 0}}, {1}, {"m1:3 D #100 draw0"}, 2},
-        {"an item with no key is left out", {{9, 0}, {1, 0}, {0, 0}}, {}, {"m1:3 A #100"}, 2},
         {"everything hidden", {{1, 0}, {0, 0}, {2, 0}}, {1, 2}, {}, 1},
     };
     for (const Row& row : rows) {
@@ -351,16 +348,9 @@ TEST_CASE("menu walk with a filter: what is left out takes no offset, separators
     CHECK(std::string(table[2].action) == "d.exe");
     CHECK(std::string(table[2].iconFile) == "d.dll");
     CHECK(filter.calls == 4);
-
-    // A hidden submenu's contents are never asked about.
-    hideOnly(keys, {3});
-    putIndex(keys, "*", {{3, 0}, {1, 3}, {2, 3}, {4, 0}});
-    filter.calls = 0;
-    CHECK(buildMenu(keys, request("*", 0, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table) == 2);
-    CHECK(filter.calls == 2);
 }
 
-TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, bitmaps, other kinds") {
+TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, other kinds") {
     store::MemoryKeyStore keys;
     putItem(keys, 1, "A", false, "a.exe", "", "a.dll,1");
     putItem(keys, 2, "B", false, "b.exe");
@@ -375,13 +365,6 @@ TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, bitma
     putIndex(keys, "*", {{1, 0}, {0, 0}, {2, 0}, {4, 0}});
     CHECK(buildMenu(keys, request("*", 0, 10, 11, IconMode::OwnerDrawn, &filter), sink, table) == 2);
     CHECK(sink.log == Log{"m1:0 A #10 draw0"});
-    // One id, for a submenu that would be cut off empty: nothing is left.
-    sink.log.clear();
-    putIndex(keys, "*", {{3, 0}, {0, 3}, {1, 3}});
-    CHECK(buildMenu(keys, request("*", 0, 10, 10, IconMode::OwnerDrawn, &filter), sink, table) == 1);
-    CHECK(sink.log.empty());
-    CHECK(buildMenu(keys, request("*", 0, 10, 11, IconMode::OwnerDrawn, &filter), sink, table) == 3);
-    CHECK(sink.log == Log{"m1:0 Sub #10 ->m2", "m2:0 A #11 draw1"});
 
     // A submenu the menu refuses keeps its offsets; its entries go with it.
     putIndex(keys, "*", {{3, 0}, {1, 3}, {2, 0}});
@@ -390,14 +373,6 @@ TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, bitma
     CHECK(buildMenu(keys, request("*", 0, 10, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table) == 4);
     CHECK(sink.log == Log{"m1:0 B #12"});
     sink.refuse = nullptr;
-
-    // Bitmaps are made for what shows only.
-    sink.log.clear();
-    hideOnly(keys, {2});
-    putIndex(keys, "*", {{2, 0}, {1, 0}});
-    CHECK(buildMenu(keys, request("*", 0, 10, 0x7FFF, IconMode::Bitmaps, &filter), sink, table) == 2);
-    CHECK(sink.log == Log{"m1:1 A #10 bitmap"});
-    CHECK(sink.bitmaps == 1);
 
     // The background's and the drives' menus, and a walk with no filter,
     // are the whole list as it stands, separators where they are.
@@ -430,33 +405,24 @@ TEST_CASE("name patterns: wildcards, case, blanks, exclusions, a selection of se
     };
     const Row rows[] = {
         {u"*.txt", {u"a.txt"}, true},
-        {u"*.txt", {u"NOTES.TXT"}, true},
         {u"*.txt", {u"a.txt.bak"}, false},
         {u"*.txt", {u"a.txt", u"b.jpg"}, false},  // every object must match
         {u"*.txt; *.jpg", {u"a.txt", u"b.JPG"}, true},
-        {u"*.jpg;*.png", {u"a.txt"}, false},
-        {u"!*.exe", {u"a.txt"}, true},
         {u"!*.exe", {u"a.txt", u"setup.EXE"}, false},
         {u"*.txt;!secret*", {u"secret.txt"}, false},
         {u" ! ~* ;*", {u"~lock"}, false},  // blanks after "!" are trimmed too
-        {u"", {u"a"}, true},
         {u" ; ;\t;", {u"a"}, true},
         {u"!", {u"a"}, true},  // excludes nothing
         {u"\t *.txt  ;", {u"a.txt"}, true},
         {u"a b.txt", {u"a b.txt"}, true},  // blanks inside a pattern are its own
-        {u"a b.txt", {u"ab.txt"}, false},
         {u"?.txt", {smile + u".txt"}, true},  // a surrogate pair is one character
         {u"??.txt", {smile + u".txt"}, false},
-        {u"*", {u"", u"x"}, true},
         {u"a*b*c", {u"aXbYc", u"abc", u"a*b*c"}, true},
-        {u"a*b*c", {u"acb"}, false},
         {u"*a*a*a*a*a*a*a*a*b", {std::u16string(4000, u'a')}, false},  // no blow-up
-        {u"*a*a*a*a*a*a*a*a*b", {std::u16string(4000, u'a') + u"b"}, true},
         {u"ОТЧЁТ*", {u"отчёт за май.docx"}, true},  // Cyrillic, Ё included
         {u"*.ΛΟΓΟΣ", {u"α.λόγος"}, false},       // accents count
         {u"*.ΛΌΓΟΣ", {u"α.λόγος"}, true},        // final sigma is sigma
         {u"ÄÖÜ*ŸŁȘ", {u"äöü-ÿłș"}, true},
-        {u"ĐẠI*", {u"đại.txt"}, true},           // Vietnamese
         {u"a.txt", {u"ā.txt"}, false},            // no look-alikes
         {u"i*", {u"İstanbul"}, false},            // dotted capital I stays itself
         {u"?:\\", {nameOf(u"D:\\")}, true},
@@ -473,10 +439,9 @@ TEST_CASE("name patterns: wildcards, case, blanks, exclusions, a selection of se
     CHECK_FALSE(NameFilter(u"!a").empty());
 
     struct Name { std::u16string path, name; };
-    for (const Name& row : {Name{u"C:\\Docs\\a.txt", u"a.txt"}, Name{u"C:\\Docs\\", u"Docs"},
-                            Name{u"C:\\", u"C:\\"}, Name{u"c:", u"c:\\"},
+    for (const Name& row : {Name{u"C:\\Docs\\", u"Docs"}, Name{u"c:", u"c:\\"},
                             Name{u"\\\\server\\share", u"share"}, Name{u"plain", u"plain"},
-                            Name{u"", u""}, Name{u"C:\\Отчёт\\" + smile, smile}}) {
+                            Name{u"C:\\Отчёт\\" + smile, smile}}) {
         CAPTURE(row.path);
         CHECK(nameOf(row.path) == row.name);
     }
@@ -604,24 +569,6 @@ TEST_CASE("command tree: the root shows the list, its single submenu, or nothing
     CHECK(iconLocation(sub) == "s.dll,-7");  // the shell's form of an icon location
     CHECK(iconLocation(tree.table[tree.nodes[tree.menus[0][1]].offset]).empty());
     CHECK(keys.openHandles() == 0);
-}
-
-TEST_CASE("command tree: a filter leaves out what the classic menu leaves out") {
-    store::MemoryKeyStore keys;
-    putItem(keys, 1, "Sub", true);
-    putItem(keys, 2, "A", false, "a.exe");
-    putItem(keys, 3, "B", false, "b.exe");
-    putItem(keys, 4, "C", false, "c.exe");
-    hideOnly(keys, {2});
-    putIndex(keys, "*", {{1, 0}, {2, 1}, {0, 1}, {3, 1}, {0, 0}, {4, 0}});
-    HidingFilter filter;
-    CommandTree tree = readCommandTree(keys, "*", &filter);
-    CHECK(render(tree) == "Sub[B],-,C");
-    // Offsets are the classic menu's: Sub 0, B 1, the separator 2, C 3.
-    const CommandNode& c = tree.nodes[tree.menus[0][2]];
-    CHECK(c.offset == 3);
-    CHECK(std::string(tree.table[c.offset].action) == "c.exe");
-    CHECK(render(readCommandTree(keys, "*")) == "Sub[A,-,B],-,C");
 }
 
 TEST_CASE("command tree: drive menus stay with the classic handler") {
