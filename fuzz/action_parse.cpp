@@ -6,7 +6,9 @@
 // the command as it starts, in UTF-16, with paths of any characters: letters
 // outside ASCII, characters whose code-page form ends in a backslash byte,
 // and unpaired surrogates, read there unit by unit; the editor's quoted
-// placeholders are read back as a program reads its command line.
+// placeholders are read back as a program reads its command line. With
+// several paths at once, each comes back from the command line as one
+// argument, exactly.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -205,6 +207,76 @@ Text expandByTable(const Text& text, const Text& path, bool commandLine = false)
     return out;
 }
 
+// "%1" for several paths, read as a command line: inside a quoted argument
+// the paths are joined by a closing quote, a space and an opening quote, each
+// but the last with its trailing backslashes doubled before the quote that
+// closes it; outside quotes they are joined by a space, and one that holds a
+// blank or nothing stands in quotes of its own, its trailing backslashes
+// doubled before them. The last path meets the text after the placeholder as
+// a single path does. "%0" is the first path's parent; read plainly "%1" is
+// the first path.
+template <typename Text>
+Text expandAllByTable(const Text& text, const std::vector<Text>& paths, bool commandLine) {
+    using Char = typename Text::value_type;
+    if (paths.size() == 1) return expandByTable(text, paths[0], commandLine);
+    const Text first = paths.empty() ? Text() : paths[0];
+    const Text quote(1, Char('"'));
+    Text out;
+    std::size_t quotes = 0;
+    std::size_t i = 0;
+    auto trailing = [](const Text& value) {
+        std::size_t count = 0;
+        while (count < value.size() && value[value.size() - 1 - count] == '\\') ++count;
+        return count;
+    };
+    while (i < text.size()) {
+        if (text[i] != '%') {
+            quotes += text[i] == '"';
+            out += text[i++];
+            continue;
+        }
+        if (i + 1 == text.size()) break;
+        Char which = text[i + 1];
+        bool placeholder = which == '1' || which == '0';
+        i += 1 + (placeholder ? 1 : characterUnits(text, i + 1));
+        if (!placeholder) continue;
+        Char next = i < text.size() ? text[i] : Char(0);
+        // One value in the text's own way: through the single-path table,
+        // which looks at the backslash or quote that follows it.
+        auto single = [&](const Text& value) {
+            const Text marker{Char('%'), Char('1')};
+            Text rest = next == '\\' || next == '"' ? Text(1, next) : Text();
+            Text expanded = expandByTable(Text(quotes % 2 ? quote : Text()) + marker + rest,
+                                          value, commandLine);
+            return expanded.substr(quotes % 2 ? 1 : 0, expanded.size() - (quotes % 2 ? 1 : 0) -
+                                                           rest.size());
+        };
+        if (which == '0' || !commandLine || paths.size() < 2) {
+            out += single(which == '0' ? parentByTable(first) : first);
+            continue;
+        }
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            Text value = paths[k];
+            bool last = k + 1 == paths.size();
+            if (quotes % 2) {
+                if (k > 0) out += quote + Text(1, Char(' ')) + quote;
+                out += last ? single(value) : value + Text(trailing(value), Char('\\'));
+                continue;
+            }
+            if (k > 0) out += Char(' ');
+            bool blank = value.empty() || value.find(Char(' ')) != Text::npos ||
+                         value.find(Char('\t')) != Text::npos;
+            if (!blank) {
+                out += last ? single(value) : value;
+                continue;
+            }
+            if (last && next == '\\' && trailing(value) > 0) value.pop_back();
+            out += quote + value + Text(trailing(value), Char('\\')) + quote;
+        }
+    }
+    return out;
+}
+
 // A command line's arguments as a program started with it reads them
 // (CommandLineToArgvW's rules for backslashes and quotes).
 std::vector<std::u16string> readArguments(const std::u16string& line) {
@@ -230,6 +302,60 @@ std::vector<std::u16string> readArguments(const std::u16string& line) {
             }
         }
         out.push_back(argument);
+    }
+}
+
+std::string shownPaths(const std::vector<std::u16string>& paths) {
+    std::string out;
+    for (const std::u16string& path : paths) out += (out.empty() ? "" : ", ") + shownWide(path);
+    return "[" + out + "]";
+}
+
+// The action with `first` and up to five more paths at once: the command as
+// the table gives it, one path as the single form gives it, and the paths
+// read back exactly as the program reads its command line.
+void checkSeveralPaths(Input& in, const std::u16string& action, const std::u16string& first) {
+    std::vector<std::u16string> paths{first};
+    for (std::size_t n = in.byte() % 6; n > 0; --n) paths.push_back(widePath(in));
+    const std::string context = "action " + shownWide(action) + ", paths " + shownPaths(paths);
+
+    Expected<std::u16string> want = readByMarkers(action);
+    std::u16string directory = expandAllByTable(want.directory, paths, false);
+    bool starts = !action.empty() && action[0] != u' ' &&
+                  (!want.hasDirectory || directory.size() < store::kPathSize);
+    handler::Command command;
+    fuzzing::check(handler::prepareCommand(action, paths, command) == starts,
+                   "a command with several paths starts unless it has no program or its directory is too long",
+                   starts ? "starts" : "starts nothing", starts ? "starts nothing" : "starts", context);
+    if (starts) {
+        fuzzing::checkEqual(shownWide(want.hasArguments ? expandAllByTable(want.arguments, paths, true) : u""),
+                            shownWide(command.arguments), "the arguments with several paths", context);
+        fuzzing::checkEqual(shownWide(directory), shownWide(command.directory),
+                            "the directory with several paths (the first path's)", context);
+        handler::Command one;
+        handler::prepareCommand(action, std::vector<std::u16string>{first}, one);
+        fuzzing::checkEqual(shownWide(want.hasArguments ? expandByTable(want.arguments, first, true) : u""),
+                            shownWide(one.arguments), "the arguments with a list of one path", context);
+    }
+
+    // Each path reaches the program as one argument of its own, exactly.
+    for (const std::u16string& path : paths)
+        if (path.find(u'"') != std::u16string::npos) return;  // no path holds a quote
+    bool oneBlank = paths.size() == 1 && (first.empty() || first.find_first_of(u" \t") != std::u16string::npos);
+    for (const char16_t* form : {u"p \"%1\" \"%0\"", u"p %1 \"%0\""}) {
+        if (oneBlank && form[2] == u'%') continue;  // one path goes in as it is, as ever
+        handler::Command quoted;
+        if (!handler::prepareCommand(form, paths, quoted)) continue;
+        std::vector<std::u16string> expected = paths;
+        expected.push_back(parentByTable(first));
+        std::vector<std::u16string> read = readArguments(quoted.arguments);
+        std::string at = context + ", form " + shownWide(form) + ", command line " +
+                         shownWide(quoted.arguments);
+        fuzzing::checkEqual(expected.size(), read.size(), "how many arguments the program reads", at);
+        for (std::size_t k = 0; k < read.size() && k < expected.size(); ++k)
+            fuzzing::checkEqual(shownWide(expected[k]), shownWide(read[k]),
+                                k + 1 < expected.size() ? "a path the program reads" : "the parent the program reads",
+                                at);
     }
 }
 
@@ -296,6 +422,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::check(handler::prepareCommand(wideAction, wide, command) == starts,
                    "a command starts unless it has no program or its directory is 260 characters or more",
                    starts ? "starts" : "starts nothing", starts ? "starts nothing" : "starts", wideContext);
+    checkSeveralPaths(in, wideAction, wide);
     if (!starts) return 0;
     fuzzing::checkEqual(shownWide(wideWant.program), shownWide(command.program), "the wide program",
                         wideContext);

@@ -4,8 +4,13 @@
 // type), sometimes no items key at all. Each kind's list is walked into a
 // recording menu by a host that may grant few ids and may refuse items, and
 // what the menu and the item table got is compared with a walk worked out
-// here from the stored bytes alone.
+// here from the stored bytes alone. The file and folder menus are walked
+// again with a filter for a selection of names, items carrying "ShowFor"
+// texts of any shape: that walk is compared with the stored tree pruned here,
+// and must leave no empty submenu, no separator first, last or after another,
+// and give offsets to what it shows alone.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +20,7 @@
 #include "memory_key_store.h"
 #include "menu_store.h"
 #include "menu_walk.h"
+#include "name_filter.h"
 #include "store_layout.h"
 #include "store_writer.h"
 
@@ -107,7 +113,16 @@ std::uint32_t expectedNumber(const RawItem& item, const char* name) {
 // two lists of lines.
 class RecordingSink : public handler::MenuSink {
 public:
+    struct Insertion {
+        handler::MenuHandle menu;
+        unsigned position;
+        bool separator;
+        unsigned id;
+        handler::MenuHandle submenu;
+        bool taken;
+    };
     std::vector<std::string> log;
+    std::vector<Insertion> insertions;
     std::uint32_t refusals = 0;    // bit k: the k-th insertItem is refused
     std::uint32_t noBitmaps = 0;   // bit k: the k-th icon gives no bitmap
 
@@ -118,6 +133,7 @@ public:
     }
     void insertSeparator(handler::MenuHandle menu, unsigned position) override {
         log.push_back(name(menu) + ":" + std::to_string(position) + " separator");
+        insertions.push_back({menu, position, true, 0, nullptr, true});
     }
     bool insertItem(handler::MenuHandle menu, unsigned position,
                     const handler::MenuItem& item) override {
@@ -130,6 +146,7 @@ public:
         log.push_back(line(name(menu), position, caption, item.id,
                            item.submenu ? name(item.submenu) : "", item.ownerDrawnIcon,
                            item.itemData, item.checkMarks, taken));
+        insertions.push_back({menu, position, false, item.id, item.submenu, taken});
         return taken;
     }
     handler::BitmapHandle makeIconBitmap(const char* file, int index) override {
@@ -255,6 +272,221 @@ ExpectedWalk expectedWalk(const std::vector<unsigned char>* listBytes,
     return walk;
 }
 
+// The filtered walk as the rules describe it: the stored list as a tree,
+// entries of missing items dropped; items the filter turns down go with
+// everything in them, submenus left with no item go, separators first,
+// last or after another go; past the host's last id the tree is cut and
+// pruned again. Offsets count the tree's entries in order; a submenu the
+// menu refuses takes its entries with it, leaving their slots empty.
+ExpectedWalk expectedFilteredWalk(const std::vector<unsigned char>& listBytes,
+                                  const std::map<std::uint32_t, RawItem>& items, bool itemsKey,
+                                  const handler::MenuRequest& request,
+                                  const std::function<bool(const RawItem&)>& shows,
+                                  std::uint32_t refusals, std::uint32_t noBitmaps) {
+    struct Node {
+        std::uint32_t id;  // 0: a separator; the root's is 0 too
+        bool submenu;
+        bool shown;
+        std::vector<std::size_t> entries;
+        std::size_t offset = 0;
+    };
+    std::vector<Node> nodes{{0, true, true, {}}};
+    struct Open {
+        std::uint32_t key;
+        std::size_t node;
+    };
+    std::vector<Open> open{{0, 0}};
+    for (std::size_t i = 0; i + 4 <= listBytes.size(); i += 4) {
+        const unsigned char* p = listBytes.data() + i;
+        std::uint32_t id = p[0] | p[1] << 8, parent = p[2] | p[3] << 8;
+        while (open.size() > 1 && open.back().key != parent) open.pop_back();
+        std::size_t menu = open.back().node;
+        auto found = items.find(id);
+        if (id != 0 && (!itemsKey || found == items.end())) continue;
+        bool submenu = id != 0 && expectedNumber(found->second, store::kIsSubMenuValue) != 0;
+        nodes.push_back({id, submenu, id == 0 || shows(found->second), {}});
+        nodes[menu].entries.push_back(nodes.size() - 1);
+        if (submenu) open.push_back({id, nodes.size() - 1});
+    }
+
+    auto isItem = [&](std::size_t node) { return nodes[node].id != 0; };
+    std::function<void(std::size_t)> prune = [&](std::size_t menu) {
+        std::vector<std::size_t> tidy;
+        for (std::size_t node : nodes[menu].entries) {
+            if (isItem(node)) {
+                if (!nodes[node].shown) continue;
+                if (nodes[node].submenu) {
+                    prune(node);
+                    if (nodes[node].entries.empty()) continue;
+                }
+            } else if (tidy.empty() || !isItem(tidy.back())) {
+                continue;
+            }
+            tidy.push_back(node);
+        }
+        while (!tidy.empty() && !isItem(tidy.back())) tidy.pop_back();
+        nodes[menu].entries = tidy;
+    };
+    std::size_t count = 0;
+    std::function<void(std::size_t)> number = [&](std::size_t menu) {
+        for (std::size_t node : nodes[menu].entries) {
+            nodes[node].offset = count++;
+            if (nodes[node].submenu) number(node);
+        }
+    };
+    std::function<void(std::size_t, std::size_t&)> cut = [&](std::size_t menu, std::size_t& room) {
+        std::vector<std::size_t> kept;
+        for (std::size_t node : nodes[menu].entries) {
+            if (room == 0) break;
+            --room;
+            kept.push_back(node);
+            if (nodes[node].submenu) cut(node, room);
+        }
+        nodes[menu].entries = kept;
+    };
+    prune(0);
+    number(0);
+    std::size_t room = static_cast<std::size_t>(request.lastId - request.firstId) + 1;
+    if (count > room) {
+        cut(0, room);
+        prune(0);
+        count = 0;
+        number(0);
+    }
+
+    ExpectedWalk walk;
+    if (count == 0) return walk;
+    walk.result = static_cast<unsigned>(count) + 1;
+    walk.tableTouched = true;
+    walk.slots.resize(count);
+    bool bitmaps = request.iconMode == handler::IconMode::Bitmaps;
+    std::uintptr_t menus = 1;
+    unsigned inserts = 0, bitmapCalls = 0;
+    std::function<void(std::size_t, std::uintptr_t, unsigned)> emit =
+        [&](std::size_t menu, std::uintptr_t handle, unsigned position) {
+            std::string menuName = "m" + std::to_string(handle);
+            for (std::size_t node : nodes[menu].entries) {
+                const Node& entry = nodes[node];
+                if (!isItem(node)) {
+                    walk.log.push_back(menuName + ":" + std::to_string(position++) + " separator");
+                    continue;
+                }
+                const RawItem& item = items.at(entry.id);
+                ExpectedSlot& slot = walk.slots[entry.offset];
+                std::string caption = expectedText(item, store::kCaptionValue, store::kCaptionSize).text;
+                slot.prompt = expectedText(item, store::kPromptValue, store::kPromptSize).text;
+                std::string icon = expectedText(item, store::kIconValue, store::kIconSize).text;
+                handler::BitmapHandle checkMarks = nullptr;
+                if (!icon.empty()) {
+                    char file[store::kIconSize];
+                    slot.iconIndex = store::parseIconLocation(icon.c_str(), file, sizeof file);
+                    slot.iconFile = file;
+                    if (bitmaps) {
+                        bool none = bitmapCalls < 32 && (noBitmaps >> bitmapCalls & 1);
+                        ++bitmapCalls;
+                        walk.log.push_back("bitmap " + fuzzing::shown(slot.iconFile) + "," +
+                                           std::to_string(slot.iconIndex) + (none ? " none" : ""));
+                        if (!none) checkMarks = RecordingSink::handle(0x1000 + bitmapCalls);
+                    }
+                }
+                std::uintptr_t submenu = 0;
+                if (entry.submenu) {
+                    submenu = ++menus;
+                    walk.log.push_back("create m" + std::to_string(submenu));
+                } else {
+                    TextRead action = expectedText(item, store::kActionValue, store::kActionSize);
+                    if (!action.cut) slot.action = action.text;
+                }
+                bool taken = !(inserts < 32 && (refusals >> inserts & 1));
+                ++inserts;
+                bool drawn = !icon.empty() && !bitmaps;
+                walk.log.push_back(RecordingSink::line(
+                    menuName, position, caption, request.firstId + static_cast<unsigned>(entry.offset),
+                    submenu ? "m" + std::to_string(submenu) : "", drawn, drawn ? entry.offset : 0,
+                    checkMarks, taken));
+                if (!taken) continue;
+                ++position;
+                if (submenu) emit(node, submenu, 0);
+            }
+        };
+    emit(0, 1, request.indexMenu + (bitmaps ? 1u : 0u));
+    return walk;
+}
+
+// The rules a filtered walk keeps whatever the store holds, read off the
+// insertions of a menu that took every item.
+void checkMenuRules(const RecordingSink& sink, const handler::MenuRequest& request, unsigned result,
+                    std::size_t tableSize, const std::string& context) {
+    const auto& insertions = sink.insertions;
+    fuzzing::checkEqual(insertions.size() + 1, result,
+                        "a filtered walk returns the entries it inserted plus one", context);
+    if (!insertions.empty())
+        fuzzing::checkEqual(insertions.size(), tableSize, "one table slot per entry shown", context);
+    std::map<handler::MenuHandle, std::vector<const RecordingSink::Insertion*>> menus;
+    for (std::size_t k = 0; k < insertions.size(); ++k) {
+        const RecordingSink::Insertion& entry = insertions[k];
+        menus[entry.menu].push_back(&entry);
+        if (entry.submenu) menus[entry.submenu];  // a submenu is a menu, even left empty
+        if (!entry.separator)
+            fuzzing::checkEqual(request.firstId + k, entry.id,
+                                "an item's id counts the entries shown before it", context);
+    }
+    for (const auto& [menu, entries] : menus) {
+        std::string where = context + ", menu " + RecordingSink::name(menu);
+        fuzzing::check(!entries.empty(), "no submenu is left empty", "at least one item", "none",
+                       where);
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            if (!entries[k]->separator) continue;
+            bool first = k == 0, last = k + 1 == entries.size();
+            bool afterAnother = !first && entries[k - 1]->separator;
+            fuzzing::check(!first && !last && !afterAnother,
+                           "a separator stands between two items",
+                           "items on both sides", first ? "first in its menu" : last ? "last in its menu"
+                                                                                 : "after another separator",
+                           where + ", entry " + std::to_string(k));
+        }
+    }
+}
+
+// Counts the walk's questions, answered by the selection's filter.
+class CountingFilter : public handler::ItemFilter {
+public:
+    explicit CountingFilter(handler::SelectionFilter& filter) : filter_(filter) {}
+    bool shows(const char* showFor) override {
+        ++calls;
+        return filter_.shows(showFor);
+    }
+    std::size_t calls = 0;
+
+private:
+    handler::SelectionFilter& filter_;
+};
+
+// Store bytes as UTF-16 units of the same numbers (a single-byte code page).
+std::u16string latin1(const char* text) {
+    std::u16string out;
+    for (; *text; ++text) out += static_cast<char16_t>(static_cast<unsigned char>(*text));
+    return out;
+}
+
+// Pattern lists made of the pieces that matter to them.
+std::string patternText(Input& in) {
+    static const char* const pieces[] = {"*", "?", ";", "!", " ", "\t", ".txt", ".TXT", "a", "\xC9",
+                                         "\xE9", "*.jpg", "b", "~", "\\", ":"};
+    std::string out;
+    for (std::size_t n = in.byte() % 12; n > 0; --n) out += pieces[in.byte() % 16];
+    return out;
+}
+
+// A selected object's path: a few pieces, a lone surrogate among them.
+std::u16string selectedPath(Input& in) {
+    static const char16_t* const pieces[] = {u"C:", u"\\", u"a", u"A.TXT", u"b.jpg", u"\u00E9",
+                                             u"\u00C9", u"\U0001F600", u"\xD800", u"~", u"x.txt", u" "};
+    std::u16string out;
+    for (std::size_t n = in.byte() % 6; n > 0; --n) out += pieces[in.byte() % 12];
+    return out;
+}
+
 std::string joined(const std::vector<std::string>& lines) {
     std::string out;
     for (const std::string& line : lines) out += line + "\n    ";
@@ -319,6 +551,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t refusals = in.flag() ? in.u32() : 0;
     std::uint32_t noBitmaps = in.flag() ? in.u32() : 0;
 
+    // The selection and the items' "ShowFor" texts, read last so that inputs
+    // made before keep their meaning.
+    bool filtering = in.flag();
+    std::vector<std::u16string> selected;
+    for (std::size_t n = 1 + in.byte() % 4; filtering && n > 0; --n) selected.push_back(selectedPath(in));
+    for (auto& [id, item] : items) {
+        if (!filtering || in.empty()) break;
+        RawValue value;
+        if (in.flag()) {
+            std::string text = patternText(in);
+            value = {store::kTypeString, {text.begin(), text.end()}};
+            value.data.push_back(0);
+        } else if (!readValue(in, handler::kShowForValue, value)) {
+            continue;
+        }
+        if (!itemsKey) continue;
+        keys.setValue(store::itemKeyPath(id), handler::kShowForValue, value.type, value.data.data(),
+                      value.data.size());
+        item[handler::kShowForValue] = value;
+    }
+    std::vector<std::u16string> names;
+    for (const std::u16string& path : selected) names.push_back(handler::nameOf(path));
+    auto shows = [&](const RawItem& item) {
+        std::string text = expectedText(item, handler::kShowForValue, handler::kShowForSize).text;
+        return text.empty() || handler::NameFilter(latin1(text.c_str())).shows(names);
+    };
+
     for (int k = -1; k < store::kContextKindCount; ++k) {
         request.kind = k < 0 ? nullptr : store::kContextKinds[k];
         std::string kindName = request.kind ? request.kind : "<none>";
@@ -338,17 +597,76 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::check(sink.log == expected.log, "the calls on the menu follow the stored list",
                        joined(expected.log), joined(sink.log), context);
         fuzzing::checkEqual(0, keys.openHandles(), "every key the walk opened is closed", context);
-        if (!expected.tableTouched) {
+        if (!expected.tableTouched)
             fuzzing::checkEqual(3, table.size(), "a menu with no entries leaves the table alone",
                                 context);
-            continue;
-        }
-        fuzzing::checkEqual(expected.slots.size(), table.size(), "one table slot per entry",
-                            context);
-        for (std::size_t i = 0; i < table.size(); ++i) {
+        else
+            fuzzing::checkEqual(expected.slots.size(), table.size(), "one table slot per entry",
+                                context);
+        for (std::size_t i = 0; expected.tableTouched && i < table.size(); ++i) {
             const handler::ItemSlot& slot = table[i];
             const ExpectedSlot& want = expected.slots[i];
             std::string at = context + ", slot " + std::to_string(i);
+            fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
+                               fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
+                               fuzzing::terminated(slot.action, sizeof slot.action),
+                           "every slot text is terminated in its field", "terminated",
+                           "a field without its terminator", at);
+            fuzzing::checkEqual(want.prompt, slot.prompt, "the slot's prompt", at);
+            fuzzing::checkEqual(want.iconFile, slot.iconFile, "the slot's icon file", at);
+            fuzzing::checkEqual(static_cast<std::uint64_t>(want.iconIndex),
+                                static_cast<std::uint64_t>(slot.iconIndex), "the slot's icon index",
+                                at);
+            fuzzing::checkEqual(want.action, slot.action, "the slot's action", at);
+        }
+
+        if (!filtering) continue;
+        handler::SelectionFilter selection(selected, latin1);
+        CountingFilter filter(selection);
+        handler::MenuRequest filtered = request;
+        filtered.filter = &filter;
+        RecordingSink filteredSink;
+        filteredSink.refusals = refusals;
+        filteredSink.noBitmaps = noBitmaps;
+        std::vector<handler::ItemSlot> filteredTable(3);
+        unsigned filteredResult = handler::buildMenu(keys, filtered, filteredSink, filteredTable);
+        std::string filteredContext = context + ", filtered";
+        fuzzing::checkEqual(0, keys.openHandles(), "every key the filtered walk opened is closed",
+                            filteredContext);
+        bool applies = handler::filtersApplyTo(request.kind);
+        if (!applies) {
+            fuzzing::checkEqual(0, filter.calls, "a menu filters do not apply to asks no filter",
+                                filteredContext);
+            fuzzing::check(filteredSink.log == sink.log && filteredResult == result,
+                           "a menu filters do not apply to is walked whole", joined(sink.log),
+                           joined(filteredSink.log), filteredContext);
+            continue;
+        }
+        if (request.lastId >= request.firstId && list != lists.end()) {
+            expected = expectedFilteredWalk(list->second, items, itemsKey, request, shows, refusals,
+                                            noBitmaps);
+        } else {
+            expected = ExpectedWalk();
+        }
+        fuzzing::checkEqual(expected.result, filteredResult,
+                            "a filtered walk returns the entries shown plus one", filteredContext);
+        fuzzing::check(filteredSink.log == expected.log,
+                       "the filtered menu is the stored tree pruned", joined(expected.log),
+                       joined(filteredSink.log), filteredContext);
+        if (refusals == 0)
+            checkMenuRules(filteredSink, request, filteredResult, filteredTable.size(), filteredContext);
+        if (!expected.tableTouched) {
+            fuzzing::checkEqual(3, filteredTable.size(),
+                                "a filtered menu that shows nothing leaves the table alone",
+                                filteredContext);
+            continue;
+        }
+        fuzzing::checkEqual(expected.slots.size(), filteredTable.size(), "one table slot per entry shown",
+                            filteredContext);
+        for (std::size_t i = 0; i < filteredTable.size() && i < expected.slots.size(); ++i) {
+            const handler::ItemSlot& slot = filteredTable[i];
+            const ExpectedSlot& want = expected.slots[i];
+            std::string at = filteredContext + ", slot " + std::to_string(i);
             fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
                                fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
                                fuzzing::terminated(slot.action, sizeof slot.action),

@@ -22,6 +22,52 @@ std::size_t closingParenthesis(const std::string& text, std::size_t from) {
 
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+std::size_t trailingBackslashes(const std::string& path) {
+    std::size_t last = path.find_last_not_of('\\');
+    return last == std::string::npos ? path.size() : path.size() - last - 1;
+}
+
+// A path as the last thing before `next`, the text's character after the
+// placeholder ('\0' at the end). A path that ends in a backslash loses it
+// before a backslash of the text, and before the quote that closes a
+// quoted argument has its backslashes doubled, so that the quote stays one.
+void appendPath(std::string& out, const std::string& path, char next, bool closesQuote) {
+    out += path;
+    if (path.empty() || path.back() != '\\') return;
+    if (next == '\\')
+        out.pop_back();
+    else if (closesQuote && next == '"')
+        out.append(trailingBackslashes(path), '\\');
+}
+
+// A path in quotes of its own, as the last thing before `next`.
+void appendQuotedPath(std::string& out, const std::string& path, char next) {
+    bool joins = next == '\\' && !path.empty() && path.back() == '\\';
+    out += '"';
+    out.append(path, 0, path.size() - (joins ? 1 : 0));
+    out.append(trailingBackslashes(path) - (joins ? 1 : 0), '\\');
+    out += '"';
+}
+
+// "%1" for several paths in a command line.
+void appendPaths(std::string& out, const std::vector<std::string>& paths, char next, bool quoted) {
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const std::string& path = paths[k];
+        bool last = k + 1 == paths.size();
+        if (quoted) {
+            // Each path closes the quote it stands in and opens the next one's.
+            if (k > 0) out += "\" \"";
+            appendPath(out, path, last ? next : '"', true);
+            continue;
+        }
+        if (k > 0) out += ' ';
+        if (path.empty() || path.find_first_of(" \t") != std::string::npos)
+            appendQuotedPath(out, path, last ? next : ' ');
+        else
+            appendPath(out, path, last ? next : ' ', false);
+    }
+}
+
 }  // namespace
 
 bool actionRunsNothing(const char* action) {
@@ -105,7 +151,15 @@ std::string parentPath(const std::string& contextPath) {
 
 std::string expandPlaceholders(const std::string& text, const std::string& contextPath,
                                Reading reading) {
-    const std::string parent = parentPath(contextPath);
+    return expandPlaceholders(text, std::vector<std::string>{contextPath}, reading);
+}
+
+std::string expandPlaceholders(const std::string& text, const std::vector<std::string>& paths,
+                               Reading reading) {
+    static const std::string none;
+    const std::string& first = paths.empty() ? none : paths.front();
+    const std::string parent = parentPath(first);
+    const bool commandLine = reading == Reading::CommandLine;
     std::string out;
     out.reserve(text.size());
     bool quoted = false;  // inside a double-quoted argument of a command line
@@ -122,22 +176,27 @@ std::string expandPlaceholders(const std::string& text, const std::string& conte
             while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) ++i;
             continue;
         }
-        const std::string& path = which == '1' ? contextPath : parent;
-        out += path;
-        if (path.empty() || path.back() != '\\' || i + 1 >= text.size()) continue;
-        if (text[i + 1] == '\\')
-            out.pop_back();
-        else if (reading == Reading::CommandLine && quoted && text[i + 1] == '"')
-            out.append(path.size() - path.find_last_not_of('\\') - 1, '\\');
+        char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (which == '1' && commandLine && paths.size() > 1)
+            appendPaths(out, paths, next, quoted);
+        else
+            appendPath(out, which == '1' ? first : parent, next, commandLine && quoted);
     }
     return out;
 }
 
 bool prepareCommand(const std::u16string& action, const std::u16string& contextPath,
                     Command& command) {
+    return prepareCommand(action, std::vector<std::u16string>{contextPath}, command);
+}
+
+bool prepareCommand(const std::u16string& action, const std::vector<std::u16string>& paths,
+                    Command& command) {
     const std::string text = toWtf8(action);
     if (actionRunsNothing(text.c_str())) return false;
-    const std::string path = toWtf8(contextPath);
+    std::vector<std::string> path;
+    path.reserve(paths.size());
+    for (const std::u16string& each : paths) path.push_back(toWtf8(each));
     ParsedAction parsed = parseAction(text.c_str());
     command = Command();
     command.program = fromWtf8(parsed.program);
@@ -153,6 +212,19 @@ bool prepareCommand(const std::u16string& action, const std::u16string& contextP
         if (command.directory.size() >= store::kPathSize) return false;
     }
     return true;
+}
+
+std::size_t commandLineLength(const Command& command) {
+    std::size_t program = command.program.size();
+    if (program >= 2 && command.program.front() == u'"' && command.program.back() == u'"')
+        program -= 2;  // its own quotes are the ones counted below
+    if (program < store::kPathSize - 1) program = store::kPathSize - 1;
+    std::size_t arguments = command.hasArguments ? 1 + command.arguments.size() : 0;
+    return 2 + program + arguments + 1;
+}
+
+bool exceedsCommandLineLimit(const Command& command) {
+    return commandLineLength(command) > kCommandLineLimit;
 }
 
 }  // namespace handler

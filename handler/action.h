@@ -2,7 +2,9 @@
 // window state, and replacing its placeholders: plain text functions.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace handler {
 
@@ -47,6 +49,19 @@ enum class Reading { Plain, CommandLine };
 std::string expandPlaceholders(const std::string& text, const std::string& contextPath,
                                Reading reading = Reading::Plain);
 
+// Several paths at once: "%1" stands for every path, in order, and "%0" for
+// the first one's parent. In a command line each path reads back as one
+// argument of its own: inside a quoted argument each gets quotes of its own
+// ("\"%1\"" gives "\"a\" \"b\""), a path's trailing backslashes doubled
+// before every closing quote; outside quotes the paths are separated by a
+// space, and one holding a space or a tab, or nothing, is quoted. Text next
+// to the placeholder in the same argument goes with the first and the last
+// path. Read plainly (a working directory names one folder) "%1" is the
+// first path. With one path this is the expansion above, character for
+// character; with none both placeholders stand for nothing.
+std::string expandPlaceholders(const std::string& text, const std::vector<std::string>& paths,
+                               Reading reading = Reading::Plain);
+
 // A command ready to start, every text in UTF-16.
 struct Command {
     std::u16string program;
@@ -63,5 +78,24 @@ struct Command {
 // 260 characters or longer (a directory cut short would be another one).
 bool prepareCommand(const std::u16string& action, const std::u16string& contextPath,
                     Command& command);
+
+// The same with every selected path at once (see expandPlaceholders): the
+// working directory takes the first path. With one path it is the above.
+bool prepareCommand(const std::u16string& action, const std::vector<std::u16string>& paths,
+                    Command& command);
+
+// The longest command line the system starts, in UTF-16 units with its
+// terminator.
+constexpr std::size_t kCommandLineLimit = 32767;
+
+// The length of the command line the command starts with, terminator
+// included: the program in quotes, then a space and the arguments. The
+// program is counted as no shorter than the longest path the shell may find
+// it at (259 units), so that a command within the limit here is within it
+// there too.
+std::size_t commandLineLength(const Command& command);
+
+// Whether the command line is too long to start: too many objects at once.
+bool exceedsCommandLineLimit(const Command& command);
 
 }  // namespace handler

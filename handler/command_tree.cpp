@@ -48,12 +48,12 @@ private:
 
 }  // namespace
 
-CommandTree readCommandTree(store::KeyStore& keys, const char* kind) {
+CommandTree readCommandTree(store::KeyStore& keys, const char* kind, ItemFilter* filter) {
     CommandTree tree;
     TreeSink sink(tree);
     // Offsets double as ids: the first id is 0, and no host limits the last.
     MenuRequest request{kind, reinterpret_cast<MenuHandle>(std::uintptr_t{1}), 0, 0, 0x7FFFFFFF,
-                        IconMode::OwnerDrawn};
+                        IconMode::OwnerDrawn, filter};
     buildMenu(keys, request, sink, tree.table);
     return tree;
 }

@@ -33,8 +33,10 @@ struct CommandTree {
 };
 
 // Reads the kind's list and items from the store, once; a null kind (an
-// object that has no menu) gives an empty tree.
-CommandTree readCommandTree(store::KeyStore& keys, const char* kind);
+// object that has no menu) gives an empty tree. A filter leaves out what the
+// classic menu's walk leaves out with it (see MenuRequest::filter).
+CommandTree readCommandTree(store::KeyStore& keys, const char* kind,
+                            ItemFilter* filter = nullptr);
 
 // What the root entry shows.
 struct RootShape {

@@ -15,30 +15,39 @@ struct OpenMenu {
     MenuHandle menu;
 };
 
-}  // namespace
-
-IconMode chooseIconMode(unsigned majorVersion, unsigned minorVersion, const char* kind) {
-    bool background = kind && std::strcmp(kind, store::kKindBackground) == 0;
-    return majorVersion == 5 && minorVersion == 0 && background ? IconMode::Bitmaps
-                                                                : IconMode::OwnerDrawn;
+// The slot's prompt, icon and action from the stored item.
+void fillSlot(const store::StoredItem& item, ItemSlot& slot) {
+    store::copyField(slot.prompt, sizeof slot.prompt, item.prompt);
+    if (item.icon[0] != '\0')
+        slot.iconIndex = store::parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
+    if (item.isSubMenu == 0 && !item.actionCut)  // a cut command is shown but starts nothing
+        store::copyField(slot.action, sizeof slot.action, item.action);
 }
 
-unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& sink,
-                   std::vector<ItemSlot>& table) {
-    if (!request.kind || request.lastId < request.firstId) return 1;
-    std::vector<store::IndexEntry> entries = store::readIndexList(keys, request.kind);
-    std::size_t count = entries.size();
-    // Offsets beyond the host's last id cannot be given out.
-    std::size_t idRoom = static_cast<std::size_t>(request.lastId - request.firstId) + 1;
-    if (count > idRoom) count = idRoom;
-    if (count == 0) return 1;
+// An item with an icon: drawn on request, by its offset, or a bitmap made now.
+void giveIcon(MenuItem& menuItem, const ItemSlot& slot, std::size_t offset, IconMode mode,
+              MenuSink& sink) {
+    if (mode == IconMode::OwnerDrawn) {
+        menuItem.ownerDrawnIcon = true;
+        menuItem.itemData = offset;
+    } else {
+        menuItem.checkMarks = sink.makeIconBitmap(slot.iconFile, slot.iconIndex);
+    }
+}
 
+unsigned firstPosition(const MenuRequest& request) {
+    return request.indexMenu + (request.iconMode == IconMode::Bitmaps ? 1u : 0u);
+}
+
+// Every entry as it stands, each with the offset of its place in the list.
+unsigned buildWholeMenu(store::KeyStore& keys, const MenuRequest& request,
+                        const std::vector<store::IndexEntry>& entries, std::size_t count,
+                        MenuSink& sink, std::vector<ItemSlot>& table) {
     store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
     table.assign(count, ItemSlot{});
 
     std::vector<OpenMenu> stack;
-    stack.push_back({0, request.indexMenu + (request.iconMode == IconMode::Bitmaps ? 1u : 0u),
-                     request.menu});
+    stack.push_back({0, firstPosition(request), request.menu});
 
     store::StoredItem item;
     for (std::size_t offset = 0; offset < count; ++offset) {
@@ -56,29 +65,198 @@ unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& 
             continue;  // no item key: nothing to show
 
         ItemSlot& slot = table[offset];
-        store::copyField(slot.prompt, sizeof slot.prompt, item.prompt);
+        fillSlot(item, slot);
         MenuItem menuItem{item.caption, request.firstId + static_cast<unsigned>(offset),
                           nullptr, false, 0, nullptr};
-        if (item.icon[0] != '\0') {
-            slot.iconIndex =
-                store::parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
-            if (request.iconMode == IconMode::OwnerDrawn) {
-                menuItem.ownerDrawnIcon = true;
-                menuItem.itemData = offset;
-            } else {
-                menuItem.checkMarks = sink.makeIconBitmap(slot.iconFile, slot.iconIndex);
-            }
-        }
-        if (item.isSubMenu != 0)
-            menuItem.submenu = sink.createSubmenu();
-        else if (!item.actionCut)  // a cut command is shown but starts nothing
-            store::copyField(slot.action, sizeof slot.action, item.action);
+        if (item.icon[0] != '\0') giveIcon(menuItem, slot, offset, request.iconMode, sink);
+        if (item.isSubMenu != 0) menuItem.submenu = sink.createSubmenu();
 
         bool inserted = sink.insertItem(top.menu, top.position, menuItem);
         if (inserted) ++top.position;
         if (inserted && menuItem.submenu) stack.push_back({entry.id, 0, menuItem.submenu});
     }
     return static_cast<unsigned>(count) + 1;
+}
+
+// The filtered walk first decides what shows, then inserts it.
+constexpr std::size_t kTopLevel = static_cast<std::size_t>(-1);
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+struct PlannedEntry {
+    std::size_t menu = kTopLevel;  // the submenu entry it stands in
+    bool separator = false;
+    bool submenu = false;
+    bool hasIcon = false;
+    bool allowed = false;  // read, shown by the filter, in a menu that is
+    bool kept = false;     // inserted
+    std::size_t slot = kNone;  // its prompt, icon and action
+    char caption[store::kCaptionSize] = {};
+};
+
+// The item's "ShowFor" text, read into `field`; empty when there is none.
+const char* readShowFor(store::KeyStore& keys, store::KeyHandle itemsKey, std::uint32_t id,
+                        char (&field)[kShowForSize]) {
+    char name[store::kItemKeyNameSize];
+    store::itemKeyName(id, name);
+    store::ScopedKey key(keys, itemsKey ? keys.openForRead(itemsKey, name) : nullptr);
+    store::readText(keys, key.get(), kShowForValue, field, sizeof field);
+    return field;
+}
+
+// Decides `kept` from `allowed`: a submenu stays with at least one item in
+// it; a separator stays between two items of its menu, once per run.
+void settle(std::vector<PlannedEntry>& plan) {
+    // Entries follow their submenu, so from the back every submenu's items
+    // are decided before it.
+    std::vector<std::size_t> itemsIn(plan.size(), 0);
+    for (std::size_t i = plan.size(); i-- > 0;) {
+        PlannedEntry& entry = plan[i];
+        if (entry.separator) continue;
+        entry.kept = entry.allowed && (!entry.submenu || itemsIn[i] > 0);
+        if (entry.kept && entry.menu != kTopLevel) ++itemsIn[entry.menu];
+    }
+    struct MenuState {
+        bool hasItem = false;
+        std::size_t separator = kNone;  // waiting for an item after it
+    };
+    std::vector<MenuState> menus(plan.size() + 1);  // the last is the top level
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        PlannedEntry& entry = plan[i];
+        MenuState& menu = menus[entry.menu == kTopLevel ? plan.size() : entry.menu];
+        if (entry.separator) {
+            entry.kept = false;
+            if (entry.allowed && menu.hasItem && menu.separator == kNone) menu.separator = i;
+            continue;
+        }
+        if (!entry.kept) continue;
+        if (menu.separator != kNone) plan[menu.separator].kept = true;
+        menu.separator = kNone;
+        menu.hasItem = true;
+    }
+}
+
+std::size_t keptCount(const std::vector<PlannedEntry>& plan) {
+    std::size_t kept = 0;
+    for (const PlannedEntry& entry : plan) kept += entry.kept;
+    return kept;
+}
+
+unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
+                           const std::vector<store::IndexEntry>& entries, std::size_t idRoom,
+                           MenuSink& sink, std::vector<ItemSlot>& table) {
+    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+    std::vector<PlannedEntry> plan(entries.size());
+    std::vector<ItemSlot> slots;
+
+    // Submenus are followed as the whole walk follows them; one the filter
+    // turns down still holds its entries, so that they go with it.
+    struct Open {
+        std::uint32_t key;
+        std::size_t entry;
+        bool shown;
+    };
+    std::vector<Open> stack{{0, kTopLevel, true}};
+    store::StoredItem item;
+    char showFor[kShowForSize];
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const store::IndexEntry& stored = entries[i];
+        while (stack.size() > 1 && stack.back().key != stored.parent) stack.pop_back();
+        const Open top = stack.back();
+        PlannedEntry& entry = plan[i];
+        entry.menu = top.entry;
+        if (stored.id == 0) {
+            entry.separator = true;
+            entry.allowed = top.shown;
+            continue;
+        }
+        if (!store::readItem(keys, items.get(), stored.id, item, store::ActionRead::CommandsOnly))
+            continue;
+        entry.submenu = item.isSubMenu != 0;
+        entry.allowed =
+            top.shown && request.filter->shows(readShowFor(keys, items.get(), stored.id, showFor));
+        if (entry.submenu) stack.push_back({stored.id, i, entry.allowed});
+        if (!entry.allowed) continue;
+        store::copyField(entry.caption, sizeof entry.caption, item.caption);
+        entry.hasIcon = item.icon[0] != '\0';
+        entry.slot = slots.size();
+        slots.emplace_back();
+        fillSlot(item, slots.back());
+    }
+
+    settle(plan);
+    std::size_t kept = keptCount(plan);
+    if (kept > idRoom) {
+        // What lies past the last id the host grants is left out, and what
+        // that leaves empty or stranded goes too.
+        std::size_t given = 0;
+        for (PlannedEntry& entry : plan) {
+            if (given == idRoom) entry.allowed = false;
+            else given += entry.kept;
+        }
+        settle(plan);
+        kept = keptCount(plan);
+    }
+    if (kept == 0) return 1;
+    table.assign(kept, ItemSlot{});
+
+    std::vector<MenuHandle> submenus(plan.size(), nullptr);
+    std::vector<unsigned> positions(plan.size(), 0);
+    std::vector<bool> inserted(plan.size(), false);
+    unsigned topPosition = firstPosition(request);
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const PlannedEntry& entry = plan[i];
+        if (!entry.kept) continue;
+        std::size_t at = offset++;
+        bool onTop = entry.menu == kTopLevel;
+        if (!onTop && !inserted[entry.menu]) continue;  // its submenu was refused
+        MenuHandle menu = onTop ? request.menu : submenus[entry.menu];
+        unsigned& position = onTop ? topPosition : positions[entry.menu];
+        if (entry.separator) {
+            sink.insertSeparator(menu, position++);
+            continue;
+        }
+        ItemSlot& slot = table[at];
+        slot = slots[entry.slot];
+        MenuItem menuItem{entry.caption, request.firstId + static_cast<unsigned>(at), nullptr,
+                          false, 0, nullptr};
+        if (entry.hasIcon) giveIcon(menuItem, slot, at, request.iconMode, sink);
+        if (entry.submenu) menuItem.submenu = sink.createSubmenu();
+        if (!sink.insertItem(menu, position, menuItem)) continue;
+        ++position;
+        if (entry.submenu) {
+            inserted[i] = true;
+            submenus[i] = menuItem.submenu;
+        }
+    }
+    return static_cast<unsigned>(kept) + 1;
+}
+
+}  // namespace
+
+IconMode chooseIconMode(unsigned majorVersion, unsigned minorVersion, const char* kind) {
+    bool background = kind && std::strcmp(kind, store::kKindBackground) == 0;
+    return majorVersion == 5 && minorVersion == 0 && background ? IconMode::Bitmaps
+                                                                : IconMode::OwnerDrawn;
+}
+
+bool filtersApplyTo(const char* kind) {
+    return kind && (std::strcmp(kind, store::kKindFile) == 0 ||
+                    std::strcmp(kind, store::kKindDirectory) == 0);
+}
+
+unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& sink,
+                   std::vector<ItemSlot>& table) {
+    if (!request.kind || request.lastId < request.firstId) return 1;
+    std::vector<store::IndexEntry> entries = store::readIndexList(keys, request.kind);
+    // Offsets beyond the host's last id cannot be given out.
+    std::size_t idRoom = static_cast<std::size_t>(request.lastId - request.firstId) + 1;
+    if (request.filter && filtersApplyTo(request.kind) && !entries.empty())
+        return buildFilteredMenu(keys, request, entries, idRoom, sink, table);
+    std::size_t count = entries.size();
+    if (count > idRoom) count = idRoom;
+    if (count == 0) return 1;
+    return buildWholeMenu(keys, request, entries, count, sink, table);
 }
 
 }  // namespace handler

@@ -54,6 +54,26 @@ public:
 // and only in a folder background's menu.
 IconMode chooseIconMode(unsigned majorVersion, unsigned minorVersion, const char* kind);
 
+// An item's "ShowFor" value: which selected objects it is shown for. Kept
+// here until the store's item record reads it (store::kShowForValue and
+// store::kShowForSize then take their place).
+constexpr const char kShowForValue[] = "ShowFor";
+constexpr std::size_t kShowForSize = 260;
+
+// Decides, item by item, whether an item is shown for the objects the menu
+// is opened on.
+class ItemFilter {
+public:
+    virtual ~ItemFilter() = default;
+    // `showFor` is the item's stored "ShowFor" text, in the code page; empty
+    // when it has none.
+    virtual bool shows(const char* showFor) = 0;
+};
+
+// Filters apply to the menus of files and folders; the background's and the
+// drives' menus are always shown whole.
+bool filtersApplyTo(const char* kind);
+
 struct MenuRequest {
     const char* kind;      // null: nothing is shown
     MenuHandle menu;       // the menu the host passed
@@ -61,6 +81,17 @@ struct MenuRequest {
     unsigned firstId;
     unsigned lastId;       // ids never pass it: later entries are left out
     IconMode iconMode;
+    // Null, or a kind filters do not apply to: every entry of the list is
+    // walked as it stands, each taking its offset. Otherwise the menu holds
+    // only what shows: items the filter turns down are left out with their
+    // submenus' contents, as are items whose key is missing; a submenu left
+    // with no item is left out; separators that would stand first or last in
+    // a menu, or after another, are left out. Only what is shown takes an
+    // offset (separators included), so offsets, ids, item data and table
+    // slots count the entries shown; when the host grants fewer ids, what
+    // lies past them goes and the same rules apply to what is left. A
+    // submenu the menu refuses keeps its offsets but its entries go with it.
+    ItemFilter* filter = nullptr;
 };
 
 // Reads the kind's index list and items and inserts them. On return `table`

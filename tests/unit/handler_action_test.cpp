@@ -163,6 +163,75 @@ TEST_CASE("the working directory's limit counts characters, not bytes") {
     CHECK(command.arguments.size() == 1 + 7 * letters.size());
 }
 
+TEST_CASE("all at once: every path in its own argument, inside quotes and out") {
+    const std::u16string a = u"D:\\Docs\\a.txt", spaced = u"D:\\My Docs\\b c.txt",
+                         tabbed = u"D:\\x\ty", root = u"C:\\", share = u"\\\\srv\\my share\\",
+                         cyrillic = u"C:\\Отчёт.txt", japanese = u"D:\\表 1.txt";
+    struct Row {
+        const char16_t* action;
+        std::vector<std::u16string> paths;
+        std::u16string arguments;  // as expanded
+        std::u16string directory;  // of the action's $(...), if any
+    };
+    const Row rows[] = {
+        {u"p \"%1\"", {a, spaced}, u" \"D:\\Docs\\a.txt\" \"D:\\My Docs\\b c.txt\"", u""},
+        // a root's backslash is doubled before each closing quote, its own or the text's
+        {u"p \"%1\"", {root, a, root}, u" \"C:\\\\\" \"D:\\Docs\\a.txt\" \"C:\\\\\"", u""},
+        {u"p \"%1\"", {share, root}, u" \"\\\\srv\\my share\\\\\" \"C:\\\\\"", u""},
+        // outside quotes: a space between, quotes for a space, a tab or nothing
+        {u"p %1", {a, spaced, tabbed, u""},
+         u" D:\\Docs\\a.txt \"D:\\My Docs\\b c.txt\" \"D:\\x\ty\" \"\"", u""},
+        {u"p %1", {root, share}, u" C:\\ \"\\\\srv\\my share\\\\\"", u""},
+        {u"p %1", {cyrillic, japanese}, u" C:\\Отчёт.txt \"D:\\表 1.txt\"", u""},
+        // "%0" is the first path's parent; the directory takes the first path
+        {u"p \"%0\" %1 $(%1) $:1", {a, root}, u" \"D:\\Docs\" D:\\Docs\\a.txt C:\\", a},
+        {u"p \"%0\" $(%0)", {root, a}, u" \"C:\\\\\"", root},
+        // text beside the placeholder goes with the first and the last path
+        {u"p \"-in=%1.bak\" x", {root, root}, u" \"-in=C:\\\\\" \"C:\\.bak\" x", u""},
+        // one path: as a single path has always gone, a space left unquoted
+        {u"p %1 \"%1\"", {spaced}, u" D:\\My Docs\\b c.txt \"D:\\My Docs\\b c.txt\"", u""},
+        {u"p \"%1\" %0\\x", {root}, u" \"C:\\\\\" C:\\x", u""},
+        // none: the placeholders stand for nothing
+        {u"p \"%1\" %0 $(%1)", {}, u" \"\" ", u""},
+    };
+    for (const Row& row : rows) {
+        std::u16string action = row.action;
+        CAPTURE(action);
+        CAPTURE(row.paths);
+        Command command;
+        REQUIRE(prepareCommand(action, row.paths, command));
+        CHECK(command.arguments == row.arguments);
+        CHECK(command.directory == row.directory);
+        if (row.paths.size() == 1) {  // the single-path form gives the same
+            Command single;
+            REQUIRE(prepareCommand(action, row.paths[0], single));
+            CHECK(single.arguments == command.arguments);
+        }
+    }
+}
+
+TEST_CASE("all at once: the command line's limit") {
+    // The program counts as a 259-unit path in quotes, its own quotes included.
+    Command command;
+    command.program = u"\"C:\\p.exe\"";
+    command.hasArguments = true;
+    command.arguments = std::u16string(kCommandLineLimit - 262 - 1, u'a');
+    CHECK(commandLineLength(command) == kCommandLineLimit);
+    CHECK_FALSE(exceedsCommandLineLimit(command));
+    command.program = u"p";
+    command.arguments += u'a';
+    CHECK(exceedsCommandLineLimit(command));
+
+    // 1,000 paths of 40 units in quotes: 43 units each, too many at once.
+    std::vector<std::u16string> paths(1000, u"C:\\Users\\someone\\Documents\\" + std::u16string(13, u'ж'));
+    REQUIRE(prepareCommand(u"p \"%1\"", paths, command));
+    CHECK(command.arguments.size() == 1 + 1000 * 43 - 1);
+    CHECK(exceedsCommandLineLimit(command));
+    paths.resize(700);
+    REQUIRE(prepareCommand(u"p \"%1\"", paths, command));
+    CHECK_FALSE(exceedsCommandLineLimit(command));
+}
+
 TEST_CASE("UTF-16 text comes back from WTF-8 exactly") {
     std::mt19937 random(99);
     const char16_t units[] = {u'a', u'\\', u'%', u'é', u'表', 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFF};

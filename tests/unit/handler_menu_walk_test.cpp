@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "command_tree.h"
+#include "container_printers.h"
 #include "menu_walk.h"
+#include "name_filter.h"
 #include "store_test_support.h"
+#include "wide_text.h"
 
 using namespace handler;
 using testing_support::putIndex;
@@ -49,11 +52,29 @@ private:
 };
 
 MenuRequest request(const char* kind, unsigned index = 3, unsigned first = 100,
-                    unsigned last = 0x7FFF, IconMode mode = IconMode::OwnerDrawn) {
-    return MenuRequest{kind, reinterpret_cast<MenuHandle>(1), index, first, last, mode};
+                    unsigned last = 0x7FFF, IconMode mode = IconMode::OwnerDrawn,
+                    ItemFilter* filter = nullptr) {
+    return MenuRequest{kind, reinterpret_cast<MenuHandle>(1), index, first, last, mode, filter};
 }
 
 using Log = std::vector<std::string>;
+
+// Turns down the items whose "ShowFor" text is "hide"; counts its questions.
+class HidingFilter : public ItemFilter {
+public:
+    int calls = 0;
+    bool shows(const char* showFor) override {
+        ++calls;
+        return std::string(showFor) != "hide";
+    }
+};
+
+void hideOnly(store::MemoryKeyStore& keys, std::initializer_list<std::uint32_t> ids,
+              std::uint32_t lastId = 6) {
+    for (std::uint32_t id = 1; id <= lastId; ++id)
+        keys.setString(testing_support::itemPath(id), kShowForValue, "");
+    for (std::uint32_t id : ids) keys.setString(testing_support::itemPath(id), kShowForValue, "hide");
+}
 
 }  // namespace
 
@@ -136,6 +157,7 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
     // a submenu the menu refused takes its contents to the top level
     sink.log.clear();
     sink.refuse = "Sub";
+    sink.log.clear();
     CHECK(buildMenu(keys, request("*", 0), sink, table) == 7);
     CHECK(sink.log == Log{"m1:0 Cmd #101", "m1:1 Bare #102", "m1:2 Big #104", "m1:3 separator"});
     sink.refuse = nullptr;
@@ -261,6 +283,256 @@ std::string render(const CommandTree& tree, std::size_t menu = 0) {
         if (entry.type == CommandNode::Type::Submenu) text += "[" + render(tree, entry.menu) + "]";
     }
     return text;
+}
+
+TEST_CASE("menu walk with a filter: what is left out takes no offset, separators and empty submenus go") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "A", false, "a.exe");
+    putItem(keys, 2, "B", false, "b.exe");
+    putItem(keys, 3, "Sub", true);
+    putItem(keys, 4, "C", false, "c.exe");
+    putItem(keys, 5, "D", false, "d.exe", "", "d.dll,5");
+    putItem(keys, 6, "Inner", true);
+
+    struct Row {
+        const char* what;
+        std::vector<store::IndexEntry> list;
+        std::initializer_list<std::uint32_t> hidden;
+        Log menu;
+        unsigned result;
+    };
+    const Row rows[] = {
+        {"nothing hidden in a tidy list: the whole walk's menu", {{1, 0}, {0, 0}, {2, 0}}, {},
+         {"m1:3 A #100", "m1:4 separator", "m1:5 B #102"}, 4},
+        {"a hidden item takes no id", {{1, 0}, {2, 0}, {4, 0}}, {2},
+         {"m1:3 A #100", "m1:4 C #101"}, 3},
+        {"separators first, last and in a row", {{0, 0}, {1, 0}, {0, 0}, {0, 0}, {2, 0}, {0, 0}}, {},
+         {"m1:3 A #100", "m1:4 separator", "m1:5 B #102"}, 4},
+        {"separators around a hidden item become one",
+         {{1, 0}, {0, 0}, {2, 0}, {0, 0}, {4, 0}}, {2},
+         {"m1:3 A #100", "m1:4 separator", "m1:5 C #102"}, 4},
+        {"a submenu whose items are all hidden", {{3, 0}, {1, 3}, {0, 3}, {2, 3}, {4, 0}}, {1, 2},
+         {"m1:3 C #100"}, 2},
+        {"a hidden submenu takes its nested entries with it", {{3, 0}, {6, 3}, {1, 6}, {2, 0}}, {3},
+         {"m1:3 B #100"}, 2},
+        {"separators in a submenu", {{3, 0}, {0, 3}, {1, 3}, {0, 3}, {0, 3}, {2, 3}, {0, 3}, {4, 0}}, {},
+         {"m1:3 Sub #100 ->m2", "m2:0 A #101", "m2:1 separator", "m2:2 B #103", "m1:4 C #104"}, 6},
+        {"an icon is drawn by the offset shown", {{1, 0}, {5, 0}}, {1}, {"m1:3 D #100 draw0"}, 2},
+        {"everything hidden", {{1, 0}, {0, 0}, {2, 0}}, {1, 2}, {}, 1},
+    };
+    for (const Row& row : rows) {
+        std::string what = row.what;
+        CAPTURE(what);
+        hideOnly(keys, row.hidden);
+        putIndex(keys, "*", row.list);
+        HidingFilter filter;
+        RecordingSink sink;
+        std::vector<ItemSlot> table(7);
+        CHECK(buildMenu(keys, request("*", 3, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink,
+                        table) == row.result);
+        CHECK(sink.log == row.menu);
+        CHECK(table.size() == (row.result > 1 ? row.result - 1 : 7));  // none shown: untouched
+        CHECK(keys.openHandles() == 0);
+    }
+
+    // Slots follow the offsets shown: the command at offset 1 is C's.
+    hideOnly(keys, {2});
+    putIndex(keys, "Directory", {{1, 0}, {2, 0}, {4, 0}, {5, 0}});
+    HidingFilter filter;
+    RecordingSink sink;
+    std::vector<ItemSlot> table;
+    CHECK(buildMenu(keys, request("Directory", 0, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink,
+                    table) == 4);
+    REQUIRE(table.size() == 3);
+    CHECK(std::string(table[1].action) == "c.exe");
+    CHECK(std::string(table[2].action) == "d.exe");
+    CHECK(std::string(table[2].iconFile) == "d.dll");
+    CHECK(filter.calls == 4);
+}
+
+TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, other kinds") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "A", false, "a.exe", "", "a.dll,1");
+    putItem(keys, 2, "B", false, "b.exe");
+    putItem(keys, 3, "Sub", true);
+    putItem(keys, 4, "C", false, "c.exe");
+    hideOnly(keys, {});
+    HidingFilter filter;
+    RecordingSink sink;
+    std::vector<ItemSlot> table;
+
+    // Two ids: "A, separator" would end in a separator, so A stands alone.
+    putIndex(keys, "*", {{1, 0}, {0, 0}, {2, 0}, {4, 0}});
+    CHECK(buildMenu(keys, request("*", 0, 10, 11, IconMode::OwnerDrawn, &filter), sink, table) == 2);
+    CHECK(sink.log == Log{"m1:0 A #10 draw0"});
+
+    // A submenu the menu refuses keeps its offsets; its entries go with it.
+    putIndex(keys, "*", {{3, 0}, {1, 3}, {2, 0}});
+    sink.refuse = "Sub";
+    sink.log.clear();
+    CHECK(buildMenu(keys, request("*", 0, 10, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table) == 4);
+    CHECK(sink.log == Log{"m1:0 B #12"});
+    sink.refuse = nullptr;
+
+    // The background's and the drives' menus, and a walk with no filter,
+    // are the whole list as it stands, separators where they are.
+    const std::vector<store::IndexEntry> untidy{{0, 0}, {2, 0}, {0, 0}, {0, 0}, {1, 0}, {0, 0}};
+    const Log whole{"m1:0 separator", "m1:1 B #11", "m1:2 separator", "m1:3 separator",
+                    "m1:4 A #14 draw4", "m1:5 separator"};
+    for (const char* kind : {"Background", "Drive", "CDROM", "*"}) {
+        CAPTURE(kind);
+        putIndex(keys, kind, untidy);
+        filter.calls = 0;
+        sink.log.clear();
+        bool filtered = std::string(kind) == "*";
+        CHECK(filtersApplyTo(kind) == filtered);
+        CHECK(buildMenu(keys, request(kind, 0, 10, 0x7FFF, IconMode::OwnerDrawn,
+                                      filtered ? nullptr : &filter),
+                        sink, table) == 7);
+        CHECK(sink.log == whole);
+        CHECK(filter.calls == 0);
+    }
+    CHECK(filtersApplyTo("Directory"));
+    CHECK_FALSE(filtersApplyTo(nullptr));
+}
+
+TEST_CASE("name patterns: wildcards, case, blanks, exclusions, a selection of several") {
+    const std::u16string smile = u"\U0001F600";
+    struct Row {
+        const char16_t* patterns;
+        std::vector<std::u16string> names;
+        bool shows;
+    };
+    const Row rows[] = {
+        {u"*.txt", {u"a.txt"}, true},
+        {u"*.txt", {u"a.txt.bak"}, false},
+        {u"*.txt", {u"a.txt", u"b.jpg"}, false},  // every object must match
+        {u"*.txt; *.jpg", {u"a.txt", u"b.JPG"}, true},
+        {u"!*.exe", {u"a.txt", u"setup.EXE"}, false},
+        {u"*.txt;!secret*", {u"secret.txt"}, false},
+        {u" ! ~* ;*", {u"~lock"}, false},  // blanks after "!" are trimmed too
+        {u" ; ;\t;", {u"a"}, true},
+        {u"!", {u"a"}, true},  // excludes nothing
+        {u"\t *.txt  ;", {u"a.txt"}, true},
+        {u"a b.txt", {u"a b.txt"}, true},  // blanks inside a pattern are its own
+        {u"?.txt", {smile + u".txt"}, true},  // a surrogate pair is one character
+        {u"??.txt", {smile + u".txt"}, false},
+        {u"a*b*c", {u"aXbYc", u"abc", u"a*b*c"}, true},
+        {u"*a*a*a*a*a*a*a*a*b", {std::u16string(4000, u'a')}, false},  // no blow-up
+        {u"ОТЧЁТ*", {u"отчёт за май.docx"}, true},  // Cyrillic, Ё included
+        {u"*.ΛΟΓΟΣ", {u"α.λόγος"}, false},       // accents count
+        {u"*.ΛΌΓΟΣ", {u"α.λόγος"}, true},        // final sigma is sigma
+        {u"ÄÖÜ*ŸŁȘ", {u"äöü-ÿłș"}, true},
+        {u"a.txt", {u"ā.txt"}, false},            // no look-alikes
+        {u"i*", {u"İstanbul"}, false},            // dotted capital I stays itself
+        {u"?:\\", {nameOf(u"D:\\")}, true},
+    };
+    for (const Row& row : rows) {
+        std::u16string patterns = row.patterns;
+        CAPTURE(patterns);
+        CAPTURE(row.names);
+        NameFilter filter(row.patterns);
+        CHECK(filter.shows(row.names) == row.shows);
+    }
+    CHECK(NameFilter(u" ;\t; ").empty());
+    CHECK(NameFilter(u"!").empty());
+    CHECK_FALSE(NameFilter(u"!a").empty());
+
+    struct Name { std::u16string path, name; };
+    for (const Name& row : {Name{u"C:\\Docs\\", u"Docs"}, Name{u"c:", u"c:\\"},
+                            Name{u"\\\\server\\share", u"share"}, Name{u"plain", u"plain"},
+                            Name{u"C:\\Отчёт\\" + smile, smile}}) {
+        CAPTURE(row.path);
+        CHECK(nameOf(row.path) == row.name);
+    }
+
+    // Folding twice is folding once: no letter is folded to another capital.
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        char16_t once = foldCase(static_cast<char16_t>(unit));
+        if (foldCase(once) != once) {
+            CAPTURE(static_cast<unsigned>(unit));
+            CAPTURE(static_cast<unsigned>(once));
+            CHECK(foldCase(once) == once);
+        }
+    }
+}
+
+// Whole-character wildcard matching by plain recursion over characters.
+bool matchesByDefinition(const std::u32string& pattern, const std::u32string& name,
+                         std::size_t at = 0, std::size_t in = 0) {
+    auto fold = [](char32_t c) { return c > 0xFFFF ? c : char32_t(foldCase(char16_t(c))); };
+    if (at == pattern.size()) return in == name.size();
+    if (pattern[at] == U'*')
+        return matchesByDefinition(pattern, name, at + 1, in) ||
+               (in < name.size() && matchesByDefinition(pattern, name, at, in + 1));
+    if (in == name.size()) return false;
+    bool same = pattern[at] == U'?' || fold(pattern[at]) == fold(name[in]);
+    return same && matchesByDefinition(pattern, name, at + 1, in + 1);
+}
+
+TEST_CASE("name patterns match as wildcards are defined, on random patterns and names") {
+    std::mt19937 random(7);
+    // Names draw on the first six; patterns also on wildcards and the lone
+    // second half of a surrogate pair, which never matches half a character.
+    const char32_t letters[] = {U'a', U'A', U'b', U'é', U'É', U'\U0001F600', U'*', U'?', 0xDE00};
+    auto utf16 = [](const std::u32string& text) {
+        std::u16string out;
+        for (char32_t c : text) {
+            if (c <= 0xFFFF) out += char16_t(c);
+            else out += {char16_t(0xD800 + ((c - 0x10000) >> 10)), char16_t(0xDC00 + (c & 0x3FF))};
+        }
+        return out;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::u32string pattern, name;
+        for (std::size_t i = random() % 7; i > 0; --i) pattern += letters[random() % 9];
+        for (std::size_t i = random() % 9; i > 0; --i) name += letters[random() % 6];
+        if (pattern.empty()) continue;  // an empty pattern is no pattern
+        std::u16string pattern16 = utf16(pattern), name16 = utf16(name);
+        CAPTURE(pattern16);
+        CAPTURE(name16);
+        CHECK(NameFilter(pattern16).shows({name16}) == matchesByDefinition(pattern, name));
+    }
+}
+
+TEST_CASE("menu walk: items shown for the selection their ShowFor text names") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Edit text", false, "edit.exe");
+    putItem(keys, 2, "Images", true);
+    putItem(keys, 3, "View image", false, "view.exe");
+    putItem(keys, 4, "Not for programs", false, "np.exe");
+    putItem(keys, 5, "Always", false, "always.exe");
+    putItem(keys, 6, "Reports", false, "report.exe");
+    keys.setString(testing_support::itemPath(1), kShowForValue, "*.txt");
+    keys.setString(testing_support::itemPath(3), kShowForValue, "*.jpg; *.png");
+    keys.setString(testing_support::itemPath(4), kShowForValue, "!*.exe");
+    keys.setString(testing_support::itemPath(6), kShowForValue, "ОТЧЁТ*");  // UTF-8 here
+    putIndex(keys, "*", {{1, 0}, {0, 0}, {2, 0}, {3, 2}, {0, 0}, {4, 0}, {6, 0}, {0, 0}, {5, 0}});
+
+    struct Row {
+        std::vector<std::u16string> paths;
+        const char* menu;  // captions in order; "-" a separator, "[...]" a submenu's
+    };
+    const Row rows[] = {
+        {{u"C:\\a.txt"}, "Edit text,-,Not for programs,-,Always"},
+        {{u"C:\\a.JPG", u"D:\\b.png"}, "Images[View image],-,Not for programs,-,Always"},
+        {{u"C:\\a.txt", u"C:\\b.jpg"}, "Not for programs,-,Always"},  // a mixed selection
+        {{u"C:\\a.txt", u"C:\\setup.exe"}, "Always"},
+        {{u"C:\\Docs\\отчёт.txt"}, "Edit text,-,Not for programs,Reports,-,Always"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.paths);
+        SelectionFilter filter(row.paths, [](const char* text) { return fromWtf8(text); });
+        RecordingSink sink;
+        std::vector<ItemSlot> table;
+        buildMenu(keys, request("*", 0, 0, 0x7FFF, IconMode::OwnerDrawn, &filter), sink, table);
+        CommandTree tree = readCommandTree(keys, "*", &filter);
+        CHECK(render(tree) == row.menu);
+        // Both fronts give the same offsets, and each offset starts its own item.
+        CHECK(tree.table.size() == table.size());
+        for (std::size_t offset = 0; offset < table.size() && offset < tree.table.size(); ++offset)
+            CHECK(std::string(tree.table[offset].action) == table[offset].action);
+    }
 }
 
 TEST_CASE("command tree: the root shows the list, its single submenu, or nothing") {
