@@ -1,6 +1,6 @@
 # cmake -P step of the talvex_setup target (see CMakeLists.txt beside it).
 set(files I686_KORVANE I686_QUILLON I686_TALVEX_EXE X86_64_KORVANE X86_64_QUILLON X86_64_TALVEX_EXE
-          PACKAGE_MSIX PACKAGE_CER)
+          PACKAGE_MSIX PACKAGE_CER NAMES_NSH)
 set(inputs "${SCRIPT}")
 foreach(f IN LISTS files)
   list(APPEND inputs "${${f}}")

@@ -28,8 +28,10 @@
 ;
 ; makensis -D: VERSION (x.y.z), PRODUCT_NAME, COMPANY_NAME, COPYRIGHT,
 ; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON,
-; I686_TALVEX_EXE, X86_64_TALVEX_EXE, PACKAGE_MSIX, PACKAGE_CER (files), and
-; PACKAGE_CER_SHA1, the certificate's thumbprint.
+; I686_TALVEX_EXE, X86_64_TALVEX_EXE, PACKAGE_MSIX, PACKAGE_CER (files),
+; PACKAGE_CER_SHA1, the certificate's thumbprint, and NAMES_NSH, an include
+; (UTF-8) with the names of shellext/talvex_names.h as defines of the same
+; names.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -40,19 +42,20 @@ RequestExecutionLevel admin
 !include WordFunc.nsh
 !include x64.nsh
 
-!define KORVANE_CLSID "{50A2C9CD-CB78-435E-941D-4169387516E2}"
-!define QUILLON_CLSID "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}"
+!include /CHARSET=UTF8 "${NAMES_NSH}"
+; The generated include writes a "{" that follows a "$" in its text as
+; $(TALVEX_OPEN_BRACE): makensis would take "${" for the start of a define.
+LangString TALVEX_OPEN_BRACE 1033 "{"
+
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex"
 !define FOLDER_NAME "Talvex"
 !define ERROR_SUCCESS_REBOOT_REQUIRED 3010
-!define PACKAGE_NAME "Talvex.ContextMenus"
 !define FIRST_WINDOWS_11_BUILD 22000
 ; Present when the user has brought back the classic right-click menu.
 !define CLASSIC_MENU_KEY "Software\Classes\CLSID\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\InprocServer32"
-; PackagedMenu (DWORD) under it, in the 64-bit view: 1 while the package is
-; registered, so that korvane's classic menu leaves out the kinds the package
-; shows; nothing else is kept there.
-!define TALVEX_KEY "Software\Talvex"
+; PackagedMenu (DWORD) under HKLM\${TALVEX_MACHINE_KEY}, in the 64-bit view:
+; 1 while the package is registered, so that korvane's classic menu leaves
+; out the kinds the package shows; nothing else is kept there.
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
@@ -199,21 +202,21 @@ FunctionEnd
 ; installer notes which in the Uninstall key, so that the uninstaller
 ; removes those and no key that was there before.
 !macro PARENT_KEYS action
-  !insertmacro ${action} "*\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "*\shellex\PropertySheetHandlers"
-  !insertmacro ${action} "*\shellex"
-  !insertmacro ${action} "*"
-  !insertmacro ${action} "Directory\Background\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "Directory\Background\shellex"
-  !insertmacro ${action} "Directory\Background"
-  !insertmacro ${action} "Directory\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "Directory\shellex\PropertySheetHandlers"
-  !insertmacro ${action} "Directory\shellex"
-  !insertmacro ${action} "Directory"
-  !insertmacro ${action} "Drive\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "Drive\shellex\PropertySheetHandlers"
-  !insertmacro ${action} "Drive\shellex"
-  !insertmacro ${action} "Drive"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}"
+  !insertmacro ${action} "${TALVEX_BACKGROUND_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_BACKGROUND_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_BACKGROUND_CLASS}"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}"
 !macroend
 
 !macro NOTE_IF_MISSING key
@@ -242,14 +245,14 @@ FunctionEnd
 !macro REMOVE_PACKAGE_FUNCTION un
 Function ${un}RemovePackage
   ClearErrors
-  ReadRegDWORD $R1 HKLM "${TALVEX_KEY}" "PackagedMenu"
+  ReadRegDWORD $R1 HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}"
   ${If} $R1 != ""
   ${AndIf} $R1 != 0
-    !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
-    !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
+    !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${TALVEX_PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
+    !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
   ${EndIf}
-  DeleteRegValue HKLM "${TALVEX_KEY}" "PackagedMenu"
-  DeleteRegKey /ifempty HKLM "${TALVEX_KEY}"
+  DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}"
+  DeleteRegKey /ifempty HKLM "${TALVEX_MACHINE_KEY}"
 FunctionEnd
 
 ; Takes out of LocalMachine\TrustedPeople the certificate that an earlier run
@@ -335,13 +338,13 @@ Function RegisterPackage
   Pop $0
   ${If} $R0 != 0
     !insertmacro DETAIL "Provisioning the package failed: it is removed again, and the menus stay under $\"Show more options$\" for every user."
-    !insertmacro POWERSHELL "Removing the package" `Get-AppxPackage -Name '${PACKAGE_NAME}' | Remove-AppxPackage`
+    !insertmacro POWERSHELL "Removing the package" `Get-AppxPackage -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage`
     Return
   ${EndIf}
   ClearErrors
-  WriteRegDWORD HKLM "${TALVEX_KEY}" "PackagedMenu" 1
+  WriteRegDWORD HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}" 1
   ${If} ${Errors}
-    !insertmacro DETAIL "Cannot write PackagedMenu to HKLM\${TALVEX_KEY}: the classic menu also shows the files' and folders' menus"
+    !insertmacro DETAIL "Cannot write PackagedMenu to HKLM\${TALVEX_MACHINE_KEY}: the classic menu also shows the files' and folders' menus"
   ${Else}
     !insertmacro DETAIL "The package is registered: Windows 11's first right-click menu shows the menus of files, folders and folder backgrounds (Explorer may need a restart)"
   ${EndIf}
@@ -499,10 +502,10 @@ FunctionEnd
 !macro REMAINING_KEY clsid friendly handlerKind
   StrCpy $R1 ""
   !insertmacro CHECK_KEY "CLSID\${clsid}\InprocServer32" "" ""
-  !insertmacro CHECK_KEY "*\shellex\${handlerKind}\${friendly}" "" "${clsid}"
-  !insertmacro CHECK_KEY "Directory\shellex\${handlerKind}\${friendly}" "" "${clsid}"
-  !insertmacro CHECK_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "" "${clsid}"
-  !insertmacro CHECK_KEY "Drive\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_FILE_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_FOLDER_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_BACKGROUND_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_DRIVE_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
 !macroend
 
 ; Deletes a handler key left behind when it still names CLSID (the DLL that
@@ -536,10 +539,10 @@ FunctionEnd
     !insertmacro DETAIL "${file} is missing: removing its registration (${bits}-bit) directly"
     StrCpy $R0 "file missing"
     DeleteRegKey HKCR "CLSID\${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "*\shellex\${handlerKind}\${friendly}" "${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "Directory\shellex\${handlerKind}\${friendly}" "${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "Drive\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_FILE_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_FOLDER_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_BACKGROUND_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_DRIVE_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
   ${EndIf}
   !insertmacro REMAINING_KEY "${clsid}" "${friendly}" "${handlerKind}"
   ${If} $R1 != ""
@@ -564,11 +567,11 @@ Section "Uninstall"
   StrCpy $R1 ""
   Call un.RemoveAddedCertificate
   ${If} ${RunningX64}
-    !insertmacro UNREGISTER 64 "$INSTDIR\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
-    !insertmacro UNREGISTER 64 "$INSTDIR\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+    !insertmacro UNREGISTER 64 "$INSTDIR\korvane.dll" "${TALVEX_KORVANE_CLSID}" "${TALVEX_KORVANE_NAME}" "ContextMenuHandlers"
+    !insertmacro UNREGISTER 64 "$INSTDIR\quillon.dll" "${TALVEX_QUILLON_CLSID}" "${TALVEX_QUILLON_NAME}" "PropertySheetHandlers"
   ${EndIf}
-  !insertmacro UNREGISTER 32 "$Folder32\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
-  !insertmacro UNREGISTER 32 "$Folder32\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+  !insertmacro UNREGISTER 32 "$Folder32\korvane.dll" "${TALVEX_KORVANE_CLSID}" "${TALVEX_KORVANE_NAME}" "ContextMenuHandlers"
+  !insertmacro UNREGISTER 32 "$Folder32\quillon.dll" "${TALVEX_QUILLON_CLSID}" "${TALVEX_QUILLON_NAME}" "PropertySheetHandlers"
 
   ; DllUnregisterServer deletes its own keys only: the parents that the
   ; registration created go too, if nothing else came into them since.

@@ -27,6 +27,7 @@
 
 #include "installer_support.h"
 #include "store_paths.h"
+#include "talvex_names.h"
 #include "talvex_version.h"
 #include "test_paths.h"
 
@@ -120,10 +121,10 @@ struct Built {
 };
 
 const Built kDlls[] = {
-    {"korvane.dll", "{50A2C9CD-CB78-435E-941D-4169387516E2}", "Talvex Korvane",
-     "ContextMenuHandlers", {"*", "Directory", "Directory\\Background", "Drive"}},
-    {"quillon.dll", "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}", "Talvex Quillon",
-     "PropertySheetHandlers", {"*", "Directory", "Drive"}},
+    {"korvane.dll", TALVEX_KORVANE_CLSID, TALVEX_KORVANE_NAME, "ContextMenuHandlers",
+     {TALVEX_FILE_CLASS, TALVEX_FOLDER_CLASS, TALVEX_BACKGROUND_CLASS, TALVEX_DRIVE_CLASS}},
+    {"quillon.dll", TALVEX_QUILLON_CLSID, TALVEX_QUILLON_NAME, "PropertySheetHandlers",
+     {TALVEX_FILE_CLASS, TALVEX_FOLDER_CLASS, TALVEX_DRIVE_CLASS}},
 };
 
 void checkViewRegistration(const View& view, const std::string& dir) {
@@ -288,7 +289,7 @@ TEST_CASE("a DLL that cannot unregister fails the uninstall with exit code 2 and
 
     CHECK(uninstall(f) == 2);
     CHECK(lower(readString(HKEY_CLASSES_ROOT,
-                           "CLSID\\{50A2C9CD-CB78-435E-941D-4169387516E2}\\InprocServer32",
+                           std::string("CLSID\\") + TALVEX_KORVANE_CLSID + "\\InprocServer32",
                            nullptr, kView32.flag)) == lower(broken));
     CHECK(fileExists(f.dir32 + "\\quillon.dll"));
     CHECK(fileExists(f.installDir() + "\\uninstall.exe"));
@@ -434,12 +435,12 @@ const std::string kRegister = "powershell Add-AppxPackage -Path 'C:\\Talvex''s m
 const std::string kProvision = "powershell Add-AppxProvisionedPackage -Online -PackagePath "
                                "'C:\\Talvex''s menus\\talvex.msix' -SkipLicense\"";
 const std::string kUndo =
-    "powershell Get-AppxPackage -Name 'Talvex.ContextMenus' | Remove-AppxPackage\"";
+    "powershell Get-AppxPackage -Name '" TALVEX_PACKAGE_NAME "' | Remove-AppxPackage\"";
 const std::string kUnprovision = "powershell Get-AppxProvisionedPackage -Online | Where-Object "
-                                 "DisplayName -EQ 'Talvex.ContextMenus' | "
+                                 "DisplayName -EQ '" TALVEX_PACKAGE_NAME "' | "
                                  "Remove-AppxProvisionedPackage -Online\"";
-const std::string kUnregister = "powershell Get-AppxPackage -AllUsers -Name 'Talvex.ContextMenus' "
-                                "| Remove-AppxPackage -AllUsers\"";
+const std::string kUnregister = "powershell Get-AppxPackage -AllUsers -Name '" TALVEX_PACKAGE_NAME
+                                "' | Remove-AppxPackage -AllUsers\"";
 
 struct PackageRow {
     const char* what;
@@ -469,7 +470,7 @@ const PackageRow kPackageRows[] = {
 
 void checkPackaged(bool packaged, bool certificateAdded, const std::string& sha1) {
     const REGSAM view = kView64.flag;
-    CHECK(readString(HKEY_LOCAL_MACHINE, "Software\\Talvex", "PackagedMenu", view) ==
+    CHECK(readString(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, TALVEX_PACKAGED_MENU_VALUE, view) ==
           (packaged && onWin64() ? "1" : "<missing>"));
     CHECK(readString(HKEY_LOCAL_MACHINE, kUninstallKey, "Added certificate", view) ==
           (certificateAdded && onWin64() ? sha1 : "<missing>"));
