@@ -1,5 +1,6 @@
 # Writing text into the installer's script: included by CMakeLists.txt (the
-# names of shellext/talvex_names.h, at configure time).
+# names of shellext/talvex_names.h, at configure time) and by MakeSetup.cmake
+# (the package's publisher, at build time).
 
 # talvex_nsis_string(<out> <text>): TEXT as an NSIS string in double quotes
 # that reaches the installer's instructions unchanged, whatever it holds. "$"

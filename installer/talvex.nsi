@@ -29,9 +29,10 @@
 ; makensis -D: VERSION (x.y.z), PRODUCT_NAME, COMPANY_NAME, COPYRIGHT,
 ; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON,
 ; I686_TALVEX_EXE, X86_64_TALVEX_EXE, PACKAGE_MSIX, PACKAGE_CER (files),
-; PACKAGE_CER_SHA1, the certificate's thumbprint, and NAMES_NSH, an include
-; (UTF-8) with the names of shellext/talvex_names.h as defines of the same
-; names.
+; PACKAGE_CER_SHA1, the certificate's thumbprint, and two includes (UTF-8):
+; NAMES_NSH, the names of shellext/talvex_names.h as defines of the same
+; names, and PACKAGE_NSH, which defines TALVEX_PACKAGE_PUBLISHER, the
+; package's Publisher.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -43,7 +44,8 @@ RequestExecutionLevel admin
 !include x64.nsh
 
 !include /CHARSET=UTF8 "${NAMES_NSH}"
-; The generated include writes a "{" that follows a "$" in its text as
+!include /CHARSET=UTF8 "${PACKAGE_NSH}"
+; The includes write a "{" that follows a "$" in their text as
 ; $(TALVEX_OPEN_BRACE): makensis would take "${" for the start of a define.
 LangString TALVEX_OPEN_BRACE 1033 "{"
 
@@ -53,9 +55,10 @@ LangString TALVEX_OPEN_BRACE 1033 "{"
 !define FIRST_WINDOWS_11_BUILD 22000
 ; Present when the user has brought back the classic right-click menu.
 !define CLASSIC_MENU_KEY "Software\Classes\CLSID\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\InprocServer32"
-; PackagedMenu (DWORD) under HKLM\${TALVEX_MACHINE_KEY}, in the 64-bit view:
-; 1 while the package is registered, so that korvane's classic menu leaves
-; out the kinds the package shows; nothing else is kept there.
+; HKLM\${TALVEX_MACHINE_KEY}, in the 64-bit view, records the package this
+; setup registered and nothing else: its name and publisher (korvane computes
+; the package's family from them and asks Windows whether the current user
+; has it) and PackagedMenu (DWORD) = 1.
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
@@ -238,7 +241,7 @@ FunctionEnd
 ; ------------------------------------------------- Windows 11's package
 
 ; Removes the package that an earlier run registered (PackagedMenu says so),
-; for every user, and PackagedMenu with it. The upgrade does this first: the
+; for every user, and the record of it. The upgrade does this first: the
 ; same version cannot be registered twice, and removing the package ends the
 ; surrogate that holds korvane.dll. A failure is logged only: the classic
 ; menu then shows the kinds again, next to what is left of the package.
@@ -251,6 +254,8 @@ Function ${un}RemovePackage
     !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${TALVEX_PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
     !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
   ${EndIf}
+  DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_NAME_VALUE}"
+  DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_PUBLISHER_VALUE}"
   DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}"
   DeleteRegKey /ifempty HKLM "${TALVEX_MACHINE_KEY}"
 FunctionEnd
@@ -298,8 +303,8 @@ FunctionEnd
 ; On 64-bit Windows 11 with the new right-click menu: trusts the signer,
 ; registers the package for the installing user with the install folder as
 ; its external location, and provisions it for every other user, as the
-; install is for the whole machine. Only when all of that worked is
-; PackagedMenu set; otherwise what was done is undone as far as it matters
+; install is for the whole machine. Only when all of that worked is the
+; package recorded; otherwise what was done is undone as far as it matters
 ; and the log says why the menus stay under "Show more options".
 Function RegisterPackage
   ${IfNot} ${RunningX64}
@@ -342,9 +347,11 @@ Function RegisterPackage
     Return
   ${EndIf}
   ClearErrors
+  WriteRegStr HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_NAME_VALUE}" "${TALVEX_PACKAGE_NAME}"
+  WriteRegStr HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_PUBLISHER_VALUE}" "${TALVEX_PACKAGE_PUBLISHER}"
   WriteRegDWORD HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}" 1
   ${If} ${Errors}
-    !insertmacro DETAIL "Cannot write PackagedMenu to HKLM\${TALVEX_MACHINE_KEY}: the classic menu also shows the files' and folders' menus"
+    !insertmacro DETAIL "Cannot record the package under HKLM\${TALVEX_MACHINE_KEY}: the classic menu also shows the files' and folders' menus"
   ${Else}
     !insertmacro DETAIL "The package is registered: Windows 11's first right-click menu shows the menus of files, folders and folder backgrounds (Explorer may need a restart)"
   ${EndIf}

@@ -468,10 +468,26 @@ const PackageRow kPackageRows[] = {
      {kInStore, kVerify, kTrust, kRegister, kProvision, kUndo}, {kUntrust}, false, true},
 };
 
+// What the setup recorded under HKLM\Software\Talvex (64-bit view) and in its
+// Uninstall entry: on 64-bit Windows, the package's name, its publisher as
+// the package build wrote it, and PackagedMenu while it is registered; the
+// thumbprint of a certificate it added.
 void checkPackaged(bool packaged, bool certificateAdded, const std::string& sha1) {
     const REGSAM view = kView64.flag;
-    CHECK(readString(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, TALVEX_PACKAGED_MENU_VALUE, view) ==
-          (packaged && onWin64() ? "1" : "<missing>"));
+    const bool recorded = packaged && onWin64();
+    const std::string publisher = readFile(test_paths::path("PACKAGE_PUBLISHER"));
+    const std::pair<const char*, std::string> values[] = {
+        {TALVEX_PACKAGE_NAME_VALUE, recorded ? TALVEX_PACKAGE_NAME : "<missing>"},
+        {TALVEX_PACKAGE_PUBLISHER_VALUE, recorded ? publisher : "<missing>"},
+        {TALVEX_PACKAGED_MENU_VALUE, recorded ? "1" : "<missing>"},
+    };
+    for (const auto& [value, expected] : values) {
+        const std::string name = value;
+        const std::string found = readUtf8(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, value, view);
+        CHECK_MESSAGE(found == expected, "HKLM\\" TALVEX_MACHINE_KEY " " << name << ": expected \""
+                                                                      << expected << "\", found \""
+                                                                      << found << "\"");
+    }
     CHECK(readString(HKEY_LOCAL_MACHINE, kUninstallKey, "Added certificate", view) ==
           (certificateAdded && onWin64() ? sha1 : "<missing>"));
 }

@@ -41,6 +41,7 @@ foreach(arch win32 win64)
   set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
     "TEST_PATH_TALVEX_SETUP=${TALVEX_SETUP}"
     "TEST_PATH_INSTALLER_HOST_X86_64=${TALVEX_X86_64_BUILD_DIR}/tests/wine/installer_host.exe"
-    "TEST_PATH_TALVEX_X86_64=${TALVEX_X86_64_BUILD_DIR}/editor/app/talvex.exe")
+    "TEST_PATH_TALVEX_X86_64=${TALVEX_X86_64_BUILD_DIR}/editor/app/talvex.exe"
+    "TEST_PATH_PACKAGE_PUBLISHER=${TALVEX_X86_64_BUILD_DIR}/package/publisher.txt")
   set_tests_properties(${test} PROPERTIES TIMEOUT 600)
 endforeach()
