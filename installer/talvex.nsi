@@ -240,19 +240,50 @@ FunctionEnd
 
 ; ------------------------------------------------- Windows 11's package
 
-; Removes the package that an earlier run registered (PackagedMenu says so),
-; for every user, and the record of it. The upgrade does this first: the
-; same version cannot be registered twice, and removing the package ends the
+; $R2 = 1 when HKLM\${TALVEX_MACHINE_KEY} holds VALUE (of any type: ReadRegStr
+; reads a DWORD too, with the error flag set).
+!macro NOTE_RECORD_VALUE value
+  ClearErrors
+  ReadRegStr $R3 HKLM "${TALVEX_MACHINE_KEY}" "${value}"
+  ${IfNot} ${Errors}
+  ${OrIf} $R3 != ""
+    StrCpy $R2 1
+  ${EndIf}
+!macroend
+
+!macro REMOVE_PACKAGE_FUNCTION un
+; The Windows build in $R1, from the registry, which does not depend on how
+; Windows reports its version to this program; 0 when it cannot be read.
+Function ${un}ReadWindowsBuild
+  ClearErrors
+  ReadRegStr $R1 HKLM "Software\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
+  ${If} ${Errors}
+    StrCpy $R1 0
+  ${EndIf}
+FunctionEnd
+
+; Removes the package by name, for every user and for users yet to sign in,
+; then the record of it. This runs on every 64-bit Windows 11, and on an
+; older build too where a record value is left (Windows was rolled back),
+; whatever PackagedMenu says: after a step that failed halfway or a value
+; that went missing, the package would otherwise stay registered for good,
+; pointing at a folder that is gone. Where no such package is registered the
+; commands find nothing and do nothing. The upgrade does this first: the same
+; version cannot be registered twice, and removing the package ends the
 ; surrogate that holds korvane.dll. A failure is logged only: the classic
 ; menu then shows the kinds again, next to what is left of the package.
-!macro REMOVE_PACKAGE_FUNCTION un
 Function ${un}RemovePackage
-  ClearErrors
-  ReadRegDWORD $R1 HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}"
-  ${If} $R1 != ""
-  ${AndIf} $R1 != 0
-    !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${TALVEX_PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
-    !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
+  ${If} ${RunningX64}
+    Call ${un}ReadWindowsBuild
+    StrCpy $R2 0
+    !insertmacro NOTE_RECORD_VALUE "${TALVEX_PACKAGE_NAME_VALUE}"
+    !insertmacro NOTE_RECORD_VALUE "${TALVEX_PACKAGE_PUBLISHER_VALUE}"
+    !insertmacro NOTE_RECORD_VALUE "${TALVEX_PACKAGED_MENU_VALUE}"
+    ${If} $R1 >= ${FIRST_WINDOWS_11_BUILD}
+    ${OrIf} $R2 == 1
+      !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${TALVEX_PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
+      !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
+    ${EndIf}
   ${EndIf}
   DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_NAME_VALUE}"
   DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_PUBLISHER_VALUE}"
@@ -310,11 +341,7 @@ Function RegisterPackage
   ${IfNot} ${RunningX64}
     Return
   ${EndIf}
-  ClearErrors
-  ReadRegStr $R1 HKLM "Software\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
-  ${If} ${Errors}
-    StrCpy $R1 0
-  ${EndIf}
+  Call ReadWindowsBuild
   ${If} $R1 < ${FIRST_WINDOWS_11_BUILD}
     !insertmacro DETAIL "Windows build $R1 is older than Windows 11: the package is not registered"
     Return

@@ -449,23 +449,45 @@ struct PackageRow {
     const char* failing;  // the calls whose stand-in fails, '|' between them
     std::vector<std::string> installCalls, uninstallCalls;  // 64-bit Windows
     bool packaged, certificateAdded;
+    // Between install and uninstall: PackagedMenu lost, and the Windows build
+    // changed (nullptr: kept).
+    bool flagLost = false;
+    const char* buildAtUninstall = nullptr;
 };
 
+// Every run on Windows 11 starts by removing the package, registered or not,
+// and every uninstall there removes it.
 const PackageRow kPackageRows[] = {
-    {"Windows 11: signer trusted, package registered and provisioned, all taken back", "22000",
-     false, "-store|-verify", {kInStore, kVerify, kTrust, kRegister, kProvision},
+    {"Windows 11: signer trusted, package registered and provisioned, all taken back",
+     "22000", false, "-store|-verify",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
      {kUnprovision, kUnregister, kUntrust}, true, true},
     {"Windows 10: no package", "19045", false, "", {}, {}, false, false},
-    {"the classic menu restored: no package", "22631", true, "", {}, {}, false, false},
+    {"the classic menu restored: no package, and none left from before", "22631", true, "",
+     {kUnprovision, kUnregister}, {kUnprovision, kUnregister}, false, false},
     {"a signer from a trusted authority: TrustedPeople untouched", "26100", false, "-store",
-     {kInStore, kVerify, kRegister, kProvision}, {kUnprovision, kUnregister}, true, false},
+     {kUnprovision, kUnregister, kInStore, kVerify, kRegister, kProvision},
+     {kUnprovision, kUnregister}, true, false},
     {"the certificate refused: no package", "22000", false, "-store|-verify|-addstore",
-     {kInStore, kVerify, kTrust}, {}, false, false},
-    {"the registration refused", "22000", false, "-store|-verify|Add-AppxPackage",
-     {kInStore, kVerify, kTrust, kRegister}, {kUntrust}, false, true},
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust}, {kUnprovision, kUnregister}, false,
+     false},
+    {"the registration refused: nothing recorded", "22000", false,
+     "-store|-verify|Add-AppxPackage",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister},
+     {kUnprovision, kUnregister, kUntrust}, false, true},
     {"the provisioning refused: the user's registration undone", "22000", false,
      "-store|-verify|Add-AppxProvisionedPackage",
-     {kInStore, kVerify, kTrust, kRegister, kProvision, kUndo}, {kUntrust}, false, true},
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision, kUndo},
+     {kUnprovision, kUnregister, kUntrust}, false, true},
+    {"PackagedMenu lost before the uninstall: the package is removed all the same", "22000",
+     false, "-store|-verify",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true, true},
+    {"Windows back on an older build, PackagedMenu lost, name and publisher left: the package "
+     "is removed",
+     "22000", false, "-store|-verify",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true, true, "19045"},
 };
 
 // What the setup recorded under HKLM\Software\Talvex (64-bit view) and in its
@@ -520,9 +542,19 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
         if (onWin64() && !failing.empty())
             CHECK(installed.log.find(refusal + ")") != std::string::npos);
 
+        if (row.flagLost) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, 0, KEY_SET_VALUE | kView64.flag,
+                              &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, TALVEX_PACKAGED_MENU_VALUE);
+                RegCloseKey(key);
+            }
+        }
+        if (row.buildAtUninstall) setWindows(row.buildAtUninstall, row.classicMenu);
         CHECK(uninstall(kQuoted) == 0);
         CHECK(takeCalls(sha1) == (onWin64() ? row.uninstallCalls : none));
         checkFilesGone(kQuoted);
+        if (row.buildAtUninstall) setWindows(row.build, row.classicMenu);
         CHECK(changes(before, snapshot()) == "");
     }
     setWindows("19045", false);
