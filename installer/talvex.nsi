@@ -331,12 +331,28 @@ Function TrustCertificate
   ${EndIf}
 FunctionEnd
 
+; Provisions the package that the installing user has just registered, so
+; that every account gets it when it next signs in: the route Windows
+; documents for a package that is already registered
+; (Add-AppxProvisionedPackage has no way to name the external location). The
+; family name comes from that registration; the asynchronous operation is
+; awaited, and a result with an error code is thrown as its text, so that the
+; exit code and the log tell. (The whole command line must stay within
+; NSIS's 1024 characters.)
+!define PROVISION_PACKAGE "$$f = (Get-AppxPackage -Name '${TALVEX_PACKAGE_NAME}').PackageFamilyName; if (-not $$f) { throw 'The package is not registered.' }; Add-Type -AssemblyName System.Runtime.WindowsRuntime; $$m = [Windows.Management.Deployment.PackageManager,Windows.Management.Deployment,ContentType=WindowsRuntime]::new(); $$t = [WindowsRuntimeSystemExtensions].GetMethods() | Where-Object { $$_.Name -eq 'AsTask' -and $$_.GetParameters().Count -eq 1 -and $$_.GetParameters()[0].ParameterType.Name -like 'IAsyncOperationWithProgress*' }; $$r = $$t[0].MakeGenericMethod([Windows.Management.Deployment.DeploymentResult], [Windows.Management.Deployment.DeploymentProgress]).Invoke($$null, @($$m.ProvisionPackageForAllUsersAsync($$f))).GetAwaiter().GetResult(); if ($$r.ExtendedErrorCode) { throw $$r.ErrorText }"
+
 ; On 64-bit Windows 11 with the new right-click menu: trusts the signer,
 ; registers the package for the installing user with the install folder as
-; its external location, and provisions it for every other user, as the
-; install is for the whole machine. Only when all of that worked is the
-; package recorded; otherwise what was done is undone as far as it matters
-; and the log says why the menus stay under "Show more options".
+; its external location, records it, and provisions it for every other user,
+; as the install is for the whole machine. When trust or registration fails,
+; nothing is recorded and the log says why the menus stay under "Show more
+; options".
+;
+; When only the provisioning fails, the installing user's registration is
+; kept, and recorded: it works for that user, and korvane asks Windows per
+; account whether the package is there, so every other account simply keeps
+; all its menus in the classic menu. The uninstaller removes the package
+; whatever happened here.
 Function RegisterPackage
   ${IfNot} ${RunningX64}
     Return
@@ -361,18 +377,12 @@ Function RegisterPackage
   Push $0
   ${WordReplace} "$INSTDIR" "'" "''" "+" $0
   !insertmacro POWERSHELL "Registering the package" `Add-AppxPackage -Path '$0\talvex.msix' -ExternalLocation '$0'`
-  ${If} $R0 != 0
-    !insertmacro DETAIL "Registering the package failed: the menus stay under $\"Show more options$\"."
-    Pop $0
-    Return
-  ${EndIf}
-  !insertmacro POWERSHELL "Provisioning the package for every user" `Add-AppxProvisionedPackage -Online -PackagePath '$0\talvex.msix' -SkipLicense`
   Pop $0
   ${If} $R0 != 0
-    !insertmacro DETAIL "Provisioning the package failed: it is removed again, and the menus stay under $\"Show more options$\" for every user."
-    !insertmacro POWERSHELL "Removing the package" `Get-AppxPackage -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage`
+    !insertmacro DETAIL "Registering the package failed: the menus stay under $\"Show more options$\"."
     Return
   ${EndIf}
+
   ClearErrors
   WriteRegStr HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_NAME_VALUE}" "${TALVEX_PACKAGE_NAME}"
   WriteRegStr HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_PUBLISHER_VALUE}" "${TALVEX_PACKAGE_PUBLISHER}"
@@ -381,6 +391,11 @@ Function RegisterPackage
     !insertmacro DETAIL "Cannot record the package under HKLM\${TALVEX_MACHINE_KEY}: the classic menu also shows the files' and folders' menus"
   ${Else}
     !insertmacro DETAIL "The package is registered: Windows 11's first right-click menu shows the menus of files, folders and folder backgrounds (Explorer may need a restart)"
+  ${EndIf}
+
+  !insertmacro POWERSHELL "Provisioning the package for every user" `${PROVISION_PACKAGE}`
+  ${If} $R0 != 0
+    !insertmacro DETAIL "Provisioning the package failed: it stays registered for this user; other accounts keep the menus under $\"Show more options$\"."
   ${EndIf}
 FunctionEnd
 

@@ -432,10 +432,19 @@ const std::string kTrust = "certutil -addstore TrustedPeople \"C:\\Talvex's menu
 const std::string kUntrust = "certutil -delstore TrustedPeople {sha1}";
 const std::string kRegister = "powershell Add-AppxPackage -Path 'C:\\Talvex''s menus\\talvex.msix' "
                               "-ExternalLocation 'C:\\Talvex''s menus'\"";
-const std::string kProvision = "powershell Add-AppxProvisionedPackage -Online -PackagePath "
-                               "'C:\\Talvex''s menus\\talvex.msix' -SkipLicense\"";
-const std::string kUndo =
-    "powershell Get-AppxPackage -Name '" TALVEX_PACKAGE_NAME "' | Remove-AppxPackage\"";
+const std::string kProvision =
+    "powershell $f = (Get-AppxPackage -Name '" TALVEX_PACKAGE_NAME "').PackageFamilyName; "
+    "if (-not $f) { throw 'The package is not registered.' }; "
+    "Add-Type -AssemblyName System.Runtime.WindowsRuntime; "
+    "$m = [Windows.Management.Deployment.PackageManager,Windows.Management.Deployment,"
+    "ContentType=WindowsRuntime]::new(); "
+    "$t = [WindowsRuntimeSystemExtensions].GetMethods() | Where-Object { "
+    "$_.Name -eq 'AsTask' -and $_.GetParameters().Count -eq 1 -and "
+    "$_.GetParameters()[0].ParameterType.Name -like 'IAsyncOperationWithProgress*' }; "
+    "$r = $t[0].MakeGenericMethod([Windows.Management.Deployment.DeploymentResult], "
+    "[Windows.Management.Deployment.DeploymentProgress]).Invoke($null, "
+    "@($m.ProvisionPackageForAllUsersAsync($f))).GetAwaiter().GetResult(); "
+    "if ($r.ExtendedErrorCode) { throw $r.ErrorText }\"";
 const std::string kUnprovision = "powershell Get-AppxProvisionedPackage -Online | Where-Object "
                                  "DisplayName -EQ '" TALVEX_PACKAGE_NAME "' | "
                                  "Remove-AppxProvisionedPackage -Online\"";
@@ -458,7 +467,7 @@ struct PackageRow {
 // Every run on Windows 11 starts by removing the package, registered or not,
 // and every uninstall there removes it.
 const PackageRow kPackageRows[] = {
-    {"Windows 11: signer trusted, package registered and provisioned, all taken back",
+    {"Windows 11: signer trusted, package registered, recorded and provisioned, all taken back",
      "22000", false, "-store|-verify",
      {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
      {kUnprovision, kUnregister, kUntrust}, true, true},
@@ -475,10 +484,10 @@ const PackageRow kPackageRows[] = {
      "-store|-verify|Add-AppxPackage",
      {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister},
      {kUnprovision, kUnregister, kUntrust}, false, true},
-    {"the provisioning refused: the user's registration undone", "22000", false,
-     "-store|-verify|Add-AppxProvisionedPackage",
-     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision, kUndo},
-     {kUnprovision, kUnregister, kUntrust}, false, true},
+    {"the provisioning refused: the installing user's registration kept and recorded", "22000",
+     false, "-store|-verify|ProvisionPackageForAllUsersAsync",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true},
     {"PackagedMenu lost before the uninstall: the package is removed all the same", "22000",
      false, "-store|-verify",
      {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
