@@ -341,6 +341,17 @@ FunctionEnd
 ; NSIS's 1024 characters.)
 !define PROVISION_PACKAGE "$$f = (Get-AppxPackage -Name '${TALVEX_PACKAGE_NAME}').PackageFamilyName; if (-not $$f) { throw 'The package is not registered.' }; Add-Type -AssemblyName System.Runtime.WindowsRuntime; $$m = [Windows.Management.Deployment.PackageManager,Windows.Management.Deployment,ContentType=WindowsRuntime]::new(); $$t = [WindowsRuntimeSystemExtensions].GetMethods() | Where-Object { $$_.Name -eq 'AsTask' -and $$_.GetParameters().Count -eq 1 -and $$_.GetParameters()[0].ParameterType.Name -like 'IAsyncOperationWithProgress*' }; $$r = $$t[0].MakeGenericMethod([Windows.Management.Deployment.DeploymentResult], [Windows.Management.Deployment.DeploymentProgress]).Invoke($$null, @($$m.ProvisionPackageForAllUsersAsync($$f))).GetAwaiter().GetResult(); if ($$r.ExtendedErrorCode) { throw $$r.ErrorText }"
 
+; $0 = $INSTDIR for a single-quoted PowerShell string: PowerShell ends one at
+; ' and at each of the typographic quotes U+2018 to U+201B, so each of them
+; is doubled.
+!macro POWERSHELL_QUOTED_INSTDIR
+  ${WordReplace} "$INSTDIR" "'" "''" "+" $0
+  ${WordReplace} "$0" "${U+2018}" "${U+2018}${U+2018}" "+" $0
+  ${WordReplace} "$0" "${U+2019}" "${U+2019}${U+2019}" "+" $0
+  ${WordReplace} "$0" "${U+201A}" "${U+201A}${U+201A}" "+" $0
+  ${WordReplace} "$0" "${U+201B}" "${U+201B}${U+201B}" "+" $0
+!macroend
+
 ; On 64-bit Windows 11 with the new right-click menu: trusts the signer,
 ; registers the package for the installing user with the install folder as
 ; its external location, records it, and provisions it for every other user,
@@ -375,7 +386,7 @@ Function RegisterPackage
     Return
   ${EndIf}
   Push $0
-  ${WordReplace} "$INSTDIR" "'" "''" "+" $0
+  !insertmacro POWERSHELL_QUOTED_INSTDIR
   !insertmacro POWERSHELL "Registering the package" `Add-AppxPackage -Path '$0\talvex.msix' -ExternalLocation '$0'`
   Pop $0
   ${If} $R0 != 0

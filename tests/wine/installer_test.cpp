@@ -425,13 +425,39 @@ std::vector<std::string> takeCalls(const std::string& sha1) {
     return calls;
 }
 
-const Folders kQuoted = chosenFolders("C:\\Talvex's menus");
+// The folder of the package steps' installs, in UTF-8 as the stand-in
+// records the calls: an apostrophe and the typographic quotes U+201A, U+2019
+// and U+2018 (all in code page 1252), each of which ends a single-quoted
+// PowerShell string. PowerShell must receive each of them doubled.
+const std::string kQuotedUtf8 = u8"C:\\Talvex's \u201ABob\u2019s\u2018 menus";
+const std::string kQuotedForPowerShell =
+    u8"C:\\Talvex''s \u201A\u201ABob\u2019\u2019s\u2018\u2018 menus";
+
+// The folder for this test's A functions: UTF-8 text in the process's code
+// page, which must have every character of it.
+Folders quotedFolders() {
+    const int wideLength = MultiByteToWideChar(CP_UTF8, 0, kQuotedUtf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, kQuotedUtf8.c_str(), -1, &wide[0], wideLength);
+    BOOL lossy = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1,
+                                           nullptr, 0, nullptr, &lossy);
+    std::string folder(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &folder[0], length,
+                        nullptr, &lossy);
+    REQUIRE_MESSAGE(!lossy, "code page " << GetACP() << " cannot spell the folder " << kQuotedUtf8
+                                         << ": run the test in a locale whose code page has "
+                                            "it (C.UTF-8 gives 1252)");
+    folder.resize(folder.size() - 1);
+    return chosenFolders(folder);
+}
+
 const std::string kInStore = "certutil -store TrustedPeople {sha1}";
-const std::string kVerify = "certutil -verify \"C:\\Talvex's menus\\talvex.cer\"";
-const std::string kTrust = "certutil -addstore TrustedPeople \"C:\\Talvex's menus\\talvex.cer\"";
+const std::string kVerify = "certutil -verify \"" + kQuotedUtf8 + "\\talvex.cer\"";
+const std::string kTrust = "certutil -addstore TrustedPeople \"" + kQuotedUtf8 + "\\talvex.cer\"";
 const std::string kUntrust = "certutil -delstore TrustedPeople {sha1}";
-const std::string kRegister = "powershell Add-AppxPackage -Path 'C:\\Talvex''s menus\\talvex.msix' "
-                              "-ExternalLocation 'C:\\Talvex''s menus'\"";
+const std::string kRegister = "powershell Add-AppxPackage -Path '" + kQuotedForPowerShell +
+                              "\\talvex.msix' -ExternalLocation '" + kQuotedForPowerShell + "'\"";
 const std::string kProvision =
     "powershell $f = (Get-AppxPackage -Name '" TALVEX_PACKAGE_NAME "').PackageFamilyName; "
     "if (-not $f) { throw 'The package is not registered.' }; "
@@ -528,6 +554,7 @@ void checkPackaged(bool packaged, bool certificateAdded, const std::string& sha1
 TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the install, and the "
           "uninstaller takes back what they did") {
     placeStandIns();
+    const Folders quoted = quotedFolders();
     const std::vector<std::string> none;
     for (const PackageRow& row : kPackageRows) {
         const std::string what = row.what;
@@ -537,11 +564,11 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
         writeStore();
         const Snapshot before = snapshot();
 
-        const SetupRun installed = install(kQuoted.installDir());
+        const SetupRun installed = install(quoted.installDir());
         CAPTURE(installed);
         REQUIRE(installed == 0);
-        checkInstalled(kQuoted);
-        const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
+        checkInstalled(quoted);
+        const std::string sha1 = onWin64() ? thumbprint(quoted.dir64 + "\\talvex.cer") : "-";
         CHECK(takeCalls(sha1) == (onWin64() ? row.installCalls : none));
         checkPackaged(row.packaged, row.certificateAdded, sha1);
         // The log says why a step failed: what the program printed.
@@ -560,9 +587,9 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
             }
         }
         if (row.buildAtUninstall) setWindows(row.buildAtUninstall, row.classicMenu);
-        CHECK(uninstall(kQuoted) == 0);
+        CHECK(uninstall(quoted) == 0);
         CHECK(takeCalls(sha1) == (onWin64() ? row.uninstallCalls : none));
-        checkFilesGone(kQuoted);
+        checkFilesGone(quoted);
         if (row.buildAtUninstall) setWindows(row.build, row.classicMenu);
         CHECK(changes(before, snapshot()) == "");
     }
@@ -572,16 +599,17 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
 TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the certificate "
           "that the first install trusted and removes one it no longer ships") {
     placeStandIns();
+    const Folders quoted = quotedFolders();
     setWindows("22000", false);
     writeStore();
     const Snapshot before = snapshot();
     SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
-    REQUIRE(install(kQuoted.installDir()) == 0);
-    const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
+    REQUIRE(install(quoted.installDir()) == 0);
+    const std::string sha1 = onWin64() ? thumbprint(quoted.dir64 + "\\talvex.cer") : "-";
     takeCalls(sha1);
 
     SetEnvironmentVariableA("INSTALLER_FAILING", "-verify");  // in TrustedPeople now
-    CHECK(install(kQuoted.installDir()) == 0);
+    CHECK(install(quoted.installDir()) == 0);
     const std::vector<std::string> upgrade = {kUnprovision, kUnregister, kInStore, kRegister,
                                               kProvision};
     CHECK(takeCalls(sha1) == (onWin64() ? upgrade : std::vector<std::string>{}));
@@ -597,16 +625,16 @@ TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the
         RegCloseKey(key);
     }
     SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
-    CHECK(install(kQuoted.installDir()) == 0);
+    CHECK(install(quoted.installDir()) == 0);
     const std::vector<std::string> otherCertificate = {
         kUnprovision, kUnregister, "certutil -delstore TrustedPeople 0A1B", kInStore, kVerify,
         kTrust,       kRegister,   kProvision};
     CHECK(takeCalls(sha1) == (onWin64() ? otherCertificate : std::vector<std::string>{}));
     checkPackaged(true, true, sha1);
 
-    CHECK(uninstall(kQuoted) == 0);
+    CHECK(uninstall(quoted) == 0);
     const std::vector<std::string> removal = {kUnprovision, kUnregister, kUntrust};
     CHECK(takeCalls(sha1) == (onWin64() ? removal : std::vector<std::string>{}));
-    checkFilesGone(kQuoted);
+    checkFilesGone(quoted);
     CHECK(changes(before, snapshot()) == "");
 }
