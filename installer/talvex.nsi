@@ -16,6 +16,9 @@
 ; that folder as its external location; see RegisterPackage. Nothing of that
 ; step can fail the install: the classic menu works without it.
 ;
+; Windows on Arm is refused before anything is changed: its Explorer and
+; COM surrogate are Arm64 and load neither build of the DLLs.
+;
 ; The user's menus (HKCU\Software\Talvex) are never touched.
 ;
 ; Exit codes: 0 done; 3010 done, but a DLL that a running program held open
@@ -412,8 +415,18 @@ FunctionEnd
 
 ; ---------------------------------------------------------------- install
 
+; Windows on Arm, before anything is changed. A 32-bit program there sees
+; PROCESSOR_ARCHITEW6432=ARM64 (an x64 one, PROCESSOR_ARCHITECTURE=ARM64);
+; IsWow64Process2 (Windows 10 1511 on) names the machine in any case.
 Function .onInit
   !insertmacro START_LOG
+  ReadEnvStr $R0 PROCESSOR_ARCHITEW6432
+  ReadEnvStr $R1 PROCESSOR_ARCHITECTURE
+  ${If} $R0 == "ARM64"
+  ${OrIf} $R1 == "ARM64"
+  ${OrIf} ${IsNativeARM64}
+    !insertmacro FAIL "Talvex does not support Windows on Arm yet: Explorer there loads only Arm64 DLLs, and this setup has none. Nothing was installed."
+  ${EndIf}
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}

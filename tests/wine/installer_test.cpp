@@ -5,7 +5,8 @@
 // nothing of the user's menus. Then the bad inputs: an install over itself,
 // DLLs deleted by hand, a DLL that cannot unregister, a DLL held open. Last
 // the package steps of 64-bit Windows 11, with stand-ins that record the
-// calls of certutil.exe and powershell.exe.
+// calls of certutil.exe and powershell.exe, and the refusal of Windows on
+// Arm.
 //
 // The program is 32-bit, like the installer; in a 64-bit prefix it reads
 // the 64-bit view with KEY_WOW64_64KEY and starts the 64-bit host from the
@@ -637,4 +638,26 @@ TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the
     CHECK(takeCalls(sha1) == (onWin64() ? removal : std::vector<std::string>{}));
     checkFilesGone(quoted);
     CHECK(changes(before, snapshot()) == "");
+}
+
+TEST_CASE("Windows on Arm is refused before anything is changed: exit code 2 and the reason in "
+          "the log") {
+    writeStore();
+    const Snapshot before = snapshot();
+    const Folders f = defaultFolders();
+    // As a 32-bit program on Windows on Arm sees it, and as an x64 one does.
+    for (const std::string variable : {"PROCESSOR_ARCHITEW6432", "PROCESSOR_ARCHITECTURE"}) {
+        CAPTURE(variable);
+        const std::string was = env(variable.c_str());
+        SetEnvironmentVariableA(variable.c_str(), "ARM64");
+        const SetupRun refused = install();
+        SetEnvironmentVariableA(variable.c_str(), was.empty() ? nullptr : was.c_str());
+        CHECK(refused == 2);
+        CHECK_MESSAGE(refused.log.find("Talvex does not support Windows on Arm yet") !=
+                          std::string::npos,
+                      "the log does not say that Windows on Arm is not supported: " << refused);
+        CHECK_MESSAGE(!fileExists(f.installDir()), f.installDir() << " was made");
+        CHECK_MESSAGE(!fileExists(f.dir32), f.dir32 << " was made");
+        CHECK(changes(before, snapshot()) == "");
+    }
 }
