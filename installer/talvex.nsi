@@ -16,6 +16,9 @@
 ; that folder as its external location; see RegisterPackage. Nothing of that
 ; step can fail the install: the classic menu works without it.
 ;
+; Windows on Arm is refused before anything is changed: its Explorer and
+; COM surrogate are Arm64 and load neither build of the DLLs.
+;
 ; The user's menus (HKCU\Software\Talvex) are never touched.
 ;
 ; Exit codes: 0 done; 3010 done, but a DLL that a running program held open
@@ -28,8 +31,11 @@
 ;
 ; makensis -D: VERSION (x.y.z), PRODUCT_NAME, COMPANY_NAME, COPYRIGHT,
 ; OUTFILE, I686_KORVANE, I686_QUILLON, X86_64_KORVANE, X86_64_QUILLON,
-; I686_TALVEX_EXE, X86_64_TALVEX_EXE, PACKAGE_MSIX, PACKAGE_CER (files), and
-; PACKAGE_CER_SHA1, the certificate's thumbprint.
+; I686_TALVEX_EXE, X86_64_TALVEX_EXE, PACKAGE_MSIX, PACKAGE_CER (files),
+; PACKAGE_CER_SHA1, the certificate's thumbprint, and two includes (UTF-8):
+; NAMES_NSH, the names of shellext/talvex_names.h as defines of the same
+; names, and PACKAGE_NSH, which defines TALVEX_PACKAGE_PUBLISHER, the
+; package's Publisher.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -40,19 +46,22 @@ RequestExecutionLevel admin
 !include WordFunc.nsh
 !include x64.nsh
 
-!define KORVANE_CLSID "{50A2C9CD-CB78-435E-941D-4169387516E2}"
-!define QUILLON_CLSID "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}"
+!include /CHARSET=UTF8 "${NAMES_NSH}"
+!include /CHARSET=UTF8 "${PACKAGE_NSH}"
+; The includes write a "{" that follows a "$" in their text as
+; $(TALVEX_OPEN_BRACE): makensis would take "${" for the start of a define.
+LangString TALVEX_OPEN_BRACE 1033 "{"
+
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex"
 !define FOLDER_NAME "Talvex"
 !define ERROR_SUCCESS_REBOOT_REQUIRED 3010
-!define PACKAGE_NAME "Talvex.ContextMenus"
 !define FIRST_WINDOWS_11_BUILD 22000
 ; Present when the user has brought back the classic right-click menu.
 !define CLASSIC_MENU_KEY "Software\Classes\CLSID\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\InprocServer32"
-; PackagedMenu (DWORD) under it, in the 64-bit view: 1 while the package is
-; registered, so that korvane's classic menu leaves out the kinds the package
-; shows; nothing else is kept there.
-!define TALVEX_KEY "Software\Talvex"
+; HKLM\${TALVEX_MACHINE_KEY}, in the 64-bit view, records the package this
+; setup registered and nothing else: its name and publisher (korvane computes
+; the package's family from them and asks Windows whether the current user
+; has it) and PackagedMenu (DWORD) = 1.
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
@@ -199,21 +208,21 @@ FunctionEnd
 ; installer notes which in the Uninstall key, so that the uninstaller
 ; removes those and no key that was there before.
 !macro PARENT_KEYS action
-  !insertmacro ${action} "*\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "*\shellex\PropertySheetHandlers"
-  !insertmacro ${action} "*\shellex"
-  !insertmacro ${action} "*"
-  !insertmacro ${action} "Directory\Background\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "Directory\Background\shellex"
-  !insertmacro ${action} "Directory\Background"
-  !insertmacro ${action} "Directory\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "Directory\shellex\PropertySheetHandlers"
-  !insertmacro ${action} "Directory\shellex"
-  !insertmacro ${action} "Directory"
-  !insertmacro ${action} "Drive\shellex\ContextMenuHandlers"
-  !insertmacro ${action} "Drive\shellex\PropertySheetHandlers"
-  !insertmacro ${action} "Drive\shellex"
-  !insertmacro ${action} "Drive"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_FILE_CLASS}"
+  !insertmacro ${action} "${TALVEX_BACKGROUND_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_BACKGROUND_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_BACKGROUND_CLASS}"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_FOLDER_CLASS}"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}\shellex\ContextMenuHandlers"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}\shellex\PropertySheetHandlers"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}\shellex"
+  !insertmacro ${action} "${TALVEX_DRIVE_CLASS}"
 !macroend
 
 !macro NOTE_IF_MISSING key
@@ -234,22 +243,55 @@ FunctionEnd
 
 ; ------------------------------------------------- Windows 11's package
 
-; Removes the package that an earlier run registered (PackagedMenu says so),
-; for every user, and PackagedMenu with it. The upgrade does this first: the
-; same version cannot be registered twice, and removing the package ends the
+; $R2 = 1 when HKLM\${TALVEX_MACHINE_KEY} holds VALUE (of any type: ReadRegStr
+; reads a DWORD too, with the error flag set).
+!macro NOTE_RECORD_VALUE value
+  ClearErrors
+  ReadRegStr $R3 HKLM "${TALVEX_MACHINE_KEY}" "${value}"
+  ${IfNot} ${Errors}
+  ${OrIf} $R3 != ""
+    StrCpy $R2 1
+  ${EndIf}
+!macroend
+
+!macro REMOVE_PACKAGE_FUNCTION un
+; The Windows build in $R1, from the registry, which does not depend on how
+; Windows reports its version to this program; 0 when it cannot be read.
+Function ${un}ReadWindowsBuild
+  ClearErrors
+  ReadRegStr $R1 HKLM "Software\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
+  ${If} ${Errors}
+    StrCpy $R1 0
+  ${EndIf}
+FunctionEnd
+
+; Removes the package by name, for every user and for users yet to sign in,
+; then the record of it. This runs on every 64-bit Windows 11, and on an
+; older build too where a record value is left (Windows was rolled back),
+; whatever PackagedMenu says: after a step that failed halfway or a value
+; that went missing, the package would otherwise stay registered for good,
+; pointing at a folder that is gone. Where no such package is registered the
+; commands find nothing and do nothing. The upgrade does this first: the same
+; version cannot be registered twice, and removing the package ends the
 ; surrogate that holds korvane.dll. A failure is logged only: the classic
 ; menu then shows the kinds again, next to what is left of the package.
-!macro REMOVE_PACKAGE_FUNCTION un
 Function ${un}RemovePackage
-  ClearErrors
-  ReadRegDWORD $R1 HKLM "${TALVEX_KEY}" "PackagedMenu"
-  ${If} $R1 != ""
-  ${AndIf} $R1 != 0
-    !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
-    !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
+  ${If} ${RunningX64}
+    Call ${un}ReadWindowsBuild
+    StrCpy $R2 0
+    !insertmacro NOTE_RECORD_VALUE "${TALVEX_PACKAGE_NAME_VALUE}"
+    !insertmacro NOTE_RECORD_VALUE "${TALVEX_PACKAGE_PUBLISHER_VALUE}"
+    !insertmacro NOTE_RECORD_VALUE "${TALVEX_PACKAGED_MENU_VALUE}"
+    ${If} $R1 >= ${FIRST_WINDOWS_11_BUILD}
+    ${OrIf} $R2 == 1
+      !insertmacro POWERSHELL "Removing the package for users yet to sign in" `Get-AppxProvisionedPackage -Online | Where-Object DisplayName -EQ '${TALVEX_PACKAGE_NAME}' | Remove-AppxProvisionedPackage -Online`
+      !insertmacro POWERSHELL "Removing the package for every user" `Get-AppxPackage -AllUsers -Name '${TALVEX_PACKAGE_NAME}' | Remove-AppxPackage -AllUsers`
+    ${EndIf}
   ${EndIf}
-  DeleteRegValue HKLM "${TALVEX_KEY}" "PackagedMenu"
-  DeleteRegKey /ifempty HKLM "${TALVEX_KEY}"
+  DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_NAME_VALUE}"
+  DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_PUBLISHER_VALUE}"
+  DeleteRegValue HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}"
+  DeleteRegKey /ifempty HKLM "${TALVEX_MACHINE_KEY}"
 FunctionEnd
 
 ; Takes out of LocalMachine\TrustedPeople the certificate that an earlier run
@@ -292,21 +334,44 @@ Function TrustCertificate
   ${EndIf}
 FunctionEnd
 
+; Provisions the package that the installing user has just registered, so
+; that every account gets it when it next signs in: the route Windows
+; documents for a package that is already registered
+; (Add-AppxProvisionedPackage has no way to name the external location). The
+; family name comes from that registration; the asynchronous operation is
+; awaited, and a result with an error code is thrown as its text, so that the
+; exit code and the log tell. (The whole command line must stay within
+; NSIS's 1024 characters.)
+!define PROVISION_PACKAGE "$$f = (Get-AppxPackage -Name '${TALVEX_PACKAGE_NAME}').PackageFamilyName; if (-not $$f) { throw 'The package is not registered.' }; Add-Type -AssemblyName System.Runtime.WindowsRuntime; $$m = [Windows.Management.Deployment.PackageManager,Windows.Management.Deployment,ContentType=WindowsRuntime]::new(); $$t = [WindowsRuntimeSystemExtensions].GetMethods() | Where-Object { $$_.Name -eq 'AsTask' -and $$_.GetParameters().Count -eq 1 -and $$_.GetParameters()[0].ParameterType.Name -like 'IAsyncOperationWithProgress*' }; $$r = $$t[0].MakeGenericMethod([Windows.Management.Deployment.DeploymentResult], [Windows.Management.Deployment.DeploymentProgress]).Invoke($$null, @($$m.ProvisionPackageForAllUsersAsync($$f))).GetAwaiter().GetResult(); if ($$r.ExtendedErrorCode) { throw $$r.ErrorText }"
+
+; $0 = $INSTDIR for a single-quoted PowerShell string: PowerShell ends one at
+; ' and at each of the typographic quotes U+2018 to U+201B, so each of them
+; is doubled.
+!macro POWERSHELL_QUOTED_INSTDIR
+  ${WordReplace} "$INSTDIR" "'" "''" "+" $0
+  ${WordReplace} "$0" "${U+2018}" "${U+2018}${U+2018}" "+" $0
+  ${WordReplace} "$0" "${U+2019}" "${U+2019}${U+2019}" "+" $0
+  ${WordReplace} "$0" "${U+201A}" "${U+201A}${U+201A}" "+" $0
+  ${WordReplace} "$0" "${U+201B}" "${U+201B}${U+201B}" "+" $0
+!macroend
+
 ; On 64-bit Windows 11 with the new right-click menu: trusts the signer,
 ; registers the package for the installing user with the install folder as
-; its external location, and provisions it for every other user, as the
-; install is for the whole machine. Only when all of that worked is
-; PackagedMenu set; otherwise what was done is undone as far as it matters
-; and the log says why the menus stay under "Show more options".
+; its external location, records it, and provisions it for every other user,
+; as the install is for the whole machine. When trust or registration fails,
+; nothing is recorded and the log says why the menus stay under "Show more
+; options".
+;
+; When only the provisioning fails, the installing user's registration is
+; kept, and recorded: it works for that user, and korvane asks Windows per
+; account whether the package is there, so every other account simply keeps
+; all its menus in the classic menu. The uninstaller removes the package
+; whatever happened here.
 Function RegisterPackage
   ${IfNot} ${RunningX64}
     Return
   ${EndIf}
-  ClearErrors
-  ReadRegStr $R1 HKLM "Software\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
-  ${If} ${Errors}
-    StrCpy $R1 0
-  ${EndIf}
+  Call ReadWindowsBuild
   ${If} $R1 < ${FIRST_WINDOWS_11_BUILD}
     !insertmacro DETAIL "Windows build $R1 is older than Windows 11: the package is not registered"
     Return
@@ -324,33 +389,44 @@ Function RegisterPackage
     Return
   ${EndIf}
   Push $0
-  ${WordReplace} "$INSTDIR" "'" "''" "+" $0
+  !insertmacro POWERSHELL_QUOTED_INSTDIR
   !insertmacro POWERSHELL "Registering the package" `Add-AppxPackage -Path '$0\talvex.msix' -ExternalLocation '$0'`
-  ${If} $R0 != 0
-    !insertmacro DETAIL "Registering the package failed: the menus stay under $\"Show more options$\"."
-    Pop $0
-    Return
-  ${EndIf}
-  !insertmacro POWERSHELL "Provisioning the package for every user" `Add-AppxProvisionedPackage -Online -PackagePath '$0\talvex.msix' -SkipLicense`
   Pop $0
   ${If} $R0 != 0
-    !insertmacro DETAIL "Provisioning the package failed: it is removed again, and the menus stay under $\"Show more options$\" for every user."
-    !insertmacro POWERSHELL "Removing the package" `Get-AppxPackage -Name '${PACKAGE_NAME}' | Remove-AppxPackage`
+    !insertmacro DETAIL "Registering the package failed: the menus stay under $\"Show more options$\"."
     Return
   ${EndIf}
+
   ClearErrors
-  WriteRegDWORD HKLM "${TALVEX_KEY}" "PackagedMenu" 1
+  WriteRegStr HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_NAME_VALUE}" "${TALVEX_PACKAGE_NAME}"
+  WriteRegStr HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGE_PUBLISHER_VALUE}" "${TALVEX_PACKAGE_PUBLISHER}"
+  WriteRegDWORD HKLM "${TALVEX_MACHINE_KEY}" "${TALVEX_PACKAGED_MENU_VALUE}" 1
   ${If} ${Errors}
-    !insertmacro DETAIL "Cannot write PackagedMenu to HKLM\${TALVEX_KEY}: the classic menu also shows the files' and folders' menus"
+    !insertmacro DETAIL "Cannot record the package under HKLM\${TALVEX_MACHINE_KEY}: the classic menu also shows the files' and folders' menus"
   ${Else}
     !insertmacro DETAIL "The package is registered: Windows 11's first right-click menu shows the menus of files, folders and folder backgrounds (Explorer may need a restart)"
+  ${EndIf}
+
+  !insertmacro POWERSHELL "Provisioning the package for every user" `${PROVISION_PACKAGE}`
+  ${If} $R0 != 0
+    !insertmacro DETAIL "Provisioning the package failed: it stays registered for this user; other accounts keep the menus under $\"Show more options$\"."
   ${EndIf}
 FunctionEnd
 
 ; ---------------------------------------------------------------- install
 
+; Windows on Arm, before anything is changed. A 32-bit program there sees
+; PROCESSOR_ARCHITEW6432=ARM64 (an x64 one, PROCESSOR_ARCHITECTURE=ARM64);
+; IsWow64Process2 (Windows 10 1511 on) names the machine in any case.
 Function .onInit
   !insertmacro START_LOG
+  ReadEnvStr $R0 PROCESSOR_ARCHITEW6432
+  ReadEnvStr $R1 PROCESSOR_ARCHITECTURE
+  ${If} $R0 == "ARM64"
+  ${OrIf} $R1 == "ARM64"
+  ${OrIf} ${IsNativeARM64}
+    !insertmacro FAIL "Talvex does not support Windows on Arm yet: Explorer there loads only Arm64 DLLs, and this setup has none. Nothing was installed."
+  ${EndIf}
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
@@ -499,10 +575,10 @@ FunctionEnd
 !macro REMAINING_KEY clsid friendly handlerKind
   StrCpy $R1 ""
   !insertmacro CHECK_KEY "CLSID\${clsid}\InprocServer32" "" ""
-  !insertmacro CHECK_KEY "*\shellex\${handlerKind}\${friendly}" "" "${clsid}"
-  !insertmacro CHECK_KEY "Directory\shellex\${handlerKind}\${friendly}" "" "${clsid}"
-  !insertmacro CHECK_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "" "${clsid}"
-  !insertmacro CHECK_KEY "Drive\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_FILE_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_FOLDER_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_BACKGROUND_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
+  !insertmacro CHECK_KEY "${TALVEX_DRIVE_CLASS}\shellex\${handlerKind}\${friendly}" "" "${clsid}"
 !macroend
 
 ; Deletes a handler key left behind when it still names CLSID (the DLL that
@@ -536,10 +612,10 @@ FunctionEnd
     !insertmacro DETAIL "${file} is missing: removing its registration (${bits}-bit) directly"
     StrCpy $R0 "file missing"
     DeleteRegKey HKCR "CLSID\${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "*\shellex\${handlerKind}\${friendly}" "${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "Directory\shellex\${handlerKind}\${friendly}" "${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "Directory\Background\shellex\${handlerKind}\${friendly}" "${clsid}"
-    !insertmacro DELETE_HANDLER_KEY "Drive\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_FILE_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_FOLDER_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_BACKGROUND_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
+    !insertmacro DELETE_HANDLER_KEY "${TALVEX_DRIVE_CLASS}\shellex\${handlerKind}\${friendly}" "${clsid}"
   ${EndIf}
   !insertmacro REMAINING_KEY "${clsid}" "${friendly}" "${handlerKind}"
   ${If} $R1 != ""
@@ -564,11 +640,11 @@ Section "Uninstall"
   StrCpy $R1 ""
   Call un.RemoveAddedCertificate
   ${If} ${RunningX64}
-    !insertmacro UNREGISTER 64 "$INSTDIR\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
-    !insertmacro UNREGISTER 64 "$INSTDIR\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+    !insertmacro UNREGISTER 64 "$INSTDIR\korvane.dll" "${TALVEX_KORVANE_CLSID}" "${TALVEX_KORVANE_NAME}" "ContextMenuHandlers"
+    !insertmacro UNREGISTER 64 "$INSTDIR\quillon.dll" "${TALVEX_QUILLON_CLSID}" "${TALVEX_QUILLON_NAME}" "PropertySheetHandlers"
   ${EndIf}
-  !insertmacro UNREGISTER 32 "$Folder32\korvane.dll" "${KORVANE_CLSID}" "Talvex Korvane" "ContextMenuHandlers"
-  !insertmacro UNREGISTER 32 "$Folder32\quillon.dll" "${QUILLON_CLSID}" "Talvex Quillon" "PropertySheetHandlers"
+  !insertmacro UNREGISTER 32 "$Folder32\korvane.dll" "${TALVEX_KORVANE_CLSID}" "${TALVEX_KORVANE_NAME}" "ContextMenuHandlers"
+  !insertmacro UNREGISTER 32 "$Folder32\quillon.dll" "${TALVEX_QUILLON_CLSID}" "${TALVEX_QUILLON_NAME}" "PropertySheetHandlers"
 
   ; DllUnregisterServer deletes its own keys only: the parents that the
   ; registration created go too, if nothing else came into them since.

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "talvex_names.h"
+
 namespace {
 
 struct Class {
@@ -22,8 +24,8 @@ struct Class {
 };
 
 const Class kClasses[] = {
-    {"korvane", L"{50A2C9CD-CB78-435E-941D-4169387516E2}", "korvane.dll"},
-    {"quillon", L"{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}", "quillon.dll"},
+    {"korvane", L"" TALVEX_KORVANE_CLSID, "korvane.dll"},
+    {"quillon", L"" TALVEX_QUILLON_CLSID, "quillon.dll"},
 };
 
 }  // namespace

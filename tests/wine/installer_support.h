@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -116,6 +117,32 @@ inline std::string readString(HKEY root, const std::string& path, const char* va
     LONG r = RegQueryValueExA(key, value, nullptr, &type, data.data(), &size);
     RegCloseKey(key);
     return r == ERROR_SUCCESS ? valueText(type, data, size) : "<missing>";
+}
+
+// A value as readString gives it, strings in UTF-8, read as UTF-16: the A
+// functions would turn what the code page lacks into '?'.
+inline std::string readUtf8(HKEY root, const std::string& path, const char* value, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    const std::wstring name(value, value + std::strlen(value));
+    std::vector<wchar_t> data(4096);
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t)), type = 0;
+    LONG r = RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(data.data()), &size);
+    RegCloseKey(key);
+    if (r != ERROR_SUCCESS) return "<missing>";
+    if (type != REG_SZ) {
+        std::vector<BYTE> bytes(size);
+        std::memcpy(bytes.data(), data.data(), size);
+        return valueText(type, bytes, size);
+    }
+    const std::wstring text(data.data(), wcsnlen(data.data(), size / sizeof(wchar_t)));
+    std::string utf8(text.size() * 3, '\0');
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
+    utf8.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return utf8;
 }
 
 // Every value of one key, by name.

@@ -5,7 +5,8 @@
 // nothing of the user's menus. Then the bad inputs: an install over itself,
 // DLLs deleted by hand, a DLL that cannot unregister, a DLL held open. Last
 // the package steps of 64-bit Windows 11, with stand-ins that record the
-// calls of certutil.exe and powershell.exe.
+// calls of certutil.exe and powershell.exe, and the refusal of Windows on
+// Arm.
 //
 // The program is 32-bit, like the installer; in a 64-bit prefix it reads
 // the 64-bit view with KEY_WOW64_64KEY and starts the 64-bit host from the
@@ -27,6 +28,7 @@
 
 #include "installer_support.h"
 #include "store_paths.h"
+#include "talvex_names.h"
 #include "talvex_version.h"
 #include "test_paths.h"
 
@@ -120,10 +122,10 @@ struct Built {
 };
 
 const Built kDlls[] = {
-    {"korvane.dll", "{50A2C9CD-CB78-435E-941D-4169387516E2}", "Talvex Korvane",
-     "ContextMenuHandlers", {"*", "Directory", "Directory\\Background", "Drive"}},
-    {"quillon.dll", "{E3294060-CF0A-4B27-8F8A-8A1CF8EB2456}", "Talvex Quillon",
-     "PropertySheetHandlers", {"*", "Directory", "Drive"}},
+    {"korvane.dll", TALVEX_KORVANE_CLSID, TALVEX_KORVANE_NAME, "ContextMenuHandlers",
+     {TALVEX_FILE_CLASS, TALVEX_FOLDER_CLASS, TALVEX_BACKGROUND_CLASS, TALVEX_DRIVE_CLASS}},
+    {"quillon.dll", TALVEX_QUILLON_CLSID, TALVEX_QUILLON_NAME, "PropertySheetHandlers",
+     {TALVEX_FILE_CLASS, TALVEX_FOLDER_CLASS, TALVEX_DRIVE_CLASS}},
 };
 
 void checkViewRegistration(const View& view, const std::string& dir) {
@@ -288,7 +290,7 @@ TEST_CASE("a DLL that cannot unregister fails the uninstall with exit code 2 and
 
     CHECK(uninstall(f) == 2);
     CHECK(lower(readString(HKEY_CLASSES_ROOT,
-                           "CLSID\\{50A2C9CD-CB78-435E-941D-4169387516E2}\\InprocServer32",
+                           std::string("CLSID\\") + TALVEX_KORVANE_CLSID + "\\InprocServer32",
                            nullptr, kView32.flag)) == lower(broken));
     CHECK(fileExists(f.dir32 + "\\quillon.dll"));
     CHECK(fileExists(f.installDir() + "\\uninstall.exe"));
@@ -424,22 +426,57 @@ std::vector<std::string> takeCalls(const std::string& sha1) {
     return calls;
 }
 
-const Folders kQuoted = chosenFolders("C:\\Talvex's menus");
+// The folder of the package steps' installs, in UTF-8 as the stand-in
+// records the calls: an apostrophe and the typographic quotes U+201A, U+2019
+// and U+2018 (all in code page 1252), each of which ends a single-quoted
+// PowerShell string. PowerShell must receive each of them doubled.
+const std::string kQuotedUtf8 = u8"C:\\Talvex's \u201ABob\u2019s\u2018 menus";
+const std::string kQuotedForPowerShell =
+    u8"C:\\Talvex''s \u201A\u201ABob\u2019\u2019s\u2018\u2018 menus";
+
+// The folder for this test's A functions: UTF-8 text in the process's code
+// page, which must have every character of it.
+Folders quotedFolders() {
+    const int wideLength = MultiByteToWideChar(CP_UTF8, 0, kQuotedUtf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, kQuotedUtf8.c_str(), -1, &wide[0], wideLength);
+    BOOL lossy = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1,
+                                           nullptr, 0, nullptr, &lossy);
+    std::string folder(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &folder[0], length,
+                        nullptr, &lossy);
+    REQUIRE_MESSAGE(!lossy, "code page " << GetACP() << " cannot spell the folder " << kQuotedUtf8
+                                         << ": run the test in a locale whose code page has "
+                                            "it (C.UTF-8 gives 1252)");
+    folder.resize(folder.size() - 1);
+    return chosenFolders(folder);
+}
+
 const std::string kInStore = "certutil -store TrustedPeople {sha1}";
-const std::string kVerify = "certutil -verify \"C:\\Talvex's menus\\talvex.cer\"";
-const std::string kTrust = "certutil -addstore TrustedPeople \"C:\\Talvex's menus\\talvex.cer\"";
+const std::string kVerify = "certutil -verify \"" + kQuotedUtf8 + "\\talvex.cer\"";
+const std::string kTrust = "certutil -addstore TrustedPeople \"" + kQuotedUtf8 + "\\talvex.cer\"";
 const std::string kUntrust = "certutil -delstore TrustedPeople {sha1}";
-const std::string kRegister = "powershell Add-AppxPackage -Path 'C:\\Talvex''s menus\\talvex.msix' "
-                              "-ExternalLocation 'C:\\Talvex''s menus'\"";
-const std::string kProvision = "powershell Add-AppxProvisionedPackage -Online -PackagePath "
-                               "'C:\\Talvex''s menus\\talvex.msix' -SkipLicense\"";
-const std::string kUndo =
-    "powershell Get-AppxPackage -Name 'Talvex.ContextMenus' | Remove-AppxPackage\"";
+const std::string kRegister = "powershell Add-AppxPackage -Path '" + kQuotedForPowerShell +
+                              "\\talvex.msix' -ExternalLocation '" + kQuotedForPowerShell + "'\"";
+const std::string kProvision =
+    "powershell $f = (Get-AppxPackage -Name '" TALVEX_PACKAGE_NAME "').PackageFamilyName; "
+    "if (-not $f) { throw 'The package is not registered.' }; "
+    "Add-Type -AssemblyName System.Runtime.WindowsRuntime; "
+    "$m = [Windows.Management.Deployment.PackageManager,Windows.Management.Deployment,"
+    "ContentType=WindowsRuntime]::new(); "
+    "$t = [WindowsRuntimeSystemExtensions].GetMethods() | Where-Object { "
+    "$_.Name -eq 'AsTask' -and $_.GetParameters().Count -eq 1 -and "
+    "$_.GetParameters()[0].ParameterType.Name -like 'IAsyncOperationWithProgress*' }; "
+    "$r = $t[0].MakeGenericMethod([Windows.Management.Deployment.DeploymentResult], "
+    "[Windows.Management.Deployment.DeploymentProgress]).Invoke($null, "
+    "@($m.ProvisionPackageForAllUsersAsync($f))).GetAwaiter().GetResult(); "
+    "if ($r.ExtendedErrorCode) { throw $r.ErrorText }\"";
 const std::string kUnprovision = "powershell Get-AppxProvisionedPackage -Online | Where-Object "
-                                 "DisplayName -EQ 'Talvex.ContextMenus' | "
+                                 "DisplayName -EQ '" TALVEX_PACKAGE_NAME "' | "
                                  "Remove-AppxProvisionedPackage -Online\"";
-const std::string kUnregister = "powershell Get-AppxPackage -AllUsers -Name 'Talvex.ContextMenus' "
-                                "| Remove-AppxPackage -AllUsers\"";
+const std::string kUnregister = "powershell Get-AppxPackage -AllUsers -Name '" TALVEX_PACKAGE_NAME
+                                "' | Remove-AppxPackage -AllUsers\"";
 
 struct PackageRow {
     const char* what;
@@ -448,29 +485,67 @@ struct PackageRow {
     const char* failing;  // the calls whose stand-in fails, '|' between them
     std::vector<std::string> installCalls, uninstallCalls;  // 64-bit Windows
     bool packaged, certificateAdded;
+    // Between install and uninstall: PackagedMenu lost, and the Windows build
+    // changed (nullptr: kept).
+    bool flagLost = false;
+    const char* buildAtUninstall = nullptr;
 };
 
+// Every run on Windows 11 starts by removing the package, registered or not,
+// and every uninstall there removes it.
 const PackageRow kPackageRows[] = {
-    {"Windows 11: signer trusted, package registered and provisioned, all taken back", "22000",
-     false, "-store|-verify", {kInStore, kVerify, kTrust, kRegister, kProvision},
+    {"Windows 11: signer trusted, package registered, recorded and provisioned, all taken back",
+     "22000", false, "-store|-verify",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
      {kUnprovision, kUnregister, kUntrust}, true, true},
     {"Windows 10: no package", "19045", false, "", {}, {}, false, false},
-    {"the classic menu restored: no package", "22631", true, "", {}, {}, false, false},
+    {"the classic menu restored: no package, and none left from before", "22631", true, "",
+     {kUnprovision, kUnregister}, {kUnprovision, kUnregister}, false, false},
     {"a signer from a trusted authority: TrustedPeople untouched", "26100", false, "-store",
-     {kInStore, kVerify, kRegister, kProvision}, {kUnprovision, kUnregister}, true, false},
+     {kUnprovision, kUnregister, kInStore, kVerify, kRegister, kProvision},
+     {kUnprovision, kUnregister}, true, false},
     {"the certificate refused: no package", "22000", false, "-store|-verify|-addstore",
-     {kInStore, kVerify, kTrust}, {}, false, false},
-    {"the registration refused", "22000", false, "-store|-verify|Add-AppxPackage",
-     {kInStore, kVerify, kTrust, kRegister}, {kUntrust}, false, true},
-    {"the provisioning refused: the user's registration undone", "22000", false,
-     "-store|-verify|Add-AppxProvisionedPackage",
-     {kInStore, kVerify, kTrust, kRegister, kProvision, kUndo}, {kUntrust}, false, true},
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust}, {kUnprovision, kUnregister}, false,
+     false},
+    {"the registration refused: nothing recorded", "22000", false,
+     "-store|-verify|Add-AppxPackage",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister},
+     {kUnprovision, kUnregister, kUntrust}, false, true},
+    {"the provisioning refused: the installing user's registration kept and recorded", "22000",
+     false, "-store|-verify|ProvisionPackageForAllUsersAsync",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true},
+    {"PackagedMenu lost before the uninstall: the package is removed all the same", "22000",
+     false, "-store|-verify",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true, true},
+    {"Windows back on an older build, PackagedMenu lost, name and publisher left: the package "
+     "is removed",
+     "22000", false, "-store|-verify",
+     {kUnprovision, kUnregister, kInStore, kVerify, kTrust, kRegister, kProvision},
+     {kUnprovision, kUnregister, kUntrust}, true, true, true, "19045"},
 };
 
+// What the setup recorded under HKLM\Software\Talvex (64-bit view) and in its
+// Uninstall entry: on 64-bit Windows, the package's name, its publisher as
+// the package build wrote it, and PackagedMenu while it is registered; the
+// thumbprint of a certificate it added.
 void checkPackaged(bool packaged, bool certificateAdded, const std::string& sha1) {
     const REGSAM view = kView64.flag;
-    CHECK(readString(HKEY_LOCAL_MACHINE, "Software\\Talvex", "PackagedMenu", view) ==
-          (packaged && onWin64() ? "1" : "<missing>"));
+    const bool recorded = packaged && onWin64();
+    const std::string publisher = readFile(test_paths::path("PACKAGE_PUBLISHER"));
+    const std::pair<const char*, std::string> values[] = {
+        {TALVEX_PACKAGE_NAME_VALUE, recorded ? TALVEX_PACKAGE_NAME : "<missing>"},
+        {TALVEX_PACKAGE_PUBLISHER_VALUE, recorded ? publisher : "<missing>"},
+        {TALVEX_PACKAGED_MENU_VALUE, recorded ? "1" : "<missing>"},
+    };
+    for (const auto& [value, expected] : values) {
+        const std::string name = value;
+        const std::string found = readUtf8(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, value, view);
+        CHECK_MESSAGE(found == expected, "HKLM\\" TALVEX_MACHINE_KEY " " << name << ": expected \""
+                                                                      << expected << "\", found \""
+                                                                      << found << "\"");
+    }
     CHECK(readString(HKEY_LOCAL_MACHINE, kUninstallKey, "Added certificate", view) ==
           (certificateAdded && onWin64() ? sha1 : "<missing>"));
 }
@@ -480,6 +555,7 @@ void checkPackaged(bool packaged, bool certificateAdded, const std::string& sha1
 TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the install, and the "
           "uninstaller takes back what they did") {
     placeStandIns();
+    const Folders quoted = quotedFolders();
     const std::vector<std::string> none;
     for (const PackageRow& row : kPackageRows) {
         const std::string what = row.what;
@@ -489,11 +565,11 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
         writeStore();
         const Snapshot before = snapshot();
 
-        const SetupRun installed = install(kQuoted.installDir());
+        const SetupRun installed = install(quoted.installDir());
         CAPTURE(installed);
         REQUIRE(installed == 0);
-        checkInstalled(kQuoted);
-        const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
+        checkInstalled(quoted);
+        const std::string sha1 = onWin64() ? thumbprint(quoted.dir64 + "\\talvex.cer") : "-";
         CHECK(takeCalls(sha1) == (onWin64() ? row.installCalls : none));
         checkPackaged(row.packaged, row.certificateAdded, sha1);
         // The log says why a step failed: what the program printed.
@@ -503,9 +579,19 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
         if (onWin64() && !failing.empty())
             CHECK(installed.log.find(refusal + ")") != std::string::npos);
 
-        CHECK(uninstall(kQuoted) == 0);
+        if (row.flagLost) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TALVEX_MACHINE_KEY, 0, KEY_SET_VALUE | kView64.flag,
+                              &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, TALVEX_PACKAGED_MENU_VALUE);
+                RegCloseKey(key);
+            }
+        }
+        if (row.buildAtUninstall) setWindows(row.buildAtUninstall, row.classicMenu);
+        CHECK(uninstall(quoted) == 0);
         CHECK(takeCalls(sha1) == (onWin64() ? row.uninstallCalls : none));
-        checkFilesGone(kQuoted);
+        checkFilesGone(quoted);
+        if (row.buildAtUninstall) setWindows(row.build, row.classicMenu);
         CHECK(changes(before, snapshot()) == "");
     }
     setWindows("19045", false);
@@ -514,16 +600,17 @@ TEST_CASE("the package steps run on 64-bit Windows 11 only, never fail the insta
 TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the certificate "
           "that the first install trusted and removes one it no longer ships") {
     placeStandIns();
+    const Folders quoted = quotedFolders();
     setWindows("22000", false);
     writeStore();
     const Snapshot before = snapshot();
     SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
-    REQUIRE(install(kQuoted.installDir()) == 0);
-    const std::string sha1 = onWin64() ? thumbprint(kQuoted.dir64 + "\\talvex.cer") : "-";
+    REQUIRE(install(quoted.installDir()) == 0);
+    const std::string sha1 = onWin64() ? thumbprint(quoted.dir64 + "\\talvex.cer") : "-";
     takeCalls(sha1);
 
     SetEnvironmentVariableA("INSTALLER_FAILING", "-verify");  // in TrustedPeople now
-    CHECK(install(kQuoted.installDir()) == 0);
+    CHECK(install(quoted.installDir()) == 0);
     const std::vector<std::string> upgrade = {kUnprovision, kUnregister, kInStore, kRegister,
                                               kProvision};
     CHECK(takeCalls(sha1) == (onWin64() ? upgrade : std::vector<std::string>{}));
@@ -539,16 +626,38 @@ TEST_CASE("an upgrade on Windows 11 removes the earlier package first, keeps the
         RegCloseKey(key);
     }
     SetEnvironmentVariableA("INSTALLER_FAILING", "-store|-verify");
-    CHECK(install(kQuoted.installDir()) == 0);
+    CHECK(install(quoted.installDir()) == 0);
     const std::vector<std::string> otherCertificate = {
         kUnprovision, kUnregister, "certutil -delstore TrustedPeople 0A1B", kInStore, kVerify,
         kTrust,       kRegister,   kProvision};
     CHECK(takeCalls(sha1) == (onWin64() ? otherCertificate : std::vector<std::string>{}));
     checkPackaged(true, true, sha1);
 
-    CHECK(uninstall(kQuoted) == 0);
+    CHECK(uninstall(quoted) == 0);
     const std::vector<std::string> removal = {kUnprovision, kUnregister, kUntrust};
     CHECK(takeCalls(sha1) == (onWin64() ? removal : std::vector<std::string>{}));
-    checkFilesGone(kQuoted);
+    checkFilesGone(quoted);
     CHECK(changes(before, snapshot()) == "");
+}
+
+TEST_CASE("Windows on Arm is refused before anything is changed: exit code 2 and the reason in "
+          "the log") {
+    writeStore();
+    const Snapshot before = snapshot();
+    const Folders f = defaultFolders();
+    // As a 32-bit program on Windows on Arm sees it, and as an x64 one does.
+    for (const std::string variable : {"PROCESSOR_ARCHITEW6432", "PROCESSOR_ARCHITECTURE"}) {
+        CAPTURE(variable);
+        const std::string was = env(variable.c_str());
+        SetEnvironmentVariableA(variable.c_str(), "ARM64");
+        const SetupRun refused = install();
+        SetEnvironmentVariableA(variable.c_str(), was.empty() ? nullptr : was.c_str());
+        CHECK(refused == 2);
+        CHECK_MESSAGE(refused.log.find("Talvex does not support Windows on Arm yet") !=
+                          std::string::npos,
+                      "the log does not say that Windows on Arm is not supported: " << refused);
+        CHECK_MESSAGE(!fileExists(f.installDir()), f.installDir() << " was made");
+        CHECK_MESSAGE(!fileExists(f.dir32), f.dir32 << " was made");
+        CHECK(changes(before, snapshot()) == "");
+    }
 }

@@ -11,6 +11,7 @@ endif()
 
 add_executable(installer_host installer_host.cpp)
 target_link_libraries(installer_host PRIVATE ole32 uuid)
+target_include_directories(installer_host PRIVATE "${PROJECT_SOURCE_DIR}/shellext")
 
 add_executable(installer_version_test installer_version_test.cpp)
 target_link_libraries(installer_version_test PRIVATE doctest_main version)
@@ -30,7 +31,8 @@ add_executable(installer_stand_in installer_stand_in.cpp)
 
 add_executable(installer_test installer_test.cpp)
 target_link_libraries(installer_test PRIVATE doctest_main advapi32 crypt32)
-target_include_directories(installer_test PRIVATE "${TALVEX_VERSION_INCLUDE_DIR}")
+target_include_directories(installer_test PRIVATE "${TALVEX_VERSION_INCLUDE_DIR}"
+                                                  "${PROJECT_SOURCE_DIR}/shellext")
 add_dependencies(installer_test talvex_setup installer_host installer_stand_in)
 foreach(arch win32 win64)
   set(test installer_${arch}_test)
@@ -39,6 +41,7 @@ foreach(arch win32 win64)
   set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
     "TEST_PATH_TALVEX_SETUP=${TALVEX_SETUP}"
     "TEST_PATH_INSTALLER_HOST_X86_64=${TALVEX_X86_64_BUILD_DIR}/tests/wine/installer_host.exe"
-    "TEST_PATH_TALVEX_X86_64=${TALVEX_X86_64_BUILD_DIR}/editor/app/talvex.exe")
+    "TEST_PATH_TALVEX_X86_64=${TALVEX_X86_64_BUILD_DIR}/editor/app/talvex.exe"
+    "TEST_PATH_PACKAGE_PUBLISHER=${TALVEX_X86_64_BUILD_DIR}/package/publisher.txt")
   set_tests_properties(${test} PROPERTIES TIMEOUT 600)
 endforeach()
