@@ -69,7 +69,7 @@ unsigned buildMenu(store::KeyStore& keys, const MenuRequest& request, MenuSink& 
                 menuItem.checkMarks = sink.makeIconBitmap(slot.iconFile, slot.iconIndex);
             }
         }
-        if (item.isSubMenu != 0)
+        if (item.isSubmenu != 0)
             menuItem.submenu = sink.createSubmenu();
         else if (!item.actionCut)  // a cut command is shown but starts nothing
             store::copyField(slot.action, sizeof slot.action, item.action);

@@ -148,7 +148,7 @@ std::vector<IndexEntry> readIndexList(KeyStore& keys, const char* kind) {
 bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& item,
               ActionRead actionRead) {
     item.caption[0] = item.prompt[0] = item.icon[0] = item.action[0] = '\0';
-    item.isSubMenu = 0;
+    item.isSubmenu = 0;
     item.actionCut = false;
     if (!itemsKey) return false;
     char name[kItemKeyNameSize];
@@ -158,8 +158,8 @@ bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& 
     readText(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
     readText(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt);
     readText(keys, key.get(), kIconValue, item.icon, sizeof item.icon);
-    item.isSubMenu = readNumber(keys, key.get(), kIsSubMenuValue);
-    if (item.isSubMenu == 0 || actionRead == ActionRead::Always)
+    item.isSubmenu = readNumber(keys, key.get(), kIsSubMenuValue);
+    if (item.isSubmenu == 0 || actionRead == ActionRead::Always)
         item.actionCut = !readText(keys, key.get(), kActionValue, item.action, sizeof item.action);
     return true;
 }
@@ -181,7 +181,7 @@ bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const Store
     bool ok = writeString(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
     ok = writeString(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt) && ok;
     ok = writeString(keys, key.get(), kIconValue, item.icon, sizeof item.icon) && ok;
-    ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubMenu) && ok;
+    ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubmenu) && ok;
     if (!item.actionCut)
         ok = writeString(keys, key.get(), kActionValue, item.action, sizeof item.action) && ok;
     return ok;

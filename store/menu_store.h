@@ -8,24 +8,13 @@
 
 #include "key_store.h"
 #include "store_layout.h"
+#include "stored_item.h"
 
 namespace store {
 
 struct IndexEntry {
     std::uint16_t id;      // 0 marks a separator
     std::uint16_t parent;  // 0 is the top level
-};
-
-// An item as stored, with the store's full field sizes.
-struct StoredItem {
-    char caption[kCaptionSize];
-    char prompt[kPromptSize];
-    char icon[kIconSize];
-    std::uint32_t isSubMenu;
-    char action[kActionSize];
-    // The stored action did not fit the field and was cut: what is left
-    // would run with arguments, directory and window state nobody wrote.
-    bool actionCut;
 };
 
 // Which values readItem fetches. The handler skips the action of a submenu;

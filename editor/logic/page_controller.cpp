@@ -135,7 +135,7 @@ void PageController::fieldEdited(Field field, const char* text) noexcept {
             break;
         case Field::Action:
             store::copyField(record->action, sizeof record->action, text);
-            record->actionKept = 0;
+            record->actionCut = false;
             break;
     }
 }
@@ -184,7 +184,7 @@ void PageController::actionCommand(int id, Pickers& pickers) noexcept {
         dialogs_.explainRefusal(kActionTooLongText);
         return;
     }
-    record->actionKept = 0;
+    record->actionCut = false;
     fields_.showAction(record->action);
     markModified(page_);
 }

@@ -177,14 +177,6 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
     return SaveResult::Saved;
 }
 
-void copyToStoredItem(const ItemRecord& record, store::StoredItem& item) {
-    std::memcpy(item.caption, record.caption, sizeof item.caption);
-    std::memcpy(item.prompt, record.prompt, sizeof item.prompt);
-    std::memcpy(item.icon, record.icon, sizeof item.icon);
-    std::memcpy(item.action, record.action, sizeof item.action);
-    item.isSubMenu = record.isSubmenu;
-}
-
 // A key that is gone already (a save refused half way removed it) is as
 // good as one removed now.
 bool removeItemKey(store::KeyStore& keys, store::KeyHandle items, std::uint32_t id) {
@@ -207,14 +199,13 @@ bool writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
     if (!index) return false;
     store::ScopedKey items(keys, keys.createForWrite(nullptr, store::kItemsKey));
     if (!items) return false;
-    store::StoredItem item{};
     for (std::size_t i = 0; i < plan.records.size(); ++i) {
-        copyToStoredItem(*plan.records[i], item);
+        const ItemRecord& record = *plan.records[i];
+        store::StoredItem item = record;
         // An action too long for the field is left in the store as it is:
         // writing the record's cut copy would make it runnable, as another
         // command than the one stored. Under a fresh id there is none to keep.
-        item.actionCut = plan.records[i]->actionKept && plan.ids[i] == plan.records[i]->id &&
-                         !plan.records[i]->isNew;
+        item.actionCut = record.actionCut && plan.ids[i] == record.id && !record.isNew;
         if (!store::writeItem(keys, items.get(), plan.ids[i], item)) return false;
     }
     if (!store::writeIndexList(keys, index.get(), kind, plan.entries)) return false;

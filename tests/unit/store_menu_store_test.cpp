@@ -66,11 +66,11 @@ TEST_CASE("items read with their field sizes, cut and defaulted safely") {
     CHECK(std::string(item.caption) == "Open");
     CHECK(std::string(item.prompt) == "Opens it");
     CHECK(std::string(item.icon) == "shell32.dll,3");
-    CHECK(item.isSubMenu == 0);
+    CHECK(item.isSubmenu == 0);
     CHECK(std::string(item.action) == "notepad.exe \"%1\"");
 
     REQUIRE(readItem(keys, items.get(), 7, item, ActionRead::CommandsOnly));
-    CHECK(item.isSubMenu == 1);
+    CHECK(item.isSubmenu == 1);
     CHECK(std::string(item.action).empty());
     REQUIRE(readItem(keys, items.get(), 7, item, ActionRead::Always));
     CHECK(std::string(item.action) == "ignored for a submenu");
@@ -79,13 +79,13 @@ TEST_CASE("items read with their field sizes, cut and defaulted safely") {
     CHECK(std::string(item.caption) == std::string(63, 'c'));
     CHECK(std::string(item.icon) == longIcon);  // 259 characters fit whole
     CHECK(std::string(item.prompt).empty());     // absent value
-    CHECK(item.isSubMenu == 0);
+    CHECK(item.isSubmenu == 0);
 
     REQUIRE(readItem(keys, items.get(), 9, item, ActionRead::Always));
     CHECK(std::string(item.icon) == std::string(259, 'j'));
     CHECK(std::string(item.caption).empty());
     CHECK(std::string(item.prompt) == "abc");
-    CHECK(item.isSubMenu == 0);
+    CHECK(item.isSubmenu == 0);
 
     CHECK_FALSE(readItem(keys, items.get(), 5, item, ActionRead::Always));
     CHECK(std::string(item.caption).empty());

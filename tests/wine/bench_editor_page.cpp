@@ -162,7 +162,7 @@ std::vector<BareItem> itemsAsStored(const std::vector<bench::Entry>& entries) {
         if (entry.id == 0) continue;
         store::StoredItem stored{};
         store::readItem(keys, itemsKey.get(), entry.id, stored, store::ActionRead::Always);
-        items.push_back({stored.caption, stored.prompt, stored.icon, stored.action, stored.isSubMenu});
+        items.push_back({stored.caption, stored.prompt, stored.icon, stored.action, stored.isSubmenu});
     }
     return items;
 }
