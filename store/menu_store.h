@@ -17,8 +17,8 @@ struct IndexEntry {
     std::uint16_t parent;  // 0 is the top level
 };
 
-// Which values readItem fetches. The handler skips the action of a submenu;
-// the editor reads all five.
+// Which values readItem fetches. The handler skips those only a command uses
+// (Action, Selection, RunAs) for a submenu; the editor reads them all.
 enum class ActionRead { CommandsOnly, Always };
 
 // Decimal key name of an item id, no leading zeros. Ids up to 65535 fit.
@@ -46,7 +46,10 @@ std::vector<unsigned char> encodeIndex(const std::vector<IndexEntry>& entries);
 std::vector<IndexEntry> readIndexList(KeyStore& keys, const char* kind);
 
 // Reads an item from the open items key. Returns false when the item key is
-// absent (the item is then all empty). Absent values read as empty or 0.
+// absent (the item is then all empty). Absent values read as empty or 0, as
+// do a Selection or RunAs of a type or number no reader knows; texts too
+// long are cut as readText cuts them. storedOptional tells which of the
+// optional values read the key has, well-formed or not.
 bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& item,
               ActionRead actionRead);
 
