@@ -218,11 +218,24 @@ bool writeIndexList(KeyStore& keys, KeyHandle indexKey, const char* kind,
                       static_cast<std::uint32_t>(bytes.size()));
 }
 
+namespace {
+
+// Writes an optional setting that differs from its default 0; at the
+// default, removes it where the key may hold it.
+bool writeSetting(KeyStore& keys, KeyHandle key, const char* name, std::uint32_t value,
+                  bool mayHold) {
+    if (value != 0) return writeNumber(keys, key, name, value);
+    return !mayHold || keys.deleteValue(key, name);
+}
+
+}  // namespace
+
 bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const StoredItem& item) {
     if (!itemsKey || id == 0 || id > kMaxStoredId) return false;
     char name[kItemKeyNameSize];
     itemKeyName(id, name);
-    ScopedKey key(keys, keys.createForWrite(itemsKey, name));
+    bool existed = false;
+    ScopedKey key(keys, keys.createForWrite(itemsKey, name, &existed));
     if (!key) return false;
     bool ok = writeString(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
     ok = writeString(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt) && ok;
@@ -230,6 +243,17 @@ bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const Store
     ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubmenu) && ok;
     if (!item.actionCut)
         ok = writeString(keys, key.get(), kActionValue, item.action, sizeof item.action) && ok;
+
+    // A key made just now holds none of the optional values.
+    const std::uint8_t mayHold = existed ? item.storedOptional : 0;
+    ok = writeSetting(keys, key.get(), kSelectionValue, item.selection,
+                      (mayHold & kOptionalSelection) != 0) &&
+         ok;
+    if (item.showFor[0] != '\0')
+        ok = writeString(keys, key.get(), kShowForValue, item.showFor, sizeof item.showFor) && ok;
+    else if (mayHold & kOptionalShowFor)
+        ok = keys.deleteValue(key.get(), kShowForValue) && ok;
+    ok = writeSetting(keys, key.get(), kRunAsValue, item.runAs, (mayHold & kOptionalRunAs) != 0) && ok;
     return ok;
 }
 

@@ -58,7 +58,10 @@ bool writeIndexList(KeyStore& keys, KeyHandle indexKey, const char* kind,
                     const std::vector<IndexEntry>& entries);
 // Writes the five values in their order: Caption, Prompt, Icon, IsSubMenu,
 // Action; an action marked cut is not written, so the stored one stays
-// whole. Ids above kMaxStoredId are refused.
+// whole. Then Selection, ShowFor and RunAs, each only where it differs from
+// its default; at the default, one marked in storedOptional is removed
+// unless the key is new. So an item that uses none of them is written as
+// items always were. Ids above kMaxStoredId are refused.
 bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const StoredItem& item);
 bool deleteItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id);
 

@@ -215,10 +215,14 @@ void PageController::selectionChanged(TreeNode node) noexcept {
 
 bool PageController::reloadCheck() noexcept {
     if (!reloadWanted(page_.state)) return false;
-    if (dialogs_.ask(Question::Reload) == Answer::Yes)
+    if (dialogs_.ask(Question::Reload) == Answer::Yes) {
         reload();
-    else
-        markModified(page_);  // applying this page then writes its tree over the other save
+    } else {
+        // Applying this page then writes its tree over the other save,
+        // optional values and all.
+        page_.state.othersSaved = 1;
+        markModified(page_);
+    }
     page_.state.generationSeen = saveCount(page_.state.contextKind);
     return true;
 }

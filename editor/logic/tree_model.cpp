@@ -92,6 +92,7 @@ TreeNode insertNode(TreePrimitives& tree, TreeNode parentOrRoot, InsertPlace pla
 bool load(Page& page, store::KeyStore& keys) noexcept {
     try {
         std::vector<std::uint32_t>().swap(page.state.deletedIds);
+        page.state.othersSaved = 0;
         store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
         page.state.maxId = pageMaxId(store::readMaxId(keys, items.get()));
         std::vector<store::IndexEntry> entries =

@@ -123,7 +123,7 @@ TEST_CASE("optional values read as stored; absent, malformed or unknown ones as 
     const std::string longest(kShowForSize - 1, 'p');
     const unsigned char eightBytes[8] = {1, 0, 0, 0, 0, 0, 0, 0};
     struct Row {
-        const char* what;
+        std::string what;
         std::function<void(MemoryKeyStore&, const std::string&)> put;
         ActionRead read;
         std::string expected;
