@@ -152,6 +152,55 @@ ItemRecord* selectedCommand(Page& page, TreeNode& node) {
 
 }  // namespace
 
+bool PageController::setShowFor(const char* text) noexcept {
+    ItemRecord* record = recordOf(page_.tree, page_.tree.selected());
+    if (!record) return false;
+    char patterns[sizeof record->showFor];
+    store::copyField(patterns, sizeof patterns, text);
+    if (std::strcmp(patterns, record->showFor) == 0) return true;
+    std::memcpy(record->showFor, patterns, sizeof patterns);
+    markModified(page_);
+    return true;
+}
+
+bool PageController::setSelection(std::uint32_t selection) noexcept {
+    TreeNode node = nullptr;
+    ItemRecord* record = selectedCommand(page_, node);
+    if (!record || selection > store::kSelectionAllAtOnce) return false;
+    if (record->selection == selection) return true;
+    record->selection = selection;
+    markModified(page_);
+    return true;
+}
+
+bool PageController::setRunAs(bool elevated) noexcept {
+    TreeNode node = nullptr;
+    ItemRecord* record = selectedCommand(page_, node);
+    if (!record) return false;
+    const std::uint32_t runAs = elevated ? store::kRunAsElevated : 0;
+    if (record->runAs == runAs) return true;
+    record->runAs = runAs;
+    markModified(page_);
+    return true;
+}
+
+const char* PageController::showFor() noexcept {
+    const ItemRecord* record = recordOf(page_.tree, page_.tree.selected());
+    return record ? record->showFor : "";
+}
+
+std::uint32_t PageController::selection() noexcept {
+    TreeNode node = nullptr;
+    const ItemRecord* record = selectedCommand(page_, node);
+    return record ? record->selection : store::kSelectionFirstOnly;
+}
+
+bool PageController::runAs() noexcept {
+    TreeNode node = nullptr;
+    const ItemRecord* record = selectedCommand(page_, node);
+    return record && record->runAs == store::kRunAsElevated;
+}
+
 bool PageController::takePick(Pickers& pickers, Pick what, char* path, std::size_t size) noexcept {
     switch (pickers.pick(what, path, size)) {
         case PickOutcome::Chosen:
