@@ -212,8 +212,6 @@ TEST_CASE("the selected item's optional settings: where they belong, set once, t
          true, "ShowFor \"" + std::string(259, 'p') + "\""},
         {"each in turn", "Edit", [](Controller& c) { return c.setSelection(store::kSelectionEachInTurn); },
          true, "Selection 1"},
-        {"all at once", "Edit", [](Controller& c) { return c.setSelection(store::kSelectionAllAtOnce); },
-         true, "Selection 2"},
         {"elevated", "Edit", [](Controller& c) { return c.setRunAs(true); }, true, "RunAs 1"},
         {"a selection setting no reader knows", "Edit", [](Controller& c) { return c.setSelection(3); },
          false, "none"},
