@@ -54,8 +54,8 @@ size_t readLikeTheHandler() {
     RegQueryValueExA(index, kKind, nullptr, nullptr, list.data(), &got);
     HKEY itemsKey = nullptr;
     RegOpenKeyExA(HKEY_CURRENT_USER, kItemsKey, 0, KEY_READ, &itemsKey);
-    char caption[64], prompt[64], icon[64], action[2048], name[8];
-    DWORD isSub = 0;
+    char caption[64], prompt[64], icon[64], action[2048], showFor[260], name[8];
+    DWORD isSub = 0, setting = 0;
     for (size_t i = 0; i < n; ++i) {
         unsigned id = list[i * 4] | (list[i * 4 + 1] << 8);
         if (id == 0) continue;
@@ -73,6 +73,14 @@ size_t readLikeTheHandler() {
         if (!isSub) {
             len = sizeof action;
             RegQueryValueExA(key, "Action", nullptr, nullptr, reinterpret_cast<BYTE*>(action), &len);
+            len = sizeof setting;
+            RegQueryValueExA(key, "Selection", nullptr, nullptr, reinterpret_cast<BYTE*>(&setting), &len);
+        }
+        len = sizeof showFor;
+        RegQueryValueExA(key, "ShowFor", nullptr, nullptr, reinterpret_cast<BYTE*>(showFor), &len);
+        if (!isSub) {
+            len = sizeof setting;
+            RegQueryValueExA(key, "RunAs", nullptr, nullptr, reinterpret_cast<BYTE*>(&setting), &len);
         }
         RegCloseKey(key);
     }
