@@ -1,17 +1,18 @@
 // Editing over the in-memory tree, driven by the input: the store the pages
 // load (empty, or any data for the first page's list), then a sequence of
 // steps on one page or two of the same process: new of each kind, select,
-// delete, the four moves, field and action edits, expand, apply, the reload
-// check and closing the sheet with each answer.
+// delete, the four moves, field and action edits, the optional settings,
+// expand, apply, the reload check and closing the sheet with each answer.
 //
 // After every step the tree is checked (texts, records, buttons, the
 // modified marker); after every save the store's invariants, that the lists
-// of other kinds stayed as they were, and that a fresh load shows exactly
-// the tree that was saved; after a save refused for size, that nothing was
-// written. An apply step may have the store refuse its writes from a point
-// on: the page must say so and keep its edits, the kind's list must be the
-// old one with its items or the new one whole, and the page's next save
-// must write its tree.
+// of other kinds stayed as they were, that each item's key holds exactly the
+// optional values its record uses (none left by an item that had the id
+// before), and that a fresh load shows exactly the tree that was saved;
+// after a save refused for size, that nothing was written. An apply step
+// may have the store refuse its writes from a point on: the page must say
+// so and keep its edits, the kind's list must be the old one with its items
+// or the new one whole, and the page's next save must write its tree.
 #pragma once
 
 #include <algorithm>
@@ -55,7 +56,8 @@ inline void describe(editor::TreePrimitives& tree, TreeNode parent, int depth, s
             // description escaped.
             out += "#" + std::to_string(r->id) + (r->isNew ? " new" : "") + " sub " +
                    std::to_string(r->isSubmenu) + " " + r->caption + "|" + r->prompt + "|" + r->icon +
-                   "|" + r->action;
+                   "|" + r->action + "|selection " + std::to_string(r->selection) + " show for " +
+                   r->showFor + " run as " + std::to_string(r->runAs);
         } else {
             out += "-";
         }
@@ -311,13 +313,15 @@ private:
             std::uint32_t id = in_.flag() ? in_.u16() : in_.byte() % 40;
             std::string path = store::itemKeyPath(id);
             keys_.setValue(path, "", store::kTypeString, "", 1);
-            const std::size_t longest[] = {80, 80, 300, 0, 2100};
+            // The five values of every item, then the optional ones.
+            const std::size_t longest[] = {80, 80, 300, 0, 2100, 0, 300, 0};
             const char* const names[] = {store::kCaptionValue, store::kPromptValue, store::kIconValue,
-                                         store::kIsSubMenuValue, store::kActionValue};
-            for (int v = 0; v < 5; ++v) {
+                                         store::kIsSubMenuValue, store::kActionValue, store::kSelectionValue,
+                                         store::kShowForValue, store::kRunAsValue};
+            for (int v = 0; v < 8; ++v) {
                 std::uint8_t shape = in_.byte() % 4;
                 if (shape == 0) continue;
-                if (v == 3) {
+                if (v == 3 || v == 5 || v == 7) {
                     std::uint32_t number = shape == 1 ? in_.byte() % 2 : in_.u32();
                     if (shape == 3) keys_.setString(path, names[v], "1");  // of the wrong type
                     else keys_.setNumber(path, names[v], number);
@@ -443,8 +447,13 @@ private:
                                "the moved subtree arrives whole and stays selected", where(which));
                 break;
             }
-            case Step::Type: {  // into a field
-                editor::Field field = static_cast<editor::Field>(in_.byte() % 4);
+            case Step::Type: {  // into a field, or one of the optional settings
+                std::uint8_t what = in_.byte() % 7;
+                if (what >= 4) {
+                    setOptional(page, what);
+                    break;
+                }
+                editor::Field field = static_cast<editor::Field>(what);
                 std::size_t longest = field == editor::Field::Action ? 2100 : field == editor::Field::Icon ? 300 : 80;
                 std::string text = in_.text(longest);
                 page.controller().fieldEdited(field, text.c_str());
@@ -504,6 +513,69 @@ private:
                 break;
             case Step::RepeatNext:
                 break;
+        }
+    }
+
+    // Patterns (4), a selection setting of any number (5) or elevation (6)
+    // for the selected item: taken where the setting belongs, and then what
+    // the page gives back.
+    void setOptional(TestPage& page, std::uint8_t what) {
+        editor::PageController& controller = page.controller();
+        const ItemRecord* r = editor::recordOf(page.tree(), page.tree().selected());
+        const bool command = r && !r->isSubmenu;
+        bool taken = false, belongs = false;
+        std::string want, have;
+        if (what == 4) {
+            std::string text = in_.text(300);
+            taken = controller.setShowFor(text.c_str());
+            belongs = r != nullptr;
+            want = belongs ? text.substr(0, store::kShowForSize - 1) : "";
+            have = controller.showFor();
+        } else if (what == 5) {
+            std::uint32_t selection = in_.byte() % 4;
+            taken = controller.setSelection(selection);
+            belongs = command && selection <= store::kSelectionAllAtOnce;
+            want = std::to_string(belongs ? selection : command ? r->selection : 0);
+            have = std::to_string(controller.selection());
+        } else {
+            bool elevated = in_.flag();
+            taken = controller.setRunAs(elevated);
+            belongs = command;
+            want = belongs ? (elevated ? "elevated" : "as the user") : "as the user";
+            have = controller.runAs() ? "elevated" : "as the user";
+        }
+        check(taken == belongs, "an optional setting is taken exactly where it belongs",
+              belongs ? "taken" : "refused", taken ? "taken" : "refused", where(pageIndex(page)));
+        checkEqual(want, have, "the page gives back the setting", where(pageIndex(page)));
+    }
+
+    int pageIndex(const TestPage& page) const { return pages_[1].get() == &page ? 1 : 0; }
+
+    // What the page's items must find in their keys after a save: each
+    // optional value the record uses, and no other, whatever the id held
+    // before.
+    void checkItemValues(int which, const std::string& context) {
+        TestPage& page = *pages_[which];
+        for (TreeNode node : nodesOf(page.tree())) {
+            const ItemRecord* r = page.tree().value(node);
+            if (!r) continue;
+            const std::string path = store::itemKeyPath(r->id);
+            auto number = [&](const char* name) -> std::string {
+                const store::MemoryKeyStore::Value* v = keys_.value(path, name);
+                if (!v) return "absent";
+                if (v->type != store::kTypeDword || v->data.size() != 4) return "malformed";
+                return std::to_string(v->data[0] | v->data[1] << 8 | v->data[2] << 16 | v->data[3] << 24);
+            };
+            const store::MemoryKeyStore::Value* showFor = keys_.value(path, store::kShowForValue);
+            // A stored text keeps its terminating zero.
+            std::string want = std::string("selection ") + (r->selection ? std::to_string(r->selection) : "absent") +
+                               ", show for " + (r->showFor[0] ? std::string(r->showFor) + '\0' : "absent") +
+                               ", run as " + (r->runAs ? std::to_string(r->runAs) : "absent");
+            std::string have = "selection " + number(store::kSelectionValue) + ", show for " +
+                               (showFor ? std::string(showFor->data.begin(), showFor->data.end()) : "absent") +
+                               ", run as " + number(store::kRunAsValue);
+            checkEqual(want, have, "an item's key holds the optional values its record uses, no more",
+                       context + ", item " + std::to_string(r->id));
         }
     }
 
@@ -585,7 +657,7 @@ private:
         std::uint32_t generation = editor::saveCount(kinds_[which]);
         page.refusal.clear();
         if (refuseWrites_)
-            keys_.refuseWritesAfter(in_.below(static_cast<std::uint32_t>(page.tree().count() * 6 + 8)),
+            keys_.refuseWritesAfter(in_.below(static_cast<std::uint32_t>(page.tree().count() * 9 + 8)),
                                     kRefusalCode);
         bool ok = page.controller().apply();
         keys_.acceptWrites();
@@ -633,6 +705,7 @@ private:
         check(!page.state().modified && page.state().deletedIds.empty(),
               "a save leaves the page unmodified with no deleted ids", "unmodified", "still modified", context);
         checkStore(context, kinds_[which]);
+        checkItemValues(which, context);
         checkLoadedAsStored(which, "a reload shows exactly the tree that was saved");
         checkHandlerShows(which, "the handler's menu shows the saved tree");
     }
@@ -698,6 +771,7 @@ private:
         std::string treeBefore = describe(page.tree());
         if (savedOnClose && !page.state().modified) {
             checkStore(where(which), kinds_[which]);
+            checkItemValues(which, where(which));
         } else {
             checkEqual(storeBefore, keys_.dump(), "closing without saving writes nothing", where(which));
         }

@@ -20,7 +20,7 @@ void fillSlot(const store::StoredItem& item, ItemSlot& slot) {
     store::copyField(slot.prompt, sizeof slot.prompt, item.prompt);
     if (item.icon[0] != '\0')
         slot.iconIndex = store::parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
-    if (item.isSubMenu == 0 && !item.actionCut)  // a cut command is shown but starts nothing
+    if (item.isSubmenu == 0 && !item.actionCut)  // a cut command is shown but starts nothing
         store::copyField(slot.action, sizeof slot.action, item.action);
 }
 
@@ -61,7 +61,9 @@ unsigned buildWholeMenu(store::KeyStore& keys, const MenuRequest& request,
             sink.insertSeparator(top.menu, top.position++);
             continue;
         }
-        if (!store::readItem(keys, items.get(), entry.id, item, store::ActionRead::CommandsOnly))
+        // Nothing optional: without a filter, a right click costs what it
+        // did before items could have optional values.
+        if (!store::readItem(keys, items.get(), entry.id, item, store::ActionRead::CommandsOnly, 0))
             continue;  // no item key: nothing to show
 
         ItemSlot& slot = table[offset];
@@ -69,7 +71,7 @@ unsigned buildWholeMenu(store::KeyStore& keys, const MenuRequest& request,
         MenuItem menuItem{item.caption, request.firstId + static_cast<unsigned>(offset),
                           nullptr, false, 0, nullptr};
         if (item.icon[0] != '\0') giveIcon(menuItem, slot, offset, request.iconMode, sink);
-        if (item.isSubMenu != 0) menuItem.submenu = sink.createSubmenu();
+        if (item.isSubmenu != 0) menuItem.submenu = sink.createSubmenu();
 
         bool inserted = sink.insertItem(top.menu, top.position, menuItem);
         if (inserted) ++top.position;
@@ -92,16 +94,6 @@ struct PlannedEntry {
     std::size_t slot = kNone;  // its prompt, icon and action
     char caption[store::kCaptionSize] = {};
 };
-
-// The item's "ShowFor" text, read into `field`; empty when there is none.
-const char* readShowFor(store::KeyStore& keys, store::KeyHandle itemsKey, std::uint32_t id,
-                        char (&field)[kShowForSize]) {
-    char name[store::kItemKeyNameSize];
-    store::itemKeyName(id, name);
-    store::ScopedKey key(keys, itemsKey ? keys.openForRead(itemsKey, name) : nullptr);
-    store::readText(keys, key.get(), kShowForValue, field, sizeof field);
-    return field;
-}
 
 // Decides `kept` from `allowed`: a submenu stays with at least one item in
 // it; a separator stays between two items of its menu, once per run.
@@ -157,7 +149,6 @@ unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
     };
     std::vector<Open> stack{{0, kTopLevel, true}};
     store::StoredItem item;
-    char showFor[kShowForSize];
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const store::IndexEntry& stored = entries[i];
         while (stack.size() > 1 && stack.back().key != stored.parent) stack.pop_back();
@@ -169,11 +160,12 @@ unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
             entry.allowed = top.shown;
             continue;
         }
-        if (!store::readItem(keys, items.get(), stored.id, item, store::ActionRead::CommandsOnly))
+        if (!store::readItem(keys, items.get(), stored.id, item, store::ActionRead::CommandsOnly,
+                             store::kOptionalShowFor))
             continue;
-        entry.submenu = item.isSubMenu != 0;
+        entry.submenu = item.isSubmenu != 0;
         entry.allowed =
-            top.shown && request.filter->shows(readShowFor(keys, items.get(), stored.id, showFor));
+            top.shown && request.filter->shows(item.showFor);
         if (entry.submenu) stack.push_back({stored.id, i, entry.allowed});
         if (!entry.allowed) continue;
         store::copyField(entry.caption, sizeof entry.caption, item.caption);

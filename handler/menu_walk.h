@@ -54,11 +54,9 @@ public:
 // and only in a folder background's menu.
 IconMode chooseIconMode(unsigned majorVersion, unsigned minorVersion, const char* kind);
 
-// An item's "ShowFor" value: which selected objects it is shown for. Kept
-// here until the store's item record reads it (store::kShowForValue and
-// store::kShowForSize then take their place).
-constexpr const char kShowForValue[] = "ShowFor";
-constexpr std::size_t kShowForSize = 260;
+// An item's "ShowFor" value: which selected objects it is shown for.
+using store::kShowForSize;
+using store::kShowForValue;
 
 // Decides, item by item, whether an item is shown for the objects the menu
 // is opened on.

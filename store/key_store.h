@@ -1,4 +1,4 @@
-// The six registry operations the menu store needs, behind an interface so
+// The seven registry operations the menu store needs, behind an interface so
 // the store logic runs against the real registry in the libraries and against
 // an in-memory key tree in native tests.
 #pragma once
@@ -22,7 +22,10 @@ public:
     virtual ~KeyStore() = default;
 
     virtual KeyHandle openForRead(KeyHandle parent, const char* subkey) = 0;
-    virtual KeyHandle createForWrite(KeyHandle parent, const char* subkey) = 0;
+    // Creates the key, or opens it where it is already; `existed`, when
+    // given, tells which.
+    virtual KeyHandle createForWrite(KeyHandle parent, const char* subkey,
+                                     bool* existed = nullptr) = 0;
     virtual void close(KeyHandle key) = 0;
 
     // Reads a value the way RegQueryValueExA does: with data null only the
@@ -34,11 +37,15 @@ public:
     virtual bool write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                        std::uint32_t size) = 0;
 
+    // Deletes a value; true once it is gone, also when it was not there.
+    virtual bool deleteValue(KeyHandle key, const char* name) = 0;
+
     // Deletes a key that has no subkeys.
     virtual bool deleteKey(KeyHandle parent, const char* subkey) = 0;
 
-    // The system's error code for the last createForWrite, write or
-    // deleteKey that failed (0 while none has), to tell the user why.
+    // The system's error code for the last createForWrite, write,
+    // deleteValue or deleteKey that failed (0 while none has), to tell the
+    // user why.
     virtual std::uint32_t lastError() const = 0;
 };
 

@@ -25,13 +25,19 @@ void copyField(char* field, std::size_t size, const char* text) {
     field[i] = '\0';
 }
 
-bool readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size) {
+namespace {
+
+// readText, telling also whether the value is there at all (of any type).
+bool readTextValue(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size,
+                   bool& present) {
+    present = false;
     if (size == 0) return true;
     field[0] = '\0';
     if (!key) return true;
     std::uint32_t type = 0;
     std::uint32_t length = static_cast<std::uint32_t>(size);
     QueryResult result = keys.query(key, name, &type, field, &length);
+    present = result != QueryResult::NotFound;
     if (result == QueryResult::Ok) {
         if (type != kTypeString) {
             field[0] = '\0';
@@ -63,15 +69,42 @@ bool readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std:
     return std::strlen(whole.data()) < size;
 }
 
-std::uint32_t readNumber(KeyStore& keys, KeyHandle key, const char* name) {
+// readNumber, telling also whether the value is there at all (of any type
+// or length).
+std::uint32_t readNumberValue(KeyStore& keys, KeyHandle key, const char* name, bool& present) {
+    present = false;
     if (!key) return 0;
     unsigned char bytes[4] = {0, 0, 0, 0};
     std::uint32_t type = 0;
     std::uint32_t length = sizeof bytes;
-    if (keys.query(key, name, &type, bytes, &length) != QueryResult::Ok) return 0;
+    QueryResult result = keys.query(key, name, &type, bytes, &length);
+    present = result != QueryResult::NotFound;
+    if (result != QueryResult::Ok) return 0;
     if (type != kTypeDword || length != sizeof bytes) return 0;
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// An optional setting: a number above `highest` is none this reader knows,
+// and reads as the default 0. Notes in `held` that the key has the value.
+std::uint32_t readSetting(KeyStore& keys, KeyHandle key, const char* name, std::uint32_t highest,
+                          OptionalValue bit, std::uint8_t& held) {
+    bool present = false;
+    std::uint32_t value = readNumberValue(keys, key, name, present);
+    if (present) held = static_cast<std::uint8_t>(held | bit);
+    return value <= highest ? value : 0;
+}
+
+}  // namespace
+
+bool readText(KeyStore& keys, KeyHandle key, const char* name, char* field, std::size_t size) {
+    bool present = false;
+    return readTextValue(keys, key, name, field, size, present);
+}
+
+std::uint32_t readNumber(KeyStore& keys, KeyHandle key, const char* name) {
+    bool present = false;
+    return readNumberValue(keys, key, name, present);
 }
 
 namespace {
@@ -146,10 +179,13 @@ std::vector<IndexEntry> readIndexList(KeyStore& keys, const char* kind) {
 }
 
 bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& item,
-              ActionRead actionRead) {
-    item.caption[0] = item.prompt[0] = item.icon[0] = item.action[0] = '\0';
-    item.isSubMenu = 0;
+              ActionRead actionRead, std::uint8_t optional) {
+    item.caption[0] = item.prompt[0] = item.icon[0] = item.action[0] = item.showFor[0] = '\0';
+    item.isSubmenu = 0;
     item.actionCut = false;
+    item.selection = kSelectionFirstOnly;
+    item.runAs = 0;
+    item.storedOptional = 0;
     if (!itemsKey) return false;
     char name[kItemKeyNameSize];
     itemKeyName(id, name);
@@ -158,9 +194,20 @@ bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& 
     readText(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
     readText(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt);
     readText(keys, key.get(), kIconValue, item.icon, sizeof item.icon);
-    item.isSubMenu = readNumber(keys, key.get(), kIsSubMenuValue);
-    if (item.isSubMenu == 0 || actionRead == ActionRead::Always)
+    item.isSubmenu = readNumber(keys, key.get(), kIsSubMenuValue);
+    const bool commandValues = item.isSubmenu == 0 || actionRead == ActionRead::Always;
+    if (commandValues)
         item.actionCut = !readText(keys, key.get(), kActionValue, item.action, sizeof item.action);
+    if (commandValues && (optional & kOptionalSelection))
+        item.selection = readSetting(keys, key.get(), kSelectionValue, kSelectionAllAtOnce,
+                                     kOptionalSelection, item.storedOptional);
+    bool showFor = false;
+    if (optional & kOptionalShowFor)
+        readTextValue(keys, key.get(), kShowForValue, item.showFor, sizeof item.showFor, showFor);
+    if (showFor) item.storedOptional = static_cast<std::uint8_t>(item.storedOptional | kOptionalShowFor);
+    if (commandValues && (optional & kOptionalRunAs))
+        item.runAs = readSetting(keys, key.get(), kRunAsValue, kRunAsElevated, kOptionalRunAs,
+                                 item.storedOptional);
     return true;
 }
 
@@ -172,18 +219,42 @@ bool writeIndexList(KeyStore& keys, KeyHandle indexKey, const char* kind,
                       static_cast<std::uint32_t>(bytes.size()));
 }
 
+namespace {
+
+// Writes an optional setting that differs from its default 0; at the
+// default, removes it where the key may hold it.
+bool writeSetting(KeyStore& keys, KeyHandle key, const char* name, std::uint32_t value,
+                  bool mayHold) {
+    if (value != 0) return writeNumber(keys, key, name, value);
+    return !mayHold || keys.deleteValue(key, name);
+}
+
+}  // namespace
+
 bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const StoredItem& item) {
     if (!itemsKey || id == 0 || id > kMaxStoredId) return false;
     char name[kItemKeyNameSize];
     itemKeyName(id, name);
-    ScopedKey key(keys, keys.createForWrite(itemsKey, name));
+    bool existed = false;
+    ScopedKey key(keys, keys.createForWrite(itemsKey, name, &existed));
     if (!key) return false;
     bool ok = writeString(keys, key.get(), kCaptionValue, item.caption, sizeof item.caption);
     ok = writeString(keys, key.get(), kPromptValue, item.prompt, sizeof item.prompt) && ok;
     ok = writeString(keys, key.get(), kIconValue, item.icon, sizeof item.icon) && ok;
-    ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubMenu) && ok;
+    ok = writeNumber(keys, key.get(), kIsSubMenuValue, item.isSubmenu) && ok;
     if (!item.actionCut)
         ok = writeString(keys, key.get(), kActionValue, item.action, sizeof item.action) && ok;
+
+    // A key made just now holds none of the optional values.
+    const std::uint8_t mayHold = existed ? item.storedOptional : 0;
+    ok = writeSetting(keys, key.get(), kSelectionValue, item.selection,
+                      (mayHold & kOptionalSelection) != 0) &&
+         ok;
+    if (item.showFor[0] != '\0')
+        ok = writeString(keys, key.get(), kShowForValue, item.showFor, sizeof item.showFor) && ok;
+    else if (mayHold & kOptionalShowFor)
+        ok = keys.deleteValue(key.get(), kShowForValue) && ok;
+    ok = writeSetting(keys, key.get(), kRunAsValue, item.runAs, (mayHold & kOptionalRunAs) != 0) && ok;
     return ok;
 }
 

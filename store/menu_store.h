@@ -8,6 +8,7 @@
 
 #include "key_store.h"
 #include "store_layout.h"
+#include "stored_item.h"
 
 namespace store {
 
@@ -16,20 +17,8 @@ struct IndexEntry {
     std::uint16_t parent;  // 0 is the top level
 };
 
-// An item as stored, with the store's full field sizes.
-struct StoredItem {
-    char caption[kCaptionSize];
-    char prompt[kPromptSize];
-    char icon[kIconSize];
-    std::uint32_t isSubMenu;
-    char action[kActionSize];
-    // The stored action did not fit the field and was cut: what is left
-    // would run with arguments, directory and window state nobody wrote.
-    bool actionCut;
-};
-
-// Which values readItem fetches. The handler skips the action of a submenu;
-// the editor reads all five.
+// Which values readItem fetches. The handler skips those only a command uses
+// (Action, Selection, RunAs) for a submenu; the editor reads them all.
 enum class ActionRead { CommandsOnly, Always };
 
 // Decimal key name of an item id, no leading zeros. Ids up to 65535 fit.
@@ -57,16 +46,24 @@ std::vector<unsigned char> encodeIndex(const std::vector<IndexEntry>& entries);
 std::vector<IndexEntry> readIndexList(KeyStore& keys, const char* kind);
 
 // Reads an item from the open items key. Returns false when the item key is
-// absent (the item is then all empty). Absent values read as empty or 0.
+// absent (the item is then all empty). Absent values read as empty or 0, as
+// do a Selection or RunAs of a type or number no reader knows; texts too
+// long are cut as readText cuts them. storedOptional tells which of the
+// optional values read the key has, well-formed or not. `optional` says
+// which of the optional values to read (OptionalValue bits): a right click
+// reads only what it uses, so that a menu without them costs what it did.
 bool readItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, StoredItem& item,
-              ActionRead actionRead);
+              ActionRead actionRead, std::uint8_t optional = kOptionalAll);
 
 // Writing, for the editor. Each returns false when the store refused.
 bool writeIndexList(KeyStore& keys, KeyHandle indexKey, const char* kind,
                     const std::vector<IndexEntry>& entries);
 // Writes the five values in their order: Caption, Prompt, Icon, IsSubMenu,
 // Action; an action marked cut is not written, so the stored one stays
-// whole. Ids above kMaxStoredId are refused.
+// whole. Then Selection, ShowFor and RunAs, each only where it differs from
+// its default; at the default, one marked in storedOptional is removed
+// unless the key is new. So an item that uses none of them is written as
+// items always were. Ids above kMaxStoredId are refused.
 bool writeItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id, const StoredItem& item);
 bool deleteItem(KeyStore& keys, KeyHandle itemsKey, std::uint32_t id);
 

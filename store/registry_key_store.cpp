@@ -41,11 +41,13 @@ bool RegistryKeyStore::succeeded(long status) {
     return false;
 }
 
-KeyHandle RegistryKeyStore::createForWrite(KeyHandle parent, const char* subkey) {
+KeyHandle RegistryKeyStore::createForWrite(KeyHandle parent, const char* subkey, bool* existed) {
     HKEY key = nullptr;
+    DWORD disposition = 0;
     if (!succeeded(RegCreateKeyExA(hkey(parent), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_READ | KEY_WRITE, nullptr, &key, nullptr)))
+                                   KEY_READ | KEY_WRITE, nullptr, &key, &disposition)))
         return nullptr;
+    if (existed) *existed = disposition == REG_OPENED_EXISTING_KEY;
     return key;
 }
 
@@ -94,6 +96,12 @@ bool RegistryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type
     if (!key) return succeeded(ERROR_INVALID_HANDLE);
     return succeeded(RegSetValueExA(static_cast<HKEY>(key), name, 0, type,
                                     static_cast<const BYTE*>(data), size));
+}
+
+bool RegistryKeyStore::deleteValue(KeyHandle key, const char* name) {
+    if (!key) return succeeded(ERROR_INVALID_HANDLE);
+    LONG status = RegDeleteValueA(static_cast<HKEY>(key), name);
+    return status == ERROR_FILE_NOT_FOUND || succeeded(status);
 }
 
 bool RegistryKeyStore::deleteKey(KeyHandle parent, const char* subkey) {

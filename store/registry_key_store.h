@@ -9,12 +9,14 @@ namespace store {
 class RegistryKeyStore : public KeyStore {
 public:
     KeyHandle openForRead(KeyHandle parent, const char* subkey) override;
-    KeyHandle createForWrite(KeyHandle parent, const char* subkey) override;
+    KeyHandle createForWrite(KeyHandle parent, const char* subkey,
+                             bool* existed = nullptr) override;
     void close(KeyHandle key) override;
     QueryResult query(KeyHandle key, const char* name, std::uint32_t* type, void* data,
                       std::uint32_t* size) override;
     bool write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                std::uint32_t size) override;
+    bool deleteValue(KeyHandle key, const char* name) override;
     bool deleteKey(KeyHandle parent, const char* subkey) override;
     std::uint32_t lastError() const override { return lastError_; }
 

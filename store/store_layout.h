@@ -17,6 +17,10 @@ constexpr const char kPromptValue[] = "Prompt";
 constexpr const char kIconValue[] = "Icon";
 constexpr const char kIsSubMenuValue[] = "IsSubMenu";
 constexpr const char kActionValue[] = "Action";
+// Optional item values, stored only where they differ from their defaults.
+constexpr const char kSelectionValue[] = "Selection";  // commands
+constexpr const char kShowForValue[] = "ShowFor";      // commands and submenus
+constexpr const char kRunAsValue[] = "RunAs";          // commands
 constexpr const char kMaxIdValue[] = "MaxID";
 constexpr const char kFreeIdsValue[] = "FreeIDs";
 constexpr const char kIsBackgroundValue[] = "IsBackground";
@@ -38,6 +42,18 @@ constexpr std::size_t kPromptSize = 64;
 constexpr std::size_t kIconSize = 260;
 constexpr std::size_t kActionSize = 2048;
 constexpr std::size_t kPathSize = 260;
+// "ShowFor": name patterns ("*", "?", a leading "!" excludes) between ";".
+constexpr std::size_t kShowForSize = 260;
+
+// "Selection": how a command runs when several objects are selected. Absent
+// or any other number means the first object only.
+constexpr std::uint32_t kSelectionFirstOnly = 0;
+constexpr std::uint32_t kSelectionEachInTurn = 1;
+constexpr std::uint32_t kSelectionAllAtOnce = 2;
+
+// "RunAs": this starts the command's program elevated; absent or any other
+// number starts it as the user.
+constexpr std::uint32_t kRunAsElevated = 1;
 
 // Item keys are named by at most three decimal digits; index lists hold at
 // most this many entries.

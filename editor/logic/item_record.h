@@ -4,23 +4,15 @@
 
 #include <cstdint>
 
-#include "store_layout.h"
+#include "stored_item.h"
 
 namespace editor {
 
-struct ItemRecord {
+// The item's stored fields, and where the item stands in the store.
+struct ItemRecord : store::StoredItem {
     std::uint32_t id;        // stored id, or a provisional one while isNew is set
     std::uint32_t parentId;  // parent item's id when loaded or created; 0 at the top level
-    char caption[store::kCaptionSize];
-    char prompt[store::kPromptSize];
-    char icon[store::kIconSize];
-    char action[store::kActionSize];
-    std::uint32_t isSubmenu;  // nonzero for a submenu, whose action is not used
-    std::uint8_t isNew;       // 1 until a save has written the record
-    // The stored action was longer than the field holds, so `action` has
-    // only its start. Saves leave the stored one whole until the user
-    // changes the action.
-    std::uint8_t actionKept;
+    std::uint8_t isNew;      // 1 until a save has written the record
 };
 
 // The text every separator node shows.

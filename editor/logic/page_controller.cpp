@@ -135,7 +135,7 @@ void PageController::fieldEdited(Field field, const char* text) noexcept {
             break;
         case Field::Action:
             store::copyField(record->action, sizeof record->action, text);
-            record->actionKept = 0;
+            record->actionCut = false;
             break;
     }
 }
@@ -151,6 +151,55 @@ ItemRecord* selectedCommand(Page& page, TreeNode& node) {
 }
 
 }  // namespace
+
+bool PageController::setShowFor(const char* text) noexcept {
+    ItemRecord* record = recordOf(page_.tree, page_.tree.selected());
+    if (!record) return false;
+    char patterns[sizeof record->showFor];
+    store::copyField(patterns, sizeof patterns, text);
+    if (std::strcmp(patterns, record->showFor) == 0) return true;
+    std::memcpy(record->showFor, patterns, sizeof patterns);
+    markModified(page_);
+    return true;
+}
+
+bool PageController::setSelection(std::uint32_t selection) noexcept {
+    TreeNode node = nullptr;
+    ItemRecord* record = selectedCommand(page_, node);
+    if (!record || selection > store::kSelectionAllAtOnce) return false;
+    if (record->selection == selection) return true;
+    record->selection = selection;
+    markModified(page_);
+    return true;
+}
+
+bool PageController::setRunAs(bool elevated) noexcept {
+    TreeNode node = nullptr;
+    ItemRecord* record = selectedCommand(page_, node);
+    if (!record) return false;
+    const std::uint32_t runAs = elevated ? store::kRunAsElevated : 0;
+    if (record->runAs == runAs) return true;
+    record->runAs = runAs;
+    markModified(page_);
+    return true;
+}
+
+const char* PageController::showFor() noexcept {
+    const ItemRecord* record = recordOf(page_.tree, page_.tree.selected());
+    return record ? record->showFor : "";
+}
+
+std::uint32_t PageController::selection() noexcept {
+    TreeNode node = nullptr;
+    const ItemRecord* record = selectedCommand(page_, node);
+    return record ? record->selection : store::kSelectionFirstOnly;
+}
+
+bool PageController::runAs() noexcept {
+    TreeNode node = nullptr;
+    const ItemRecord* record = selectedCommand(page_, node);
+    return record && record->runAs == store::kRunAsElevated;
+}
 
 bool PageController::takePick(Pickers& pickers, Pick what, char* path, std::size_t size) noexcept {
     switch (pickers.pick(what, path, size)) {
@@ -184,7 +233,7 @@ void PageController::actionCommand(int id, Pickers& pickers) noexcept {
         dialogs_.explainRefusal(kActionTooLongText);
         return;
     }
-    record->actionKept = 0;
+    record->actionCut = false;
     fields_.showAction(record->action);
     markModified(page_);
 }
@@ -215,10 +264,14 @@ void PageController::selectionChanged(TreeNode node) noexcept {
 
 bool PageController::reloadCheck() noexcept {
     if (!reloadWanted(page_.state)) return false;
-    if (dialogs_.ask(Question::Reload) == Answer::Yes)
+    if (dialogs_.ask(Question::Reload) == Answer::Yes) {
         reload();
-    else
-        markModified(page_);  // applying this page then writes its tree over the other save
+    } else {
+        // Applying this page then writes its tree over the other save,
+        // optional values and all.
+        page_.state.othersSaved = 1;
+        markModified(page_);
+    }
     page_.state.generationSeen = saveCount(page_.state.contextKind);
     return true;
 }

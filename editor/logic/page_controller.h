@@ -106,6 +106,19 @@ public:
     // edit has the focus); the text is cut to the field's size.
     void fieldEdited(Field field, const char* text) noexcept;
 
+    // The selected item's optional settings. ShowFor belongs to commands and
+    // submenus, Selection and RunAs to commands only. A setter changes the
+    // record and marks the page modified when the value is new; it returns
+    // false, changing nothing, where the setting does not belong to the
+    // selection or the number is none of kSelection*. The text is cut to
+    // the field's size. The getters give the defaults where nothing applies.
+    bool setShowFor(const char* text) noexcept;
+    bool setSelection(std::uint32_t selection) noexcept;
+    bool setRunAs(bool elevated) noexcept;
+    const char* showFor() noexcept;
+    std::uint32_t selection() noexcept;
+    bool runAs() noexcept;
+
     // Action-menu commands 48 to 58 on the selected command: pick what the
     // command needs, edit the action, show it. Nothing changes when the
     // user cancels; an edit that does not fit, or a path the store cannot

@@ -26,6 +26,10 @@ struct PageState {
     std::int32_t maxId = 0;  // the page's copy of "MaxID"; gives provisional ids
     std::uint8_t modified = 0;
     std::uint32_t generationSeen = 0;  // the save count of its kind last taken in
+    // Another page saved this kind and the user kept this page's tree: the
+    // store may hold optional values its records know nothing of, which
+    // the next save removes.
+    std::uint8_t othersSaved = 0;
 
     // Live only within one delete or move.
     GuardState guard = GuardState::Idle;

@@ -177,14 +177,6 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
     return SaveResult::Saved;
 }
 
-void copyToStoredItem(const ItemRecord& record, store::StoredItem& item) {
-    std::memcpy(item.caption, record.caption, sizeof item.caption);
-    std::memcpy(item.prompt, record.prompt, sizeof item.prompt);
-    std::memcpy(item.icon, record.icon, sizeof item.icon);
-    std::memcpy(item.action, record.action, sizeof item.action);
-    item.isSubMenu = record.isSubmenu;
-}
-
 // A key that is gone already (a save refused half way removed it) is as
 // good as one removed now.
 bool removeItemKey(store::KeyStore& keys, store::KeyHandle items, std::uint32_t id) {
@@ -202,19 +194,30 @@ bool removeItemKey(store::KeyStore& keys, store::KeyHandle items, std::uint32_t 
 // list named; "FreeIDs" and "MaxID" last. Where a refusal leaves those two
 // behind the lists, the next save's plan still gives out no id that a list
 // names. Returns false at the first write refused.
-bool writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan) {
+//
+// An optional value an item does not use is removed where its key may hold
+// one: one the record knows of, or any at all under an id that is new to
+// the record (the key of a deleted item, or one no save wrote) or when
+// another page has saved this kind since.
+bool writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan, bool othersSaved) {
     store::ScopedKey index(keys, keys.createForWrite(nullptr, store::kIndexKey));
     if (!index) return false;
     store::ScopedKey items(keys, keys.createForWrite(nullptr, store::kItemsKey));
     if (!items) return false;
-    store::StoredItem item{};
     for (std::size_t i = 0; i < plan.records.size(); ++i) {
-        copyToStoredItem(*plan.records[i], item);
+        ItemRecord& record = *plan.records[i];
+        const bool ownKey = plan.ids[i] == record.id && !record.isNew;
+        // Should the save be refused later on, the key may keep what is
+        // written now.
+        if (ownKey)
+            record.storedOptional =
+                static_cast<std::uint8_t>(record.storedOptional | store::optionalInUse(record));
+        store::StoredItem item = record;
         // An action too long for the field is left in the store as it is:
         // writing the record's cut copy would make it runnable, as another
         // command than the one stored. Under a fresh id there is none to keep.
-        item.actionCut = plan.records[i]->actionKept && plan.ids[i] == plan.records[i]->id &&
-                         !plan.records[i]->isNew;
+        item.actionCut = record.actionCut && ownKey;
+        if (!ownKey || othersSaved) item.storedOptional = store::kOptionalAll;
         if (!store::writeItem(keys, items.get(), plan.ids[i], item)) return false;
     }
     if (!store::writeIndexList(keys, index.get(), kind, plan.entries)) return false;
@@ -269,7 +272,8 @@ SaveResult saveTree(Page& page, store::KeyStore& keys, SaveLock& lock) noexcept 
     // next save writes them all again. Other pages hear of a save only
     // once it is whole.
     try {
-        if (!writePlan(keys, kind, saving)) return SaveResult::StoreRefused;
+        const bool othersSaved = page.state.othersSaved || reloadWanted(page.state);
+        if (!writePlan(keys, kind, saving, othersSaved)) return SaveResult::StoreRefused;
     } catch (const std::bad_alloc&) {
         return SaveResult::OutOfMemory;
     }
@@ -277,7 +281,9 @@ SaveResult saveTree(Page& page, store::KeyStore& keys, SaveLock& lock) noexcept 
     for (std::size_t i = 0; i < saving.records.size(); ++i) {
         saving.records[i]->id = saving.ids[i];
         saving.records[i]->isNew = 0;
+        saving.records[i]->storedOptional = store::optionalInUse(*saving.records[i]);
     }
+    page.state.othersSaved = 0;
     page.state.maxId = saving.maxId > static_cast<std::uint32_t>(INT32_MAX)
                            ? INT32_MAX
                            : static_cast<std::int32_t>(saving.maxId);

@@ -43,6 +43,14 @@ SaveLock& unsharedStore() noexcept;
 // as it was or as this save wrote it, never naming an item that is not
 // there; items the page edited may already hold their new values.
 //
+// Selection, ShowFor and RunAs are written only where an item uses them.
+// One it no longer uses is removed where the item's key may hold it: the
+// record had it, the key was there before the save under an id new to the
+// record (a deleted item's, or one no save wrote), or another page of the
+// process saved this kind since this page last loaded or saved. A page of
+// another process that saved meanwhile is not known of: values it stored on
+// items this page shows stay beside what this page writes.
+//
 // Store data that no save of this page wrote is taken with care: free ids
 // that are 0, repeated, above "MaxID", shown by this page or named by another
 // kind's list are not given out, and "MaxID" is raised to cover those ids,

@@ -1,7 +1,6 @@
 #include "tree_model.h"
 
 #include <climits>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -23,15 +22,6 @@ std::uint32_t nextProvisionalId(PageState& state) {
 std::int32_t pageMaxId(std::uint32_t storedMaxId) {
     return storedMaxId > static_cast<std::uint32_t>(INT32_MAX) ? INT32_MAX
                                                                : static_cast<std::int32_t>(storedMaxId);
-}
-
-void copyStoredFields(const store::StoredItem& item, ItemRecord& record) {
-    std::memcpy(record.caption, item.caption, sizeof record.caption);
-    std::memcpy(record.prompt, item.prompt, sizeof record.prompt);
-    std::memcpy(record.icon, item.icon, sizeof record.icon);
-    std::memcpy(record.action, item.action, sizeof record.action);
-    record.isSubmenu = item.isSubMenu;
-    record.actionKept = item.actionCut;
 }
 
 // A submenu whose contents are still being read.
@@ -59,7 +49,6 @@ bool loadEntries(Page& page, store::KeyStore& keys, store::KeyHandle itemsKey,
     open.reserve(entries.size() + 1);
     open.push_back({0, nullptr});
     std::vector<bool> seen(0x10000, false);
-    store::StoredItem item{};
 
     for (const store::IndexEntry& entry : entries) {
         closeDownTo(open, entry.parent);
@@ -70,10 +59,9 @@ bool loadEntries(Page& page, store::KeyStore& keys, store::KeyHandle itemsKey,
         }
         ItemRecord* record = new (std::nothrow) ItemRecord{};
         if (!record) return false;
+        store::readItem(keys, itemsKey, entry.id, *record, store::ActionRead::Always);
         record->id = entry.id;
         record->parentId = entry.parent;
-        store::readItem(keys, itemsKey, entry.id, item, store::ActionRead::Always);
-        copyStoredFields(item, *record);
         // An id the store cannot hold, or one that another entry already
         // names, must not be written back under that id: the next save gives
         // the item a fresh one.
@@ -104,6 +92,7 @@ TreeNode insertNode(TreePrimitives& tree, TreeNode parentOrRoot, InsertPlace pla
 bool load(Page& page, store::KeyStore& keys) noexcept {
     try {
         std::vector<std::uint32_t>().swap(page.state.deletedIds);
+        page.state.othersSaved = 0;
         store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
         page.state.maxId = pageMaxId(store::readMaxId(keys, items.get()));
         std::vector<store::IndexEntry> entries =

@@ -165,6 +165,29 @@ TEST_CASE_TEMPLATE_DEFINE("key store contract", Factory, key_store_contract) {
         CHECK(keys.openForRead(s.key, "none") == nullptr);
     }
 
+    SUBCASE("a value deleted by name is gone, and one that is not there counts as gone") {
+        const std::uint32_t number = 7;
+        CHECK(s.put("Kept", kNumber, &number, 4));
+        CHECK(s.put("Text", kString, "ab", 3));
+        CHECK(keys.deleteValue(s.key, "TEXT"));
+        CHECK(queried(keys, s.key, "Text") == "NotFound");
+        CHECK(keys.deleteValue(s.key, "Text"));
+        CHECK(keys.deleteValue(s.key, "Never"));
+        CHECK(queried(keys, s.key, "Kept") == "Ok type 4: 07 00 00 00");
+    }
+
+    SUBCASE("creating a key tells whether it was there") {
+        bool existed = true;
+        store::KeyHandle made = keys.createForWrite(s.key, "a", &existed);
+        REQUIRE(made != nullptr);
+        CHECK_MESSAGE(!existed, "a new key was reported as one that was there");
+        keys.close(made);
+        store::KeyHandle again = keys.createForWrite(nullptr, "Software\\Talvex\\KeyStoreContract\\A", &existed);
+        REQUIRE(again != nullptr);
+        CHECK_MESSAGE(existed, "a key that was there was reported as new");
+        keys.close(again);
+    }
+
     SUBCASE("keys are made a path at a time, deleted only without subkeys") {
         store::KeyHandle deep = keys.createForWrite(s.key, "A\\B");
         REQUIRE(deep != nullptr);

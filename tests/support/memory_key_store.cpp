@@ -141,12 +141,22 @@ bool MemoryKeyStore::failed(std::uint32_t error) {
     return false;
 }
 
-KeyHandle MemoryKeyStore::createForWrite(KeyHandle parent, const char* subkey) {
+void MemoryKeyStore::noteChange(const char* what, KeyHandle key, const char* subkey,
+                                const char* value) {
+    if (!recording_) return;
+    std::string path = key ? static_cast<Handle*>(key)->path : "";
+    if (subkey) path += (path.empty() ? "" : "\\") + std::string(subkey);
+    changes_.push_back(std::string(what) + " " + path + (value ? " [" + std::string(value) + "]" : ""));
+}
+
+KeyHandle MemoryKeyStore::createForWrite(KeyHandle parent, const char* subkey, bool* existed) {
+    noteChange("create", parent, subkey, nullptr);
     if (refused()) return nullptr;
     if (!subkey || (parent && !resolve(parent, "", false))) {
         failed(kNotFound);
         return nullptr;
     }
+    if (existed) *existed = resolve(parent, subkey, false) != nullptr;
     resolve(parent, subkey, true);
     ++open_;
     return new Handle{parent ? static_cast<Handle*>(parent)->path + "\\" + subkey : subkey};
@@ -180,6 +190,7 @@ QueryResult MemoryKeyStore::query(KeyHandle key, const char* name, std::uint32_t
 
 bool MemoryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                            std::uint32_t size) {
+    noteChange("write", key, nullptr, name ? name : "");
     if (refused()) return false;
     Node* node = key ? resolve(key, "", false) : nullptr;
     if (!node) return failed(kNotFound);
@@ -190,7 +201,17 @@ bool MemoryKeyStore::write(KeyHandle key, const char* name, std::uint32_t type, 
     return true;
 }
 
+bool MemoryKeyStore::deleteValue(KeyHandle key, const char* name) {
+    noteChange("delete", key, nullptr, name ? name : "");
+    if (refused()) return false;
+    Node* node = key ? resolve(key, "", false) : nullptr;
+    if (!node) return failed(kNotFound);
+    node->values.erase(lower(name ? name : ""));
+    return true;
+}
+
 bool MemoryKeyStore::deleteKey(KeyHandle parent, const char* subkey) {
+    noteChange("delete", parent, subkey ? subkey : "", nullptr);
     if (refused()) return false;
     std::vector<std::string> parts = splitPath(subkey ? subkey : "");
     if (parts.empty()) return failed(kNotFound);

@@ -28,20 +28,32 @@ public:
     ~MemoryKeyStore() override;
 
     KeyHandle openForRead(KeyHandle parent, const char* subkey) override;
-    KeyHandle createForWrite(KeyHandle parent, const char* subkey) override;
+    KeyHandle createForWrite(KeyHandle parent, const char* subkey,
+                             bool* existed = nullptr) override;
     void close(KeyHandle key) override;
     QueryResult query(KeyHandle key, const char* name, std::uint32_t* type, void* data,
                       std::uint32_t* size) override;
     bool write(KeyHandle key, const char* name, std::uint32_t type, const void* data,
                std::uint32_t size) override;
+    bool deleteValue(KeyHandle key, const char* name) override;
     bool deleteKey(KeyHandle parent, const char* subkey) override;
     std::uint32_t lastError() const override { return lastError_; }
 
     // A registry that says no: once `allowed` more creates, writes and
-    // deletes have gone through, each one fails with the system error code
+    // deletes (of values or keys) have gone through, each one fails with the system error code
     // `error` until acceptWrites(). Off unless switched on.
     void refuseWritesAfter(std::size_t allowed, std::uint32_t error);
     void acceptWrites() { refusing_ = false; }
+
+    // Every create, write and delete asked of the store since the last
+    // recordChanges(), refused or not, one line each: "create <path>",
+    // "write <path> [<name>]", "delete <path> [<name>]" for a value and
+    // "delete <path>" for a key. Paths as the caller spelled them.
+    void recordChanges() {
+        changes_.clear();
+        recording_ = true;
+    }
+    const std::vector<std::string>& changes() const { return changes_; }
 
     // Test conveniences, paths relative to the user's hive.
     bool hasKey(const std::string& path) const;
@@ -63,8 +75,11 @@ private:
     // is refused.
     bool refused();
     bool failed(std::uint32_t error);
+    void noteChange(const char* what, KeyHandle key, const char* subkey, const char* value);
 
     Node root_;
+    bool recording_ = false;
+    std::vector<std::string> changes_;
     std::size_t open_ = 0;
     std::uint32_t lastError_ = 0;
     bool refusing_ = false;

@@ -15,13 +15,13 @@ bool putIndex(KeyStore& keys, const char* kind, const std::vector<IndexEntry>& e
     return writeIndexList(keys, index.get(), kind, entries);
 }
 
-bool putItem(KeyStore& keys, std::uint32_t id, const std::string& caption, bool isSubMenu,
+bool putItem(KeyStore& keys, std::uint32_t id, const std::string& caption, bool isSubmenu,
              const std::string& action, const std::string& prompt, const std::string& icon) {
     StoredItem item{};
     copyField(item.caption, sizeof item.caption, caption.c_str());
     copyField(item.prompt, sizeof item.prompt, prompt.c_str());
     copyField(item.icon, sizeof item.icon, icon.c_str());
-    item.isSubMenu = isSubMenu ? 1 : 0;
+    item.isSubmenu = isSubmenu ? 1 : 0;
     copyField(item.action, sizeof item.action, action.c_str());
     ScopedKey items(keys, keys.createForWrite(nullptr, kItemsKey));
     return writeItem(keys, items.get(), id, item);

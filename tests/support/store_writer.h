@@ -23,7 +23,7 @@ std::string itemKeyPath(std::uint32_t id);
 bool putIndex(KeyStore& keys, const char* kind, const std::vector<IndexEntry>& entries);
 // The item's five values in save order: Caption, Prompt, Icon, IsSubMenu, Action.
 bool putItem(KeyStore& keys, std::uint32_t id, const std::string& caption,
-             bool isSubMenu = false, const std::string& action = "",
+             bool isSubmenu = false, const std::string& action = "",
              const std::string& prompt = "", const std::string& icon = "");
 bool putMaxId(KeyStore& keys, std::uint32_t maxId);
 bool putFreeIds(KeyStore& keys, const std::vector<std::uint32_t>& ids);

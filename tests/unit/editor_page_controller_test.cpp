@@ -4,6 +4,7 @@
 #include <doctest/doctest.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -190,6 +191,82 @@ TEST_CASE("another page's save offers a reload, once, to pages of its kind") {
     CHECK_FALSE(b.controller.reloadCheck());
     a.dialogs.answers = {Answer::No};
     CHECK(a.controller.reloadCheck());
+}
+
+TEST_CASE("the selected item's optional settings: where they belong, set once, the page modified") {
+    using Controller = editor::PageController;
+    const std::string tooLong(300, 'p');
+    struct Row {
+        std::string what;
+        std::string select;  // a caption, or "-" for the separator
+        std::function<bool(Controller&)> set;
+        bool taken;
+        std::string after;  // what the controller's getters then give, in words
+    };
+    const Row rows[] = {
+        {"patterns on a command", "Edit", [](Controller& c) { return c.setShowFor("*.txt;!~*"); }, true,
+         "ShowFor \"*.txt;!~*\""},
+        {"patterns on a submenu", "Tools", [](Controller& c) { return c.setShowFor("*.log"); }, true,
+         "ShowFor \"*.log\""},
+        {"patterns cut to the field", "Edit", [&](Controller& c) { return c.setShowFor(tooLong.c_str()); },
+         true, "ShowFor \"" + std::string(259, 'p') + "\""},
+        {"each in turn", "Edit", [](Controller& c) { return c.setSelection(store::kSelectionEachInTurn); },
+         true, "Selection 1"},
+        {"elevated", "Edit", [](Controller& c) { return c.setRunAs(true); }, true, "RunAs 1"},
+        {"a selection setting no reader knows", "Edit", [](Controller& c) { return c.setSelection(3); },
+         false, "none"},
+        {"a submenu runs nothing", "Tools",
+         [](Controller& c) { return c.setSelection(store::kSelectionEachInTurn) || c.setRunAs(true); },
+         false, "none"},
+        {"a separator has no settings", "-",
+         [](Controller& c) { return c.setShowFor("*.txt") || c.setSelection(1) || c.setRunAs(true); },
+         false, "none"},
+        {"the value the item has already", "Edit",
+         [](Controller& c) { return c.setShowFor("") && c.setSelection(0) && c.setRunAs(false); }, true,
+         "none"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.what);
+        store::MemoryKeyStore keys;
+        storeSample(keys, "*");
+        ControlledPage p(keys, "*");
+        if (row.select == "-") p.tree.select(p.tree.nextSibling(p.tree.firstChild(nullptr)));
+        else p.select(row.select.c_str());
+        CHECK(row.set(p.controller) == row.taken);
+        const bool changed = row.after != "none";
+        CHECK_MESSAGE(p.state.modified == (changed ? 1 : 0),
+                      (changed ? "a new setting must mark the page modified" : "nothing new: the page stays as it was"));
+        CHECK(p.sheet.tab == (changed ? "*Context Menu" : "Context Menu"));
+        CHECK(optionalWords(p.controller.selection(), p.controller.showFor(), p.controller.runAs() ? 1 : 0) ==
+              row.after);
+    }
+}
+
+TEST_CASE("another page's optional values come with a reload; kept over, they are removed") {
+    store::MemoryKeyStore keys;
+    storeSample(keys, "*");
+    ControlledPage a(keys, "*");
+    ControlledPage b(keys, "*");
+    a.select("Edit");
+    a.controller.setShowFor("*.txt");
+    a.controller.setRunAs(true);
+    REQUIRE(a.controller.apply());
+    b.select("Edit");
+
+    SUBCASE("Yes gives them to this page") {
+        b.dialogs.answers = {Answer::Yes};
+        CHECK(b.controller.reloadCheck());
+        b.select("Edit");
+        CHECK(optionalWords(b.controller.selection(), b.controller.showFor(), b.controller.runAs()) ==
+              "ShowFor \"*.txt\", RunAs 1");
+    }
+    SUBCASE("No, then Apply, writes this page's item without them") {
+        b.dialogs.answers = {Answer::No};
+        CHECK(b.controller.reloadCheck());
+        REQUIRE(b.controller.apply());
+        CHECK(storedOptional(keys, 2) == "none");
+        CHECK(storedCaption(keys, 2) == "Edit");
+    }
 }
 
 TEST_CASE("cancelling asks once, and Cancel keeps every edit") {

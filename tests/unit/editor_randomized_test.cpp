@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 #include <memory>
 #include <random>
 #include <string>
@@ -25,12 +26,21 @@ struct SavedNode {
     std::uint32_t id;
     std::uint32_t isSubmenu;
     std::string caption, prompt, icon, action;
+    std::string optional;  // the optional values in words
     bool operator==(const SavedNode& other) const {
         return depth == other.depth && separator == other.separator && id == other.id &&
                isSubmenu == other.isSubmenu && caption == other.caption &&
-               prompt == other.prompt && icon == other.icon && action == other.action;
+               prompt == other.prompt && icon == other.icon && action == other.action &&
+               optional == other.optional;
     }
 };
+// "#3 at depth 1: Caption|prompt|icon|action, none" in a failure.
+std::ostream& operator<<(std::ostream& out, const SavedNode& node) {
+    if (node.separator) return out << "separator at depth " << node.depth;
+    return out << "#" << node.id << (node.isSubmenu ? " submenu" : "") << " at depth " << node.depth
+               << ": " << node.caption << "|" << node.prompt << "|" << node.icon << "|" << node.action
+               << ", " << node.optional;
+}
 using SavedTree = std::vector<SavedNode>;
 
 void snapshot(TreePrimitives& tree, TreeNode parent, int depth, SavedTree& out) {
@@ -38,9 +48,10 @@ void snapshot(TreePrimitives& tree, TreeNode parent, int depth, SavedTree& out) 
         const ItemRecord* record = tree.value(node);
         if (record) {
             out.push_back({depth, false, record->id, record->isSubmenu != 0, record->caption,
-                           record->prompt, record->icon, record->isSubmenu ? "" : record->action});
+                           record->prompt, record->icon, record->isSubmenu ? "" : record->action,
+                           optionalWords(*record)});
         } else {
-            out.push_back({depth, true, 0, 0, "", "", "", ""});
+            out.push_back({depth, true, 0, 0, "", "", "", "", ""});
         }
         snapshot(tree, node, depth + 1, out);
     }
@@ -193,9 +204,14 @@ TEST_CASE("random edits on several kinds save and reload faithfully") {
                                      randomText(random, sizeof record->prompt).c_str());
                     store::copyField(record->icon, sizeof record->icon,
                                      randomText(random, sizeof record->icon).c_str());
+                    // Now and then the optional values, each set or back at its default.
+                    store::copyField(record->showFor, sizeof record->showFor,
+                                     random() % 3 ? "" : randomText(random, sizeof record->showFor).c_str());
                     if (!record->isSubmenu) {
                         editor::insertArgument(record->action, "%1");
                         editor::setWindowState(record->action, '2');
+                        record->selection = random() % 2 ? 0 : random() % 3;
+                        record->runAs = random() % 3 ? 0 : store::kRunAsElevated;
                     }
                     editor::markModified(page.page);
                 }

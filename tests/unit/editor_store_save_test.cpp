@@ -2,6 +2,7 @@
 // store, and the process-wide save bookkeeping.
 #include <doctest/doctest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,175 @@ TEST_CASE("saves are announced to the other pages of the process") {
     CHECK_FALSE(editor::reloadWanted(unrelated.state));
     other.state.generationSeen = editor::saveCount("*");
     CHECK_FALSE(editor::reloadWanted(other.state));
+}
+
+}  // TEST_SUITE
+
+TEST_SUITE("editor store save: optional values") {
+
+namespace {
+
+// Tools (1) holding Edit (2), then Plain (3). Edit uses all three optional
+// values, Plain only its patterns.
+void putOptionalSample(store::MemoryKeyStore& keys) {
+    putItem(keys, 1, "Tools", true);
+    putItem(keys, 2, "Edit", false, "notepad.exe \"%1\"");
+    putItem(keys, 3, "Plain", false, "plain.exe");
+    keys.setNumber(itemPath(2), store::kSelectionValue, store::kSelectionEachInTurn);
+    keys.setString(itemPath(2), store::kShowForValue, "*.txt;!~*");
+    keys.setNumber(itemPath(2), store::kRunAsValue, store::kRunAsElevated);
+    keys.setString(itemPath(3), store::kShowForValue, "*.log");
+    putIndex(keys, "*", {{1, 0}, {2, 1}, {3, 0}});
+    putMaxId(keys, 3);
+}
+
+ItemRecord& recordCaptioned(PageFixture& page, const std::string& caption) {
+    TreeNode node = findCaption(page.tree, caption);
+    REQUIRE_MESSAGE(node, "no item captioned " << caption);
+    return *page.tree.value(node);
+}
+
+void setOptional(PageFixture& page, const std::string& caption, std::uint32_t selection,
+                 const char* showFor, std::uint32_t runAs) {
+    ItemRecord& record = recordCaptioned(page, caption);
+    record.selection = selection;
+    store::copyField(record.showFor, sizeof record.showFor, showFor);
+    record.runAs = runAs;
+    editor::markModified(page.page);
+}
+
+std::string itemWrites(std::uint32_t id) {
+    const std::string key = "items\\" + std::to_string(id);
+    std::string out = "create " + key + "\n";
+    for (const char* name : {"Caption", "Prompt", "Icon", "IsSubMenu", "Action"})
+        out += "write " + key + " [" + name + "]\n";
+    return out;
+}
+
+}  // namespace
+
+TEST_CASE("a menu that uses none of them is written as menus always were") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Tools", true);
+    putItem(keys, 2, "Edit", false, "notepad.exe");
+    putItem(keys, 4, "Four");
+    putIndex(keys, "*", {{1, 0}, {2, 1}, {0, 1}, {4, 0}});
+    putMaxId(keys, 5);
+    putFreeIds(keys, {3});
+    PageFixture page(keys, "*");
+    page.load();
+    selectCaption(page, "Four");
+    newCommand(page, "Fresh");     // takes the free id 3, whose key is gone
+    newCommand(page, "Fresher");   // and 6, past MaxID
+    keys.recordChanges();
+    REQUIRE(save(page) == SaveResult::Saved);
+    CHECK(storeChanges(keys) == "create index\ncreate items\n" + itemWrites(1) + itemWrites(2) +
+                                    itemWrites(4) + itemWrites(3) + itemWrites(6) +
+                                    "write index [*]\nwrite items [FreeIDs]\nwrite items [MaxID]\n");
+
+    // Saved again, with a new item under the id of one deleted in the same
+    // save: its key is there, so what it may hold is removed.
+    deleteCaption(page, "Fresher");
+    selectCaption(page, "Four");
+    newCommand(page, "Reusing");
+    keys.recordChanges();
+    REQUIRE(save(page) == SaveResult::Saved);
+    CHECK(storedList(keys, "*") == "(1,0) (2,1) (0,1) (4,0) (6,0) (3,0)");
+    CHECK(storeChanges(keys).find(itemWrites(6) +
+                                  "delete items\\6 [Selection]\ndelete items\\6 [ShowFor]\n"
+                                  "delete items\\6 [RunAs]\n") != std::string::npos);
+}
+
+TEST_CASE("optional values are stored where used, removed where no longer, and never inherited") {
+    struct Row {
+        std::string what;
+        std::function<void(store::MemoryKeyStore&, PageFixture&)> edit;
+        std::uint32_t id;     // the item key to look at after the save and a reload
+        std::string stored;   // what it holds of the optional values
+        std::string caption;  // the item the reloaded page shows under that id
+    };
+    const Row rows[] = {
+        {"an item saved unchanged keeps them",
+         [](store::MemoryKeyStore&, PageFixture& page) { editor::markModified(page.page); }, 2,
+         "Selection 1, ShowFor \"*.txt;!~*\", RunAs 1", "Edit"},
+        {"values set on a command are stored",
+         [](store::MemoryKeyStore&, PageFixture& page) {
+             setOptional(page, "Plain", store::kSelectionAllAtOnce, "a?.doc", store::kRunAsElevated);
+         },
+         3, "Selection 2, ShowFor \"a?.doc\", RunAs 1", "Plain"},
+        {"values set back to their defaults are removed",
+         [](store::MemoryKeyStore&, PageFixture& page) { setOptional(page, "Edit", 0, "", 0); }, 2,
+         "none", "Edit"},
+        {"values move with their item",
+         [](store::MemoryKeyStore&, PageFixture& page) {
+             selectCaption(page, "Edit");
+             REQUIRE(editor::moveSelected(page.page, editor::kCommandMoveOut));
+             REQUIRE(editor::moveSelected(page.page, editor::kCommandMoveDown));
+         },
+         2, "Selection 1, ShowFor \"*.txt;!~*\", RunAs 1", "Edit"},
+        {"a deleted item's id given to a new item in the same save carries none of its values",
+         [](store::MemoryKeyStore&, PageFixture& page) {
+             deleteCaption(page, "Edit");
+             newCommand(page, "Reused");
+         },
+         2, "none", "Reused"},
+        {"the same, in a later save",
+         [](store::MemoryKeyStore& keys, PageFixture& page) {
+             deleteCaption(page, "Edit");
+             REQUIRE(save(page) == SaveResult::Saved);
+             REQUIRE(storedFreeIds(keys) == Ids{2});
+             newCommand(page, "Reused");
+         },
+         2, "none", "Reused"},
+        {"the id of a deleted item past which MaxID falls back",
+         [](store::MemoryKeyStore&, PageFixture& page) {
+             deleteCaption(page, "Plain");
+             newCommand(page, "Reused");
+         },
+         3, "none", "Reused"},
+        {"a key left by data no save wrote, under a new item's id",
+         [](store::MemoryKeyStore& keys, PageFixture& page) {
+             keys.setNumber(itemPath(4), store::kSelectionValue, store::kSelectionAllAtOnce);
+             keys.setString(itemPath(4), store::kShowForValue, "left");
+             keys.setNumber(itemPath(4), store::kRunAsValue, store::kRunAsElevated);
+             newCommand(page, "New");
+         },
+         4, "none", "New"},
+        {"a page that saves over another page's save removes values it does not know of",
+         [](store::MemoryKeyStore& keys, PageFixture& page) {
+             PageFixture other(keys, "*");
+             other.load();
+             setOptional(other, "Tools", 0, "*.cpp", 0);
+             REQUIRE(save(other) == SaveResult::Saved);
+             editor::markModified(page.page);
+         },
+         1, "none", "Tools"},
+        {"a save refused after writing a value: the next one still removes it",
+         [](store::MemoryKeyStore& keys, PageFixture& page) {
+             setOptional(page, "Tools", 0, "*.cpp", 0);
+             keys.refuseWritesAfter(9, 5);  // both keys, Tools' key and six values
+             REQUIRE(save(page) == SaveResult::StoreRefused);
+             keys.acceptWrites();
+             REQUIRE(storedOptional(keys, 1) == "ShowFor \"*.cpp\"");
+             setOptional(page, "Tools", 0, "", 0);
+         },
+         1, "none", "Tools"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.what);
+        store::MemoryKeyStore keys;
+        putOptionalSample(keys);
+        PageFixture page(keys, "*");
+        page.load();
+        row.edit(keys, page);
+        REQUIRE(save(page) == SaveResult::Saved);
+        CHECK(storedOptional(keys, row.id) == row.stored);
+        // The page's own record and a reload agree with the store.
+        page.reload();
+        const ItemRecord& loaded = recordCaptioned(page, row.caption);
+        CHECK(loaded.id == row.id);
+        CHECK(optionalWords(loaded) == row.stored);
+    }
 }
 
 }  // TEST_SUITE

@@ -100,7 +100,11 @@ struct PageFixture {
     }
     ~PageFixture() { editor::clear(page); }
 
-    void load() { REQUIRE(editor::load(page, keys)); }
+    // Loads as the page does when it opens, taking in its kind's save count.
+    void load() {
+        REQUIRE(editor::load(page, keys));
+        state.generationSeen = editor::saveCount(state.contextKind);
+    }
     // The user accepts a reload: another page's save of this kind is
     // announced, and the page's own reload check is answered Yes.
     void reload() {
@@ -145,6 +149,54 @@ inline std::string storedCaption(store::MemoryKeyStore& keys, std::uint32_t id) 
     const store::MemoryKeyStore::Value* value = keys.value(itemPath(id), store::kCaptionValue);
     if (!value || value->data.empty()) return "<none>";
     return std::string(value->data.begin(), value->data.end() - 1);
+}
+
+// An item's optional values in words, "Selection 1, ShowFor \"*.txt\",
+// RunAs 1", leaving out those at their defaults; "none" without any.
+inline std::string optionalWords(std::uint32_t selection, const std::string& showFor,
+                                 std::uint32_t runAs) {
+    std::string out;
+    auto add = [&](const std::string& words) { out += (out.empty() ? "" : ", ") + words; };
+    if (selection) add("Selection " + std::to_string(selection));
+    if (!showFor.empty()) add("ShowFor \"" + showFor + "\"");
+    if (runAs) add("RunAs " + std::to_string(runAs));
+    return out.empty() ? "none" : out;
+}
+
+inline std::string optionalWords(const store::StoredItem& item) {
+    return optionalWords(item.selection, item.showFor, item.runAs);
+}
+
+// The same for what an item key holds; a value it holds at its default
+// shows as such ("Selection 0"), one of another shape as "malformed".
+inline std::string storedOptional(store::MemoryKeyStore& keys, std::uint32_t id) {
+    std::string out;
+    auto add = [&](const std::string& words) { out += (out.empty() ? "" : ", ") + words; };
+    for (const char* name : {store::kSelectionValue, store::kShowForValue, store::kRunAsValue}) {
+        const store::MemoryKeyStore::Value* value = keys.value(itemPath(id), name);
+        if (!value) continue;
+        const std::vector<unsigned char>& data = value->data;
+        if (name == store::kShowForValue && value->type == store::kTypeString && !data.empty())
+            add(std::string(name) + " \"" + std::string(data.begin(), data.end() - 1) + "\"");
+        else if (name != store::kShowForValue && value->type == store::kTypeDword && data.size() == 4)
+            add(std::string(name) + " " + std::to_string(data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24));
+        else
+            add(std::string(name) + " malformed");
+    }
+    return out.empty() ? "none" : out;
+}
+
+// The store's changes since recordChanges(), one a line, with the keys
+// below "Software\Talvex\Korvane\" named from there.
+inline std::string storeChanges(const store::MemoryKeyStore& keys) {
+    const std::string prefix = "Software\\Talvex\\Korvane\\";
+    std::string out;
+    for (std::string line : keys.changes()) {
+        std::size_t at = line.find(prefix);
+        if (at != std::string::npos) line.erase(at, prefix.size());
+        out += line + "\n";
+    }
+    return out;
 }
 
 // Tree descriptions: captions in order, separators as "-", children in

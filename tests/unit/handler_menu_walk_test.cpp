@@ -250,9 +250,9 @@ TEST_CASE("random index lists build without fault") {
             if (random() % 4 == 0) continue;
             // captions and actions of any length, also past what a save writes
             std::string caption(random() % 90, 'x');
-            bool isSubMenu = random() % 2;
+            bool isSubmenu = random() % 2;
             std::string action(random() % 3000, 'y');
-            putItem(keys, id, "", isSubMenu, "", "", "i.dll,1");
+            putItem(keys, id, "", isSubmenu, "", "", "i.dll,1");
             keys.setString(testing_support::itemPath(id), store::kCaptionValue, caption);
             keys.setString(testing_support::itemPath(id), store::kActionValue, action);
         }

@@ -1,6 +1,7 @@
 #include <doctest/doctest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "store_test_support.h"
@@ -66,11 +67,11 @@ TEST_CASE("items read with their field sizes, cut and defaulted safely") {
     CHECK(std::string(item.caption) == "Open");
     CHECK(std::string(item.prompt) == "Opens it");
     CHECK(std::string(item.icon) == "shell32.dll,3");
-    CHECK(item.isSubMenu == 0);
+    CHECK(item.isSubmenu == 0);
     CHECK(std::string(item.action) == "notepad.exe \"%1\"");
 
     REQUIRE(readItem(keys, items.get(), 7, item, ActionRead::CommandsOnly));
-    CHECK(item.isSubMenu == 1);
+    CHECK(item.isSubmenu == 1);
     CHECK(std::string(item.action).empty());
     REQUIRE(readItem(keys, items.get(), 7, item, ActionRead::Always));
     CHECK(std::string(item.action) == "ignored for a submenu");
@@ -79,13 +80,13 @@ TEST_CASE("items read with their field sizes, cut and defaulted safely") {
     CHECK(std::string(item.caption) == std::string(63, 'c'));
     CHECK(std::string(item.icon) == longIcon);  // 259 characters fit whole
     CHECK(std::string(item.prompt).empty());     // absent value
-    CHECK(item.isSubMenu == 0);
+    CHECK(item.isSubmenu == 0);
 
     REQUIRE(readItem(keys, items.get(), 9, item, ActionRead::Always));
     CHECK(std::string(item.icon) == std::string(259, 'j'));
     CHECK(std::string(item.caption).empty());
     CHECK(std::string(item.prompt) == "abc");
-    CHECK(item.isSubMenu == 0);
+    CHECK(item.isSubmenu == 0);
 
     CHECK_FALSE(readItem(keys, items.get(), 5, item, ActionRead::Always));
     CHECK(std::string(item.caption).empty());
@@ -106,6 +107,98 @@ TEST_CASE("items read with their field sizes, cut and defaulted safely") {
     keys.setValue(itemPath(10), kActionValue, kTypeString, full.data(), full.size());
     REQUIRE(readItem(keys, items.get(), 10, item, ActionRead::Always));
     CHECK(item.actionCut);
+}
+
+// An item's optional values in words: what failures print.
+std::string optionalValues(const StoredItem& item) {
+    return "selection " + std::to_string(item.selection) + ", show for \"" + item.showFor +
+           "\", run as " + std::to_string(item.runAs) + ", key holds" +
+           (item.storedOptional & kOptionalSelection ? " Selection" : "") +
+           (item.storedOptional & kOptionalShowFor ? " ShowFor" : "") +
+           (item.storedOptional & kOptionalRunAs ? " RunAs" : "") +
+           (item.storedOptional ? "" : " none");
+}
+
+TEST_CASE("optional values read as stored; absent, malformed or unknown ones as their defaults") {
+    const std::string longest(kShowForSize - 1, 'p');
+    const unsigned char eightBytes[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    struct Row {
+        std::string what;
+        std::function<void(MemoryKeyStore&, const std::string&)> put;
+        ActionRead read;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"an item of old stores none", [](MemoryKeyStore&, const std::string&) {}, ActionRead::Always,
+         "selection 0, show for \"\", run as 0, key holds none"},
+        {"each in turn, patterns, elevated",
+         [](MemoryKeyStore& keys, const std::string& path) {
+             keys.setNumber(path, kSelectionValue, kSelectionEachInTurn);
+             keys.setString(path, kShowForValue, "*.txt;!~*.tmp;doc?.*");
+             keys.setNumber(path, kRunAsValue, kRunAsElevated);
+         },
+         ActionRead::Always,
+         "selection 1, show for \"*.txt;!~*.tmp;doc?.*\", run as 1, key holds Selection ShowFor RunAs"},
+        {"all at once, stored as zeros",
+         [](MemoryKeyStore& keys, const std::string& path) {
+             keys.setNumber(path, kSelectionValue, kSelectionAllAtOnce);
+             keys.setString(path, kShowForValue, "");
+             keys.setNumber(path, kRunAsValue, 0);
+         },
+         ActionRead::Always, "selection 2, show for \"\", run as 0, key holds Selection ShowFor RunAs"},
+        {"numbers no reader knows",
+         [](MemoryKeyStore& keys, const std::string& path) {
+             keys.setNumber(path, kSelectionValue, 3);
+             keys.setNumber(path, kRunAsValue, 2);
+         },
+         ActionRead::Always, "selection 0, show for \"\", run as 0, key holds Selection RunAs"},
+        {"values of the wrong type or length",
+         [&](MemoryKeyStore& keys, const std::string& path) {
+             keys.setString(path, kSelectionValue, "1");
+             keys.setNumber(path, kShowForValue, 1);
+             keys.setValue(path, kRunAsValue, kTypeDword, eightBytes, sizeof eightBytes);
+         },
+         ActionRead::Always, "selection 0, show for \"\", run as 0, key holds Selection ShowFor RunAs"},
+        {"patterns longer than the field are cut to 259 characters",
+         [&](MemoryKeyStore& keys, const std::string& path) {
+             keys.setString(path, kShowForValue, longest + "*.txt");
+         },
+         ActionRead::Always,
+         "selection 0, show for \"" + longest + "\", run as 0, key holds ShowFor"},
+        {"patterns stored without their terminator",
+         [](MemoryKeyStore& keys, const std::string& path) {
+             keys.setValue(path, kShowForValue, kTypeString, "*.c", 3);
+         },
+         ActionRead::Always, "selection 0, show for \"*.c\", run as 0, key holds ShowFor"},
+        {"a submenu for the handler: only its patterns",
+         [](MemoryKeyStore& keys, const std::string& path) {
+             keys.setNumber(path, kIsSubMenuValue, 1);
+             keys.setNumber(path, kSelectionValue, kSelectionEachInTurn);
+             keys.setString(path, kShowForValue, "*.log");
+             keys.setNumber(path, kRunAsValue, kRunAsElevated);
+         },
+         ActionRead::CommandsOnly, "selection 0, show for \"*.log\", run as 0, key holds ShowFor"},
+        {"a submenu for the editor: all three, to keep them",
+         [](MemoryKeyStore& keys, const std::string& path) {
+             keys.setNumber(path, kIsSubMenuValue, 1);
+             keys.setNumber(path, kSelectionValue, kSelectionEachInTurn);
+             keys.setString(path, kShowForValue, "*.log");
+             keys.setNumber(path, kRunAsValue, kRunAsElevated);
+         },
+         ActionRead::Always, "selection 1, show for \"*.log\", run as 1, key holds Selection ShowFor RunAs"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.what);
+        MemoryKeyStore keys;
+        putItem(keys, 3, "Item", false, "a.exe");
+        row.put(keys, itemPath(3));
+        ScopedKey items(keys, keys.openForRead(nullptr, kItemsKey));
+        StoredItem item;
+        std::memset(&item, 0x5A, sizeof item);  // whatever an earlier read left
+        REQUIRE(readItem(keys, items.get(), 3, item, row.read));
+        CHECK(optionalValues(item) == row.expected);
+        CHECK(std::string(item.caption) == "Item");
+    }
 }
 
 TEST_CASE("writing items, lists and id bookkeeping") {

@@ -75,7 +75,7 @@ struct BenchPage : editor::TreeListener {
 };
 
 // The reads of opening the page, bare: "MaxID", the index list (size, then
-// data), and each item's five values, into fields of the record's sizes.
+// data), and each item's eight values, into fields of the record's sizes.
 std::size_t readBare() {
     HKEY items = nullptr, index = nullptr;
     RegOpenKeyExA(HKEY_CURRENT_USER, store::kItemsKey, 0, KEY_READ, &items);
@@ -87,7 +87,7 @@ std::size_t readBare() {
     std::vector<BYTE> list(listSize + 4);
     RegQueryValueExA(index, kKind, nullptr, nullptr, list.data(), &listSize);
     RegCloseKey(index);
-    static char caption[64], prompt[64], icon[260], action[2048];
+    static char caption[64], prompt[64], icon[260], action[2048], showFor[260];
     std::size_t count = listSize / 4;
     for (std::size_t i = 0; i < count; ++i) {
         unsigned id = list[4 * i] | (list[4 * i + 1] << 8);
@@ -96,11 +96,12 @@ std::size_t readBare() {
         std::snprintf(name, sizeof name, "%u", id);
         HKEY item = nullptr;
         RegOpenKeyExA(items, name, 0, KEY_READ, &item);
-        DWORD isSub = 0;
+        DWORD isSub = 0, selection = 0, runAs = 0;
         struct { const char* name; void* data; DWORD size; } values[] = {
             {store::kCaptionValue, caption, sizeof caption}, {store::kPromptValue, prompt, sizeof prompt},
             {store::kIconValue, icon, sizeof icon}, {store::kIsSubMenuValue, &isSub, sizeof isSub},
-            {store::kActionValue, action, sizeof action}};
+            {store::kActionValue, action, sizeof action}, {store::kSelectionValue, &selection, sizeof selection},
+            {store::kShowForValue, showFor, sizeof showFor}, {store::kRunAsValue, &runAs, sizeof runAs}};
         for (auto& v : values)
             RegQueryValueExA(item, v.name, nullptr, nullptr, static_cast<BYTE*>(v.data), &v.size);
         RegCloseKey(item);
@@ -162,7 +163,7 @@ std::vector<BareItem> itemsAsStored(const std::vector<bench::Entry>& entries) {
         if (entry.id == 0) continue;
         store::StoredItem stored{};
         store::readItem(keys, itemsKey.get(), entry.id, stored, store::ActionRead::Always);
-        items.push_back({stored.caption, stored.prompt, stored.icon, stored.action, stored.isSubMenu});
+        items.push_back({stored.caption, stored.prompt, stored.icon, stored.action, stored.isSubmenu});
     }
     return items;
 }

@@ -45,10 +45,10 @@ inline bool putIndex(const char* kind, const Entries& entries) {
     return store::putIndex(registryStore(), kind, entries);
 }
 
-inline bool putItem(unsigned id, const std::string& caption, bool isSubMenu,
+inline bool putItem(unsigned id, const std::string& caption, bool isSubmenu,
                     const std::string& action = "", const std::string& prompt = "",
                     const std::string& icon = "") {
-    return store::putItem(registryStore(), id, caption, isSubMenu, action, prompt, icon);
+    return store::putItem(registryStore(), id, caption, isSubmenu, action, prompt, icon);
 }
 
 inline bool putMaxId(std::uint32_t maxId) { return store::putMaxId(registryStore(), maxId); }
