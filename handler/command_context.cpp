@@ -59,6 +59,30 @@ ItemRead readSiteFolder(IUnknown* site, shellext::PathField& path) {
 
 }  // namespace
 
+std::vector<std::wstring> itemPaths(IShellItemArray* items) {
+    std::vector<std::wstring> paths;
+    DWORD count = 0;
+    if (!items || FAILED(items->GetCount(&count))) return paths;
+    paths.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        IShellItem* item = nullptr;
+        if (FAILED(items->GetItemAt(i, &item)) || !item) continue;
+        PWSTR name = nullptr;
+        if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name) {
+            try {
+                paths.emplace_back(name);
+            } catch (...) {
+                CoTaskMemFree(name);
+                item->Release();
+                throw;
+            }
+            CoTaskMemFree(name);
+        }
+        item->Release();
+    }
+    return paths;
+}
+
 CommandContext selectionContext(IShellItemArray* items) {
     CommandContext context;
     if (readFirstItem(items, context.path) == ItemRead::Read)

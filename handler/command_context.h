@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <string>
+#include <vector>
+
 #include "selected_object.h"
 
 namespace handler {
@@ -27,5 +30,9 @@ CommandContext selectionContext(IShellItemArray* items);
 CommandContext backgroundContext(IShellItemArray* items, IUnknown* site);
 
 bool sameContext(const CommandContext& a, const CommandContext& b);
+
+// Every item's file-system path, in the array's order; items outside the
+// file system are left out.
+std::vector<std::wstring> itemPaths(IShellItemArray* items);
 
 }  // namespace handler

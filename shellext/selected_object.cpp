@@ -25,6 +25,32 @@ SelectionRead readFirstSelected(IDataObject* selection, PathField& path) {
     return result;
 }
 
+std::vector<std::wstring> readAllSelected(IDataObject* selection) {
+    std::vector<std::wstring> paths;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (!selection || FAILED(selection->GetData(&format, &medium))) return paths;
+    try {
+        if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+            auto drop = static_cast<HDROP>(medium.hGlobal);
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            paths.reserve(count);
+            for (UINT i = 0; i < count; ++i) {
+                const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+                std::wstring path(length + 1, L'\0');
+                if (length == 0 || DragQueryFileW(drop, i, &path[0], length + 1) != length) continue;
+                path.resize(length);
+                paths.push_back(std::move(path));
+            }
+        }
+    } catch (...) {
+        ReleaseStgMedium(&medium);
+        throw;
+    }
+    ReleaseStgMedium(&medium);
+    return paths;
+}
+
 bool readFolder(LPCITEMIDLIST folder, PathField& path) {
     static_assert(kPathChars >= MAX_PATH, "SHGetPathFromIDListW writes up to MAX_PATH characters");
     if (folder && SHGetPathFromIDListW(folder, path)) return true;

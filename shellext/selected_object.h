@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <string>
+#include <vector>
+
 #include "context_kind.h"
 
 namespace shellext {
@@ -22,6 +25,10 @@ enum class SelectionRead {
     Read,
 };
 SelectionRead readFirstSelected(IDataObject* selection, PathField& path);
+
+// Every selected path, in the shell's order, in UTF-16 as the shell names
+// them; empty when the data object offers no file list.
+std::vector<std::wstring> readAllSelected(IDataObject* selection);
 
 // The file-system folder of an identifier list; false, with an empty path,
 // for a folder outside the file system.
