@@ -642,6 +642,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            joined(filteredSink.log), filteredContext);
             continue;
         }
+        // A list none of whose items names the objects it is for is the
+        // list as it stands, exactly as without a filter.
+        bool inUse = false;
+        if (itemsKey && list != lists.end())
+            for (const store::IndexEntry& entry :
+                 store::decodeIndex(list->second.data(), list->second.size())) {
+                auto item = items.find(entry.id);
+                if (entry.id != 0 && item != items.end() &&
+                    !expectedText(item->second, handler::kShowForValue, handler::kShowForSize)
+                         .text.empty())
+                    inUse = true;
+            }
+        if (!inUse) {
+            fuzzing::check(filteredSink.log == sink.log && filteredResult == result &&
+                               filteredTable.size() == table.size(),
+                           "a list without ShowFor texts is walked whole, filter or not",
+                           joined(sink.log), joined(filteredSink.log), filteredContext);
+            for (std::size_t i = 0; i < table.size() && i < filteredTable.size(); ++i)
+                fuzzing::checkEqual(std::string(table[i].action), filteredTable[i].action,
+                                    "the slots of a list without ShowFor texts", filteredContext);
+            continue;
+        }
         if (request.lastId >= request.firstId && list != lists.end()) {
             expected = expectedFilteredWalk(list->second, items, itemsKey, request, shows, refusals,
                                             noBitmaps);

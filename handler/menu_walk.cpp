@@ -16,7 +16,8 @@ struct OpenMenu {
 };
 
 // The slot's prompt, icon and action from the stored item.
-void fillSlot(const store::StoredItem& item, ItemSlot& slot) {
+void fillSlot(std::uint32_t id, const store::StoredItem& item, ItemSlot& slot) {
+    slot.id = id;
     store::copyField(slot.prompt, sizeof slot.prompt, item.prompt);
     if (item.icon[0] != '\0')
         slot.iconIndex = store::parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
@@ -67,7 +68,7 @@ unsigned buildWholeMenu(store::KeyStore& keys, const MenuRequest& request,
             continue;  // no item key: nothing to show
 
         ItemSlot& slot = table[offset];
-        fillSlot(item, slot);
+        fillSlot(entry.id, item, slot);
         MenuItem menuItem{item.caption, request.firstId + static_cast<unsigned>(offset),
                           nullptr, false, 0, nullptr};
         if (item.icon[0] != '\0') giveIcon(menuItem, slot, offset, request.iconMode, sink);
@@ -133,6 +134,40 @@ std::size_t keptCount(const std::vector<PlannedEntry>& plan) {
     return kept;
 }
 
+// Every planned entry as the unfiltered walk inserts it, by the same
+// steps: each at the offset of its place in the list, nested by the
+// submenus the menu took.
+unsigned insertWhole(const MenuRequest& request, const std::vector<store::IndexEntry>& entries,
+                     const std::vector<PlannedEntry>& plan, const std::vector<ItemSlot>& slots,
+                     std::size_t idRoom, MenuSink& sink, std::vector<ItemSlot>& table) {
+    const std::size_t count = entries.size() < idRoom ? entries.size() : idRoom;
+    if (count == 0) return 1;
+    table.assign(count, ItemSlot{});
+    std::vector<OpenMenu> stack;
+    stack.push_back({0, firstPosition(request), request.menu});
+    for (std::size_t offset = 0; offset < count; ++offset) {
+        const store::IndexEntry& entry = entries[offset];
+        while (stack.size() > 1 && stack.back().key != entry.parent) stack.pop_back();
+        OpenMenu& top = stack.back();
+        if (entry.id == 0) {
+            sink.insertSeparator(top.menu, top.position++);
+            continue;
+        }
+        const PlannedEntry& planned = plan[offset];
+        if (planned.slot == kNone) continue;  // no item key: nothing to show
+        ItemSlot& slot = table[offset];
+        slot = slots[planned.slot];
+        MenuItem menuItem{planned.caption, request.firstId + static_cast<unsigned>(offset), nullptr,
+                          false, 0, nullptr};
+        if (planned.hasIcon) giveIcon(menuItem, slot, offset, request.iconMode, sink);
+        if (planned.submenu) menuItem.submenu = sink.createSubmenu();
+        bool inserted = sink.insertItem(top.menu, top.position, menuItem);
+        if (inserted) ++top.position;
+        if (inserted && menuItem.submenu) stack.push_back({entry.id, 0, menuItem.submenu});
+    }
+    return static_cast<unsigned>(count) + 1;
+}
+
 unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
                            const std::vector<store::IndexEntry>& entries, std::size_t idRoom,
                            MenuSink& sink, std::vector<ItemSlot>& table) {
@@ -149,6 +184,7 @@ unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
     };
     std::vector<Open> stack{{0, kTopLevel, true}};
     store::StoredItem item;
+    bool filtersInUse = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const store::IndexEntry& stored = entries[i];
         while (stack.size() > 1 && stack.back().key != stored.parent) stack.pop_back();
@@ -164,16 +200,21 @@ unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
                              store::kOptionalShowFor))
             continue;
         entry.submenu = item.isSubmenu != 0;
-        entry.allowed =
-            top.shown && request.filter->shows(item.showFor);
+        entry.allowed = top.shown && request.filter->shows(item.showFor);
+        filtersInUse = filtersInUse || item.showFor[0] != '\0';
         if (entry.submenu) stack.push_back({stored.id, i, entry.allowed});
         if (!entry.allowed) continue;
         store::copyField(entry.caption, sizeof entry.caption, item.caption);
         entry.hasIcon = item.icon[0] != '\0';
         entry.slot = slots.size();
         slots.emplace_back();
-        fillSlot(item, slots.back());
+        fillSlot(stored.id, item, slots.back());
     }
+
+    // No item names the objects it is for: the menu is the list as it
+    // stands, exactly as before items could (empty submenus, separators and
+    // offsets included).
+    if (!filtersInUse) return insertWhole(request, entries, plan, slots, idRoom, sink, table);
 
     settle(plan);
     std::size_t kept = keptCount(plan);

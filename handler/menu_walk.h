@@ -22,6 +22,9 @@ struct ItemSlot {
     char iconFile[store::kIconSize];  // the file part of the icon location
     int iconIndex;
     char action[store::kActionSize];  // commands only
+    // The item's id: a chosen command reads its other settings (how it
+    // takes several objects, whether it runs elevated) from the store then.
+    std::uint32_t id;
 };
 
 enum class IconMode {

@@ -60,6 +60,7 @@ MenuRequest request(const char* kind, unsigned index = 3, unsigned first = 100,
 using Log = std::vector<std::string>;
 
 // Turns down the items whose "ShowFor" text is "hide"; counts its questions.
+// The other items of a list say "show", so that the list uses filters.
 class HidingFilter : public ItemFilter {
 public:
     int calls = 0;
@@ -72,7 +73,7 @@ public:
 void hideOnly(store::MemoryKeyStore& keys, std::initializer_list<std::uint32_t> ids,
               std::uint32_t lastId = 6) {
     for (std::uint32_t id = 1; id <= lastId; ++id)
-        keys.setString(testing_support::itemPath(id), kShowForValue, "");
+        keys.setString(testing_support::itemPath(id), kShowForValue, "show");
     for (std::uint32_t id : ids) keys.setString(testing_support::itemPath(id), kShowForValue, "hide");
 }
 
@@ -348,6 +349,39 @@ TEST_CASE("menu walk with a filter: what is left out takes no offset, separators
     CHECK(std::string(table[2].action) == "d.exe");
     CHECK(std::string(table[2].iconFile) == "d.dll");
     CHECK(filter.calls == 4);
+}
+
+TEST_CASE("menu walk with a filter over items without ShowFor: exactly the menu of no filter") {
+    // Empty submenus, separators first, last and in a row, an item without a
+    // key, an unknown parent, a refused submenu and the host's last id stay
+    // as the unfiltered walk has them: a store without ShowFor texts shows
+    // what it showed before filters existed.
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Sub", true);
+    putItem(keys, 2, "Cmd", false, "x.exe", "tip", "lib.dll,2");
+    putItem(keys, 3, "Empty", true);
+    putItem(keys, 4, "Last", false, "y.exe");
+    putIndex(keys, "*", {{0, 0}, {1, 0}, {2, 1}, {0, 1}, {0, 1}, {3, 0}, {9, 0}, {0, 0}, {0, 0},
+                         {4, 77}, {0, 0}});
+    struct Row { const char* refuse; unsigned last; };
+    for (const Row& row : {Row{nullptr, 0x7FFF}, Row{"Sub", 0x7FFF}, Row{nullptr, 105}}) {
+        CAPTURE(row.last);
+        RecordingSink plain, filtered;
+        plain.refuse = filtered.refuse = row.refuse;
+        std::vector<ItemSlot> plainTable, filteredTable;
+        HidingFilter filter;
+        const unsigned expected = buildMenu(keys, request("*", 3, 100, row.last), plain, plainTable);
+        CHECK(buildMenu(keys, request("*", 3, 100, row.last, IconMode::OwnerDrawn, &filter), filtered,
+                        filteredTable) == expected);
+        CHECK(filtered.log == plain.log);
+        REQUIRE(filteredTable.size() == plainTable.size());
+        for (std::size_t i = 0; i < plainTable.size(); ++i) {
+            CAPTURE(i);
+            CHECK(std::string(filteredTable[i].action) == plainTable[i].action);
+            CHECK(filteredTable[i].id == plainTable[i].id);
+        }
+        CHECK(filter.calls == 4);
+    }
 }
 
 TEST_CASE("menu walk with a filter: the host's last id, a refused submenu, other kinds") {
