@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "com_boundary.h"
 #include "command_start.h"
 #include "menu_store.h"
+#include "name_filter.h"
 #include "registry_key_store.h"
 #include "resources/korvane_resources.h"
 #include "server_module.h"
@@ -24,6 +26,10 @@ constexpr std::size_t kOwnTitle = RootShape::kOwnTitle;
 
 using shellext::traced;
 using shellext::traceText;
+
+bool sameKind(const char* kind, const char* other) {
+    return kind && std::strcmp(kind, other) == 0;
+}
 
 // For the trace: how many items a call was given.
 std::string itemsText(IShellItemArray* items) {
@@ -175,9 +181,7 @@ public:
     STDMETHODIMP Invoke(IShellItemArray* items, IBindCtx*) override {
         return traced("SubCommand::Invoke", [&] { return described(items); },
                       shellext::guardedCall([&] {
-                          if (entry().type == CommandNode::Type::Command)
-                              startAction(menu_->tree.table[entry().offset].action,
-                                          menu_->context.path);
+                          if (entry().type == CommandNode::Type::Command) start(items);
                           return S_OK;
                       }));
     }
@@ -203,6 +207,19 @@ public:
 private:
     static const shellext::InterfaceEntry kInterfaces[2];
     const CommandNode& entry() const { return menu_->tree.nodes[node_]; }
+    // The selected items, read only for a command that takes them all; the
+    // first is the object the menu was read for.
+    void start(IShellItemArray* items) const {
+        const ItemSlot& slot = menu_->tree.table[entry().offset];
+        const ChosenCommand chosen = chosenCommand(slot.id, slot.action);
+        std::vector<std::wstring> paths{menu_->context.path};
+        if (chosen.selection != store::kSelectionFirstOnly &&
+            !sameKind(menu_->context.kind, store::kKindBackground)) {
+            std::vector<std::wstring> all = itemPaths(items);
+            if (!all.empty() && all.front() == paths.front()) paths.swap(all);
+        }
+        startCommand(chosen.toStart(), paths, nullptr);
+    }
     // For the trace: which entry, and how many items the call was given.
     std::string described(IShellItemArray* items) const {
         return traceText("\"%s\" ", entry().caption.c_str()) + itemsText(items);
@@ -263,7 +280,12 @@ const CommandMenu& RootCommand::readMenu(IShellItemArray* items) {
     auto menu = std::make_shared<CommandMenu>();
     menu->context = contextOf(items);
     store::RegistryKeyStore registry;
-    menu->tree = readCommandTree(registry, menu->context.kind);
+    // The selection past its first item is read only where an item filters.
+    DeferredSelectionFilter filter(
+        [](void* array) { return text16Of(itemPaths(static_cast<IShellItemArray*>(array))); },
+        items, &text16FromCodePage);
+    menu->tree = readCommandTree(registry, menu->context.kind,
+                                 filtersApplyTo(menu->context.kind) ? &filter : nullptr);
     menu->shape = rootShape(menu->tree);
     // As after the classic handler's initialisation: a folder's Properties
     // page opened from this menu edits the menu it came from.

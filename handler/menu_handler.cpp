@@ -7,9 +7,11 @@
 #include <string>
 
 #include "command_start.h"
+#include "code_page_text.h"
 #include "command_tree.h"
 #include "context_kind.h"
 #include "menu_store.h"
+#include "name_filter.h"
 #include "packaged_menu.h"
 #include "registry_key_store.h"
 #include "win32_menu.h"
@@ -78,6 +80,8 @@ unsigned MenuHandler::buildMenu(HMENU menu, UINT indexMenu, UINT firstId, UINT l
     SystemVersion version = g_versionQuery();
     MenuRequest request = {contextKind_, menu, indexMenu, firstId, lastId,
                            chooseIconMode(version.major, version.minor, contextKind_)};
+    DeferredSelectionFilter filter(&MenuHandler::selectedPathsOf, this, &text16FromCodePage);
+    if (filtersApplyTo(contextKind_)) request.filter = &filter;
     store::RegistryKeyStore registry;
     Win32MenuSink sink(bitmaps_);
     return handler::buildMenu(registry, request, sink, items_);
@@ -94,8 +98,25 @@ bool MenuHandler::invoke(const CMINVOKECOMMANDINFO& invocation) {
     if (!IS_INTRESOURCE(invocation.lpVerb) || (wide && !IS_INTRESOURCE(extended.lpVerbW)))
         return false;
     const ItemSlot* item = slot(LOWORD(reinterpret_cast<UINT_PTR>(invocation.lpVerb)));
-    if (item) startAction(item->action, contextPath_);
+    if (!item) return true;
+    const ChosenCommand chosen = chosenCommand(item->id, item->action);
+    // The rest of the selection is read only for a command that takes it.
+    const std::vector<std::wstring> paths =
+        chosen.selection == store::kSelectionFirstOnly ? std::vector<std::wstring>{contextPath_}
+                                                       : selectedPaths();
+    startCommand(chosen.toStart(), paths, invocation.hwnd);
     return true;
+}
+
+std::vector<std::wstring> MenuHandler::selectedPaths() const {
+    std::vector<std::wstring> paths = selection_ ? shellext::readAllSelected(selection_)
+                                                 : std::vector<std::wstring>();
+    if (paths.empty() || paths.front() != contextPath_) paths.assign(1, contextPath_);
+    return paths;
+}
+
+std::vector<std::u16string> MenuHandler::selectedPathsOf(void* handler) {
+    return text16Of(static_cast<const MenuHandler*>(handler)->selectedPaths());
 }
 
 HRESULT MenuHandler::commandString(UINT_PTR offset, UINT type, CHAR* buffer, UINT size) const {

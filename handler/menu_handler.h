@@ -53,6 +53,10 @@ public:
 private:
     const ItemSlot* slot(UINT_PTR offset) const;
     void takeFirstSelected(IDataObject* selection);
+    // Every selected object, the first the menu is for; the background's
+    // folder alone.
+    std::vector<std::wstring> selectedPaths() const;
+    static std::vector<std::u16string> selectedPathsOf(void* handler);
 
     IDataObject* selection_ = nullptr;
     // As the shell names the object: a path in the code page may name another.

@@ -165,4 +165,10 @@ bool SelectionFilter::shows(const char* showFor) {
     return lastShows_;
 }
 
+bool DeferredSelectionFilter::shows(const char* showFor) {
+    if (!showFor || showFor[0] == '\0') return true;
+    if (!filter_) filter_.reset(new SelectionFilter(paths_(context_), widen_));
+    return filter_->shows(showFor);
+}
+
 }  // namespace handler

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,24 @@ private:
     // Neighbouring items often carry the same text: its answer is kept.
     std::string lastText_;
     bool lastShows_ = true;
+};
+
+// A SelectionFilter made at the first item that has a "ShowFor" text, so
+// that the selection past its first object is read only for a menu that
+// filters: `paths` is asked for it then, once.
+class DeferredSelectionFilter final : public ItemFilter {
+public:
+    using Paths = std::vector<std::u16string> (*)(void* context);
+    DeferredSelectionFilter(Paths paths, void* context, SelectionFilter::Widen widen)
+        : paths_(paths), context_(context), widen_(widen) {}
+
+    bool shows(const char* showFor) override;
+
+private:
+    Paths paths_;
+    void* context_;
+    SelectionFilter::Widen widen_;
+    std::unique_ptr<SelectionFilter> filter_;
 };
 
 }  // namespace handler

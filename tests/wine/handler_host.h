@@ -152,4 +152,18 @@ inline std::string waitForRecord(const std::string& path) {
     return text;
 }
 
+// The records of `count` programs started for one command, each whole, in
+// the order of their files (not always the order of their starts); fewer
+// when fewer came within the wait.
+inline std::vector<std::string> waitForRecords(const std::string& path, std::size_t count) {
+    std::vector<std::string> records;
+    for (std::size_t n = 1; n <= count; ++n) {
+        const std::string file = n == 1 ? path : path + "." + std::to_string(n);
+        std::string text = waitForRecord(file);
+        if (text.empty()) break;
+        records.push_back(text);
+    }
+    return records;
+}
+
 }  // namespace handler_host

@@ -7,12 +7,14 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "check_printers.h"
 #include "handler_host.h"
+#include "foreign_names.h"
 #include "import_patch.h"
 #include "run_program.h"
 #include "shell_host.h"
@@ -264,7 +266,7 @@ TEST_CASE("commands start their program with the placeholders expanded") {
 
 // The arguments a started program reads from its command line, as
 // CommandLineToArgvW reads them (the program's own name left out).
-static std::vector<std::string> argumentsOf(const std::string& commandLine) {
+static std::vector<std::string> argvOf(const std::string& commandLine) {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(wide(commandLine).c_str(), &count);
     std::vector<std::string> out;
@@ -315,7 +317,7 @@ TEST_CASE("drive roots and folders with parentheses reach the program exactly") 
         std::getline(lines, commandLine);
         std::getline(lines, directory);
         INFO("command line: " << commandLine);
-        CHECK(argumentsOf(commandLine) == c.arguments);
+        CHECK(argvOf(commandLine) == c.arguments);
         CHECK(directory == c.directory);
         DestroyMenu(popup);
     }
@@ -540,4 +542,163 @@ TEST_CASE("the trace: off, a right click writes no file; on, one line per call, 
     CHECK(text.size() < 64 * 1024);
     CHECK(fileText(old) == full);
     setTrace(0);
+}
+
+namespace {
+
+// korvane.dll's ShellExecuteExW and MessageBoxW, recorded: each start's verb,
+// program and parameters (UTF-8), the questions asked, with the answers and
+// results the test chooses. Nothing is started.
+struct Starts {
+    static std::vector<std::string> verbs, lines, boxes;
+    static BOOL result;
+    static int answer;
+    static BOOL WINAPI execute(SHELLEXECUTEINFOW* info) {
+        verbs.push_back(shell_host::utf8(info->lpVerb));
+        lines.push_back("\"" + shell_host::utf8(info->lpFile) + "\"" +
+                        (info->lpParameters ? shell_host::utf8(info->lpParameters) : ""));
+        return result;
+    }
+    static int WINAPI box(HWND, LPCWSTR text, LPCWSTR, UINT) {
+        boxes.push_back(shell_host::utf8(text));
+        return answer;
+    }
+    static void clear(BOOL starts = TRUE, int answerGiven = IDNO) {
+        verbs.clear(), lines.clear(), boxes.clear();
+        result = starts;
+        answer = answerGiven;
+    }
+};
+std::vector<std::string> Starts::verbs, Starts::lines, Starts::boxes;
+BOOL Starts::result = TRUE;
+int Starts::answer = IDNO;
+
+void putNumber(unsigned id, const char* name, DWORD value) {
+    HKEY key = nullptr;
+    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+void putText(unsigned id, const char* name, const std::string& text) {
+    HKEY key = nullptr;
+    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+TEST_CASE("several selected objects: the first only, each in turn, all at once, elevated, filtered") {
+    ComScope com;
+    SampleFolder samples;
+    const std::string docs = samples.root + "\\Docs";
+    foreign_names::createFolder(shell_host::wide(docs));
+    std::vector<std::string> files;
+    for (const char* name : {"Отчёт.txt", "表 1.txt", "photo.JPG"}) {
+        files.push_back(docs + "\\" + name);
+        foreign_names::createFile(shell_host::wide(files.back()));
+    }
+    std::vector<std::string> many;
+    for (int i = 0; i < 16; ++i) {
+        many.push_back(docs + "\\n" + std::to_string(i) + ".txt");
+        foreign_names::createFile(shell_host::wide(many.back()));
+    }
+    clearStore();
+    putItem(1, "First", false, "p.exe \"%1\" \"%0\"");
+    putItem(2, "Each", false, "p.exe \"%1\" \"%0\"");
+    putNumber(2, "Selection", 1);
+    putItem(3, "All", false, "p.exe \"%1\"");
+    putNumber(3, "Selection", 2);
+    putItem(4, "Admin", false, "p.exe %1");
+    putNumber(4, "RunAs", 1);
+    putItem(5, "Texts", false, "p.exe");
+    putText(5, "ShowFor", "*.txt");
+    putItem(6, "Photos", true);
+    putText(6, "ShowFor", "*.jpg;*.png");
+    putItem(7, "View", false, "p.exe");
+    putItem(8, "Not photos", false, "p.exe");
+    putText(8, "ShowFor", "!*.jpg");
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 0}, {5, 0}, {6, 0}, {7, 6}, {0, 0}, {8, 0}});
+    { HMENU popup = CreatePopupMenu(); Handler loaded({files[0]}, popup); DestroyMenu(popup); }
+    HMODULE korvane = GetModuleHandleA("korvane.dll");
+    import_patch::ImportPatch execute(korvane, "shell32.dll", "ShellExecuteExW",
+                                      reinterpret_cast<ULONG_PTR>(&Starts::execute));
+    import_patch::ImportPatch box(korvane, "user32.dll", "MessageBoxW", reinterpret_cast<ULONG_PTR>(&Starts::box));
+    REQUIRE(execute.patched());
+    REQUIRE(box.patched());
+
+    // The menu for each selection: filters, their emptied submenu and the
+    // separators they leave collapse; offsets count what shows.
+    struct Shown { std::vector<std::string> selection; std::string menu; };
+    for (const Shown& row : {Shown{{files[0], files[1]}, "First,Each,All,Admin,---,Texts,---,Not photos"},
+                             Shown{{files[2]}, "First,Each,All,Admin,---,Photos,>View"},
+                             Shown{{files[0], files[2]}, "First,Each,All,Admin"}}) {
+        CAPTURE(row.menu);
+        HMENU popup = CreatePopupMenu();
+        Handler handler(row.selection, popup);
+        std::string menu;
+        std::function<void(HMENU, const std::string&)> read = [&](HMENU at, const std::string& depth) {
+            for (const MenuEntry& entry : readMenu(at)) {
+                menu += (menu.empty() ? "" : ",") + depth + (entry.type & MFT_SEPARATOR ? "---" : entry.text);
+                if (entry.submenu) read(entry.submenu, depth + ">");
+            }
+        };
+        read(popup, "");
+        CHECK(menu == row.menu);
+        if (row.selection.size() == 2 && row.selection[1] == files[1]) {
+            Starts::clear();
+            CHECK(handler_host::invoke(handler.menu, MAKEINTRESOURCEA(5)) == S_OK);  // "Texts"
+            CHECK(Starts::lines == std::vector<std::string>{"\"p.exe\""});
+        }
+        DestroyMenu(popup);
+    }
+
+    HMENU popup = CreatePopupMenu();
+    Handler handler(files, popup);
+    auto invoke = [&](UINT offset) { return handler_host::invoke(handler.menu, MAKEINTRESOURCEA(offset)); };
+    const std::vector<std::string> parentOnly{docs};
+
+    Starts::clear();
+    CHECK(invoke(0) == S_OK);  // the first object only
+    REQUIRE(Starts::lines.size() == 1);
+    CHECK(argvOf(Starts::lines[0]) == std::vector<std::string>{files[0], docs});
+    CHECK(Starts::verbs == std::vector<std::string>{"open"});
+
+    Starts::clear();
+    CHECK(invoke(1) == S_OK);  // each in turn, in the shell's order
+    REQUIRE(Starts::lines.size() == 3);
+    for (std::size_t i = 0; i < 3; ++i) CHECK(argvOf(Starts::lines[i]) == std::vector<std::string>{files[i], docs});
+
+    Starts::clear(FALSE);  // the program is missing: one failure, no more starts
+    CHECK(invoke(1) == S_OK);
+    CHECK(Starts::lines.size() == 1);
+
+    Starts::clear();
+    CHECK(invoke(2) == S_OK);  // all at once: one start, every path an argument of its own
+    REQUIRE(Starts::lines.size() == 1);
+    CHECK(argvOf(Starts::lines[0]) == files);
+
+    Starts::clear();
+    CHECK(invoke(3) == S_OK);  // elevated: the verb alone differs
+    CHECK(Starts::verbs == std::vector<std::string>{"runas"});
+    CHECK(Starts::boxes.empty());
+    DestroyMenu(popup);
+
+    // Above 15 objects, each in turn asks first; No starts nothing, Yes all.
+    HMENU manyPopup = CreatePopupMenu();
+    Handler manyHandler(many, manyPopup);
+    Starts::clear(TRUE, IDNO);
+    CHECK(handler_host::invoke(manyHandler.menu, MAKEINTRESOURCEA(1)) == S_OK);
+    CHECK(Starts::boxes == std::vector<std::string>{"Start \"Each\" for 16 objects?"});
+    CHECK(Starts::lines.empty());
+    Starts::clear(TRUE, IDYES);
+    CHECK(handler_host::invoke(manyHandler.menu, MAKEINTRESOURCEA(1)) == S_OK);
+    CHECK(Starts::lines.size() == 16);
+    DestroyMenu(manyPopup);
 }
