@@ -63,6 +63,10 @@ bool readValue(Input& in, const char* name, RawValue& value) {
         }
         case 4: {
             std::uint32_t type = in.u32();
+            // The store reads an expandable string expanded, as a plain one,
+            // as the registry's own reading does (the key store contract
+            // checks that): here it stands for the plain string it gives.
+            if (type == store::kTypeExpandString) type = store::kTypeString;
             std::vector<std::uint8_t> raw = in.bytes(in.byte());
             value = {type, {raw.begin(), raw.end()}};
             return true;
