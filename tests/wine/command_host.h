@@ -47,6 +47,20 @@ inline IShellItemArray* itemsFor(const std::string& path) {
     return items;
 }
 
+// The shell's item array holding the items at `paths` (UTF-8), in order.
+inline IShellItemArray* itemsFor(const std::vector<std::string>& paths) {
+    std::vector<LPITEMIDLIST> lists;
+    for (const std::string& path : paths)
+        if (LPITEMIDLIST list = shell_host::idListFor(path)) lists.push_back(list);
+    IShellItemArray* items = nullptr;
+    if (lists.size() != paths.size() ||
+        FAILED(SHCreateShellItemArrayFromIDLists(static_cast<UINT>(lists.size()),
+                                                 const_cast<LPCITEMIDLIST*>(lists.data()), &items)))
+        items = nullptr;
+    for (LPITEMIDLIST list : lists) CoTaskMemFree(list);
+    return items;
+}
+
 // A string the command gives through `ask` (UTF-8, freed); "<none>" when
 // it gives none. `result` receives what the call returned.
 template <typename Ask>

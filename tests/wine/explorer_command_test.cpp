@@ -14,6 +14,7 @@
 #include "handler_host.h"
 #include "import_patch.h"
 #include "shell_host.h"
+#include "store_paths.h"
 #include "test_paths.h"
 
 using namespace shell_host;
@@ -290,4 +291,75 @@ TEST_CASE("questions without items keep the menu just read; the enumerator keeps
     std::vector<IExplorerCommand*> now = subcommands(shown.root);
     CHECK(now.size() == 1);
     for (IExplorerCommand* command : now) command->Release();
+}
+
+TEST_CASE("several selected items: each in turn, all at once, and a filter, through the item array") {
+    ComScope com;
+    SampleFolder samples;
+    Korvane dll;
+    const std::string docs = samples.root + "\\Items";
+    foreign_names::createFolder(wide(docs));
+    std::vector<std::string> files;
+    for (const char* name : {"Отчёт.txt", "b.txt", "c.jpg"}) {
+        files.push_back(docs + "\\" + name);
+        foreign_names::createFile(wide(files.back()));
+    }
+    clearStore();
+    putItem(1, "Each", false, "p.exe \"%1\" \"%0\"");
+    putItem(2, "All", false, "p.exe \"%1\"");
+    putItem(3, "Texts", false, "p.exe");
+    HKEY key = nullptr;
+    for (unsigned id : {1u, 2u, 3u}) {
+        const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                nullptr) == ERROR_SUCCESS);
+        const DWORD selection = id;
+        if (id < 3) RegSetValueExA(key, "Selection", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&selection), 4);
+        else RegSetValueExA(key, "ShowFor", 0, REG_SZ, reinterpret_cast<const BYTE*>("*.txt"), 6);
+        RegCloseKey(key);
+    }
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}});
+    import_patch::ImportPatch execute(dll.module, "shell32.dll", "ShellExecuteExW",
+                                      reinterpret_cast<ULONG_PTR>(&handler_host::Starts::execute));
+    REQUIRE(execute.patched());
+
+    struct Row { std::vector<std::string> selection; std::string menu; };
+    for (const Row& row : {Row{{files[0], files[1]}, "Each|All|Texts"}, Row{files, "Each|All"}}) {
+        IShellItemArray* items = itemsFor(row.selection);
+        REQUIRE(items != nullptr);
+        IExplorerCommand* root = createRoot(dll.module, kSelectionClass);
+        REQUIRE(root != nullptr);
+        EXPCMDSTATE state = 0;
+        CHECK(root->GetState(items, TRUE, &state) == S_OK);
+        std::vector<IExplorerCommand*> commands = subcommands(root);
+        std::string menu;
+        for (IExplorerCommand* command : commands)
+            menu += (menu.empty() ? "" : "|") + taken([&](LPWSTR* text) { return command->GetTitle(items, text); });
+        CHECK(menu == row.menu);
+        if (row.selection.size() == 3) {
+            handler_host::Starts::clear();
+            CHECK(commands[0]->Invoke(items, nullptr) == S_OK);  // each in turn
+            REQUIRE(handler_host::Starts::lines.size() == 3);
+            for (std::size_t i = 0; i < 3; ++i) {
+                int count = 0;
+                LPWSTR* argv = CommandLineToArgvW(wide(handler_host::Starts::lines[i]).c_str(), &count);
+                REQUIRE(count == 3);
+                CHECK(utf8(argv[1]) == files[i]);
+                CHECK(utf8(argv[2]) == docs);
+                LocalFree(argv);
+            }
+            handler_host::Starts::clear();
+            CHECK(commands[1]->Invoke(items, nullptr) == S_OK);  // all at once
+            REQUIRE(handler_host::Starts::lines.size() == 1);
+            int count = 0;
+            LPWSTR* argv = CommandLineToArgvW(wide(handler_host::Starts::lines[0]).c_str(), &count);
+            std::vector<std::string> arguments;
+            for (int i = 1; i < count; ++i) arguments.push_back(utf8(argv[i]));
+            LocalFree(argv);
+            CHECK(arguments == files);
+        }
+        for (IExplorerCommand* command : commands) command->Release();
+        root->Release();
+        items->Release();
+    }
 }

@@ -166,4 +166,28 @@ inline std::vector<std::string> waitForRecords(const std::string& path, std::siz
     return records;
 }
 
+// korvane.dll's ShellExecuteExW and MessageBoxW, recorded: each start's verb,
+// program and parameters (UTF-8), the questions asked, with the answers and
+// results the test chooses. Nothing is started.
+struct Starts {
+    static inline std::vector<std::string> verbs, lines, boxes;
+    static inline BOOL result = TRUE;
+    static inline int answer = IDNO;
+    static BOOL WINAPI execute(SHELLEXECUTEINFOW* info) {
+        verbs.push_back(shell_host::utf8(info->lpVerb));
+        lines.push_back("\"" + shell_host::utf8(info->lpFile) + "\"" +
+                        (info->lpParameters ? shell_host::utf8(info->lpParameters) : ""));
+        return result;
+    }
+    static int WINAPI box(HWND, LPCWSTR text, LPCWSTR, UINT) {
+        boxes.push_back(shell_host::utf8(text));
+        return answer;
+    }
+    static void clear(BOOL starts = TRUE, int answerGiven = IDNO) {
+        verbs.clear(), lines.clear(), boxes.clear();
+        result = starts;
+        answer = answerGiven;
+    }
+};
+
 }  // namespace handler_host

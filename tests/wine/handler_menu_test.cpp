@@ -546,33 +546,6 @@ TEST_CASE("the trace: off, a right click writes no file; on, one line per call, 
 
 namespace {
 
-// korvane.dll's ShellExecuteExW and MessageBoxW, recorded: each start's verb,
-// program and parameters (UTF-8), the questions asked, with the answers and
-// results the test chooses. Nothing is started.
-struct Starts {
-    static std::vector<std::string> verbs, lines, boxes;
-    static BOOL result;
-    static int answer;
-    static BOOL WINAPI execute(SHELLEXECUTEINFOW* info) {
-        verbs.push_back(shell_host::utf8(info->lpVerb));
-        lines.push_back("\"" + shell_host::utf8(info->lpFile) + "\"" +
-                        (info->lpParameters ? shell_host::utf8(info->lpParameters) : ""));
-        return result;
-    }
-    static int WINAPI box(HWND, LPCWSTR text, LPCWSTR, UINT) {
-        boxes.push_back(shell_host::utf8(text));
-        return answer;
-    }
-    static void clear(BOOL starts = TRUE, int answerGiven = IDNO) {
-        verbs.clear(), lines.clear(), boxes.clear();
-        result = starts;
-        answer = answerGiven;
-    }
-};
-std::vector<std::string> Starts::verbs, Starts::lines, Starts::boxes;
-BOOL Starts::result = TRUE;
-int Starts::answer = IDNO;
-
 void putNumber(unsigned id, const char* name, DWORD value) {
     HKEY key = nullptr;
     const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
@@ -628,8 +601,8 @@ TEST_CASE("several selected objects: the first only, each in turn, all at once, 
     { HMENU popup = CreatePopupMenu(); Handler loaded({files[0]}, popup); DestroyMenu(popup); }
     HMODULE korvane = GetModuleHandleA("korvane.dll");
     import_patch::ImportPatch execute(korvane, "shell32.dll", "ShellExecuteExW",
-                                      reinterpret_cast<ULONG_PTR>(&Starts::execute));
-    import_patch::ImportPatch box(korvane, "user32.dll", "MessageBoxW", reinterpret_cast<ULONG_PTR>(&Starts::box));
+                                      reinterpret_cast<ULONG_PTR>(&handler_host::Starts::execute));
+    import_patch::ImportPatch box(korvane, "user32.dll", "MessageBoxW", reinterpret_cast<ULONG_PTR>(&handler_host::Starts::box));
     REQUIRE(execute.patched());
     REQUIRE(box.patched());
 
@@ -652,9 +625,9 @@ TEST_CASE("several selected objects: the first only, each in turn, all at once, 
         read(popup, "");
         CHECK(menu == row.menu);
         if (row.selection.size() == 2 && row.selection[1] == files[1]) {
-            Starts::clear();
+            handler_host::Starts::clear();
             CHECK(handler_host::invoke(handler.menu, MAKEINTRESOURCEA(5)) == S_OK);  // "Texts"
-            CHECK(Starts::lines == std::vector<std::string>{"\"p.exe\""});
+            CHECK(handler_host::Starts::lines == std::vector<std::string>{"\"p.exe\""});
         }
         DestroyMenu(popup);
     }
@@ -664,41 +637,41 @@ TEST_CASE("several selected objects: the first only, each in turn, all at once, 
     auto invoke = [&](UINT offset) { return handler_host::invoke(handler.menu, MAKEINTRESOURCEA(offset)); };
     const std::vector<std::string> parentOnly{docs};
 
-    Starts::clear();
+    handler_host::Starts::clear();
     CHECK(invoke(0) == S_OK);  // the first object only
-    REQUIRE(Starts::lines.size() == 1);
-    CHECK(argvOf(Starts::lines[0]) == std::vector<std::string>{files[0], docs});
-    CHECK(Starts::verbs == std::vector<std::string>{"open"});
+    REQUIRE(handler_host::Starts::lines.size() == 1);
+    CHECK(argvOf(handler_host::Starts::lines[0]) == std::vector<std::string>{files[0], docs});
+    CHECK(handler_host::Starts::verbs == std::vector<std::string>{"open"});
 
-    Starts::clear();
+    handler_host::Starts::clear();
     CHECK(invoke(1) == S_OK);  // each in turn, in the shell's order
-    REQUIRE(Starts::lines.size() == 3);
-    for (std::size_t i = 0; i < 3; ++i) CHECK(argvOf(Starts::lines[i]) == std::vector<std::string>{files[i], docs});
+    REQUIRE(handler_host::Starts::lines.size() == 3);
+    for (std::size_t i = 0; i < 3; ++i) CHECK(argvOf(handler_host::Starts::lines[i]) == std::vector<std::string>{files[i], docs});
 
-    Starts::clear(FALSE);  // the program is missing: one failure, no more starts
+    handler_host::Starts::clear(FALSE);  // the program is missing: one failure, no more starts
     CHECK(invoke(1) == S_OK);
-    CHECK(Starts::lines.size() == 1);
+    CHECK(handler_host::Starts::lines.size() == 1);
 
-    Starts::clear();
+    handler_host::Starts::clear();
     CHECK(invoke(2) == S_OK);  // all at once: one start, every path an argument of its own
-    REQUIRE(Starts::lines.size() == 1);
-    CHECK(argvOf(Starts::lines[0]) == files);
+    REQUIRE(handler_host::Starts::lines.size() == 1);
+    CHECK(argvOf(handler_host::Starts::lines[0]) == files);
 
-    Starts::clear();
+    handler_host::Starts::clear();
     CHECK(invoke(3) == S_OK);  // elevated: the verb alone differs
-    CHECK(Starts::verbs == std::vector<std::string>{"runas"});
-    CHECK(Starts::boxes.empty());
+    CHECK(handler_host::Starts::verbs == std::vector<std::string>{"runas"});
+    CHECK(handler_host::Starts::boxes.empty());
     DestroyMenu(popup);
 
     // Above 15 objects, each in turn asks first; No starts nothing, Yes all.
     HMENU manyPopup = CreatePopupMenu();
     Handler manyHandler(many, manyPopup);
-    Starts::clear(TRUE, IDNO);
+    handler_host::Starts::clear(TRUE, IDNO);
     CHECK(handler_host::invoke(manyHandler.menu, MAKEINTRESOURCEA(1)) == S_OK);
-    CHECK(Starts::boxes == std::vector<std::string>{"Start \"Each\" for 16 objects?"});
-    CHECK(Starts::lines.empty());
-    Starts::clear(TRUE, IDYES);
+    CHECK(handler_host::Starts::boxes == std::vector<std::string>{"Start \"Each\" for 16 objects?"});
+    CHECK(handler_host::Starts::lines.empty());
+    handler_host::Starts::clear(TRUE, IDYES);
     CHECK(handler_host::invoke(manyHandler.menu, MAKEINTRESOURCEA(1)) == S_OK);
-    CHECK(Starts::lines.size() == 16);
+    CHECK(handler_host::Starts::lines.size() == 16);
     DestroyMenu(manyPopup);
 }
