@@ -40,48 +40,7 @@ unsigned firstPosition(const MenuRequest& request) {
     return request.indexMenu + (request.iconMode == IconMode::Bitmaps ? 1u : 0u);
 }
 
-// Every entry as it stands, each with the offset of its place in the list.
-unsigned buildWholeMenu(store::KeyStore& keys, const MenuRequest& request,
-                        const std::vector<store::IndexEntry>& entries, std::size_t count,
-                        MenuSink& sink, std::vector<ItemSlot>& table) {
-    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
-    table.assign(count, ItemSlot{});
-
-    std::vector<OpenMenu> stack;
-    stack.push_back({0, firstPosition(request), request.menu});
-
-    store::StoredItem item;
-    for (std::size_t offset = 0; offset < count; ++offset) {
-        const store::IndexEntry& entry = entries[offset];
-        // Close submenus down to the entry's parent; a parent that is not open
-        // leaves the entry on the top level.
-        while (stack.size() > 1 && stack.back().key != entry.parent) stack.pop_back();
-        OpenMenu& top = stack.back();
-
-        if (entry.id == 0) {
-            sink.insertSeparator(top.menu, top.position++);
-            continue;
-        }
-        // Nothing optional: without a filter, a right click costs what it
-        // did before items could have optional values.
-        if (!store::readItem(keys, items.get(), entry.id, item, store::ActionRead::CommandsOnly, 0))
-            continue;  // no item key: nothing to show
-
-        ItemSlot& slot = table[offset];
-        fillSlot(entry.id, item, slot);
-        MenuItem menuItem{item.caption, request.firstId + static_cast<unsigned>(offset),
-                          nullptr, false, 0, nullptr};
-        if (item.icon[0] != '\0') giveIcon(menuItem, slot, offset, request.iconMode, sink);
-        if (item.isSubmenu != 0) menuItem.submenu = sink.createSubmenu();
-
-        bool inserted = sink.insertItem(top.menu, top.position, menuItem);
-        if (inserted) ++top.position;
-        if (inserted && menuItem.submenu) stack.push_back({entry.id, 0, menuItem.submenu});
-    }
-    return static_cast<unsigned>(count) + 1;
-}
-
-// The filtered walk first decides what shows, then inserts it.
+// A walk first decides what shows, then inserts it.
 constexpr std::size_t kTopLevel = static_cast<std::size_t>(-1);
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
@@ -168,15 +127,21 @@ unsigned insertWhole(const MenuRequest& request, const std::vector<store::IndexE
     return static_cast<unsigned>(count) + 1;
 }
 
-unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
-                           const std::vector<store::IndexEntry>& entries, std::size_t idRoom,
-                           MenuSink& sink, std::vector<ItemSlot>& table) {
-    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
-    std::vector<PlannedEntry> plan(entries.size());
+// What the first `count` entries of a list show, read once. Submenus are
+// followed as the walk follows them; one the filter turns down still holds
+// its entries, so that they go with it. Without a filter every item read
+// is allowed.
+struct Plan {
+    std::vector<PlannedEntry> entries;
     std::vector<ItemSlot> slots;
+    bool filtersInUse = false;  // an item read has a ShowFor text
+};
 
-    // Submenus are followed as the whole walk follows them; one the filter
-    // turns down still holds its entries, so that they go with it.
+Plan planEntries(store::KeyStore& keys, const std::vector<store::IndexEntry>& entries,
+                 std::size_t count, ItemFilter* filter) {
+    store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
+    Plan plan;
+    plan.entries.resize(count);
     struct Open {
         std::uint32_t key;
         std::size_t entry;
@@ -184,12 +149,14 @@ unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
     };
     std::vector<Open> stack{{0, kTopLevel, true}};
     store::StoredItem item;
-    bool filtersInUse = false;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    // Nothing optional without a filter: such a right click costs what it
+    // did before items could have optional values.
+    const std::uint8_t optional = filter ? store::kOptionalShowFor : 0;
+    for (std::size_t i = 0; i < count; ++i) {
         const store::IndexEntry& stored = entries[i];
         while (stack.size() > 1 && stack.back().key != stored.parent) stack.pop_back();
         const Open top = stack.back();
-        PlannedEntry& entry = plan[i];
+        PlannedEntry& entry = plan.entries[i];
         entry.menu = top.entry;
         if (stored.id == 0) {
             entry.separator = true;
@@ -197,19 +164,37 @@ unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
             continue;
         }
         if (!store::readItem(keys, items.get(), stored.id, item, store::ActionRead::CommandsOnly,
-                             store::kOptionalShowFor))
-            continue;
+                             optional))
+            continue;  // no item key: nothing to show
         entry.submenu = item.isSubmenu != 0;
-        entry.allowed = top.shown && request.filter->shows(item.showFor);
-        filtersInUse = filtersInUse || item.showFor[0] != '\0';
+        entry.allowed = top.shown && (!filter || filter->shows(item.showFor));
+        plan.filtersInUse = plan.filtersInUse || item.showFor[0] != '\0';
         if (entry.submenu) stack.push_back({stored.id, i, entry.allowed});
         if (!entry.allowed) continue;
         store::copyField(entry.caption, sizeof entry.caption, item.caption);
         entry.hasIcon = item.icon[0] != '\0';
-        entry.slot = slots.size();
-        slots.emplace_back();
-        fillSlot(stored.id, item, slots.back());
+        entry.slot = plan.slots.size();
+        plan.slots.emplace_back();
+        fillSlot(stored.id, item, plan.slots.back());
     }
+    return plan;
+}
+
+// Every entry as it stands, each with the offset of its place in the list.
+unsigned buildWholeMenu(store::KeyStore& keys, const MenuRequest& request,
+                        const std::vector<store::IndexEntry>& entries, std::size_t count,
+                        MenuSink& sink, std::vector<ItemSlot>& table) {
+    Plan plan = planEntries(keys, entries, count, nullptr);
+    return insertWhole(request, entries, plan.entries, plan.slots, count, sink, table);
+}
+
+unsigned buildFilteredMenu(store::KeyStore& keys, const MenuRequest& request,
+                           const std::vector<store::IndexEntry>& entries, std::size_t idRoom,
+                           MenuSink& sink, std::vector<ItemSlot>& table) {
+    Plan planned = planEntries(keys, entries, entries.size(), request.filter);
+    std::vector<PlannedEntry>& plan = planned.entries;
+    const std::vector<ItemSlot>& slots = planned.slots;
+    const bool filtersInUse = planned.filtersInUse;
 
     // No item names the objects it is for: the menu is the list as it
     // stands, exactly as before items could (empty submenus, separators and
