@@ -196,6 +196,26 @@ struct ExpectedWalk {
     std::vector<std::string> log;
 };
 
+// Each slot of a walk's table against the one expected at its offset.
+void checkSlots(const std::vector<handler::ItemSlot>& table,
+                const std::vector<ExpectedSlot>& slots, const std::string& context) {
+    for (std::size_t i = 0; i < table.size() && i < slots.size(); ++i) {
+        const handler::ItemSlot& slot = table[i];
+        const ExpectedSlot& want = slots[i];
+        std::string at = context + ", slot " + std::to_string(i);
+        fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
+                           fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
+                           fuzzing::terminated(slot.action, sizeof slot.action),
+                       "every slot text is terminated in its field", "terminated",
+                       "a field without its terminator", at);
+        fuzzing::checkEqual(want.prompt, slot.prompt, "the slot's prompt", at);
+        fuzzing::checkEqual(want.iconFile, slot.iconFile, "the slot's icon file", at);
+        fuzzing::checkEqual(static_cast<std::uint64_t>(want.iconIndex),
+                            static_cast<std::uint64_t>(slot.iconIndex), "the slot's icon index", at);
+        fuzzing::checkEqual(want.action, slot.action, "the slot's action", at);
+    }
+}
+
 // The walk as the store's notation describes it, from the stored bytes.
 ExpectedWalk expectedWalk(const std::vector<unsigned char>* listBytes,
                           const std::map<std::uint32_t, RawItem>& items, bool itemsKey,
@@ -607,22 +627,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             fuzzing::checkEqual(expected.slots.size(), table.size(), "one table slot per entry",
                                 context);
-        for (std::size_t i = 0; expected.tableTouched && i < table.size(); ++i) {
-            const handler::ItemSlot& slot = table[i];
-            const ExpectedSlot& want = expected.slots[i];
-            std::string at = context + ", slot " + std::to_string(i);
-            fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
-                               fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
-                               fuzzing::terminated(slot.action, sizeof slot.action),
-                           "every slot text is terminated in its field", "terminated",
-                           "a field without its terminator", at);
-            fuzzing::checkEqual(want.prompt, slot.prompt, "the slot's prompt", at);
-            fuzzing::checkEqual(want.iconFile, slot.iconFile, "the slot's icon file", at);
-            fuzzing::checkEqual(static_cast<std::uint64_t>(want.iconIndex),
-                                static_cast<std::uint64_t>(slot.iconIndex), "the slot's icon index",
-                                at);
-            fuzzing::checkEqual(want.action, slot.action, "the slot's action", at);
-        }
+        if (expected.tableTouched) checkSlots(table, expected.slots, context);
 
         if (!filtering) continue;
         handler::SelectionFilter selection(selected, latin1);
@@ -689,22 +694,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         fuzzing::checkEqual(expected.slots.size(), filteredTable.size(), "one table slot per entry shown",
                             filteredContext);
-        for (std::size_t i = 0; i < filteredTable.size() && i < expected.slots.size(); ++i) {
-            const handler::ItemSlot& slot = filteredTable[i];
-            const ExpectedSlot& want = expected.slots[i];
-            std::string at = filteredContext + ", slot " + std::to_string(i);
-            fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
-                               fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
-                               fuzzing::terminated(slot.action, sizeof slot.action),
-                           "every slot text is terminated in its field", "terminated",
-                           "a field without its terminator", at);
-            fuzzing::checkEqual(want.prompt, slot.prompt, "the slot's prompt", at);
-            fuzzing::checkEqual(want.iconFile, slot.iconFile, "the slot's icon file", at);
-            fuzzing::checkEqual(static_cast<std::uint64_t>(want.iconIndex),
-                                static_cast<std::uint64_t>(slot.iconIndex), "the slot's icon index",
-                                at);
-            fuzzing::checkEqual(want.action, slot.action, "the slot's action", at);
-        }
+        checkSlots(filteredTable, expected.slots, filteredContext);
     }
     return 0;
 }
