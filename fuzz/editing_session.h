@@ -137,9 +137,9 @@ public:
         std::snprintf(text, size, "System words for %u.", static_cast<unsigned>(error));
     }
     void enableFields(bool, bool) override {}
-    void showTexts(const char* caption, const char* prompt, const char* icon,
-                   const char* action) override {
-        shownTexts = std::string(caption) + "|" + prompt + "|" + icon + "|" + action;
+    void showTexts(const char* caption, const char* prompt, const char* icon, const char* action,
+                   const char* showFor) override {
+        shownTexts = std::string(caption) + "|" + prompt + "|" + icon + "|" + action + "|" + showFor;
     }
     void focusCaption() override {}
     void showAction(const char* action) override { shownAction = action; }
@@ -413,7 +413,8 @@ private:
                 tree.select(node);
                 const ItemRecord* r = tree.value(node);
                 if (changes && r)
-                    checkEqual(std::string(r->caption) + "|" + r->prompt + "|" + r->icon + "|" + r->action,
+                    checkEqual(std::string(r->caption) + "|" + r->prompt + "|" + r->icon + "|" + r->action +
+                                   "|" + r->showFor,
                                page.shownTexts, "the fields show the selected item", where(which));
                 break;
             }
@@ -517,8 +518,9 @@ private:
     }
 
     // Patterns (4), a selection setting of any number (5) or elevation (6)
-    // for the selected item: taken where the setting belongs, and then what
-    // the page gives back.
+    // for the selected item, set directly or as the page sets them (typed
+    // into "Show for", chosen in the action menu): taken where the setting
+    // belongs, and then what the page gives back.
     void setOptional(TestPage& page, std::uint8_t what) {
         editor::PageController& controller = page.controller();
         const ItemRecord* r = editor::recordOf(page.tree(), page.tree().selected());
@@ -527,20 +529,36 @@ private:
         std::string want, have;
         if (what == 4) {
             std::string text = in_.text(300);
-            taken = controller.setShowFor(text.c_str());
             belongs = r != nullptr;
+            if (in_.flag()) {
+                controller.fieldEdited(editor::Field::ShowFor, text.c_str());
+                taken = belongs;  // typing has no answer; the getter below tells
+            } else {
+                taken = controller.setShowFor(text.c_str());
+            }
             want = belongs ? text.substr(0, store::kShowForSize - 1) : "";
             have = controller.showFor();
         } else if (what == 5) {
             std::uint32_t selection = in_.byte() % 4;
-            taken = controller.setSelection(selection);
             belongs = command && selection <= store::kSelectionAllAtOnce;
+            if (selection <= store::kSelectionAllAtOnce && in_.flag()) {
+                controller.settingCommand(editor::kSettingFirstOnly + static_cast<int>(selection));
+                taken = belongs;
+            } else {
+                taken = controller.setSelection(selection);
+            }
             want = std::to_string(belongs ? selection : command ? r->selection : 0);
             have = std::to_string(controller.selection());
         } else {
             bool elevated = in_.flag();
-            taken = controller.setRunAs(elevated);
             belongs = command;
+            if (in_.flag()) {  // "Run as Administrator" turns it over
+                elevated = !controller.runAs();
+                controller.settingCommand(editor::kSettingRunAsAdministrator);
+                taken = belongs;
+            } else {
+                taken = controller.setRunAs(elevated);
+            }
             want = belongs ? (elevated ? "elevated" : "as the user") : "as the user";
             have = controller.runAs() ? "elevated" : "as the user";
         }

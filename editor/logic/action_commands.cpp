@@ -20,6 +20,10 @@ bool isActionCommand(int id) noexcept {
     return id >= kActionNormal && id <= kActionParentAsWorkingFolder;
 }
 
+bool isSettingCommand(int id) noexcept {
+    return id >= kSettingFirstOnly && id <= kSettingRunAsAdministrator;
+}
+
 Pick pickFor(int actionCommand) noexcept {
     switch (actionCommand) {
         case kActionPickProgram: return Pick::Program;

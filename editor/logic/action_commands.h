@@ -24,6 +24,17 @@ enum ActionCommand : int {
 
 bool isActionCommand(int id) noexcept;
 
+// The command's settings, in the same menu. The three of "Several Selected"
+// stand for the stored Selection numbers in their order.
+enum SettingCommand : int {
+    kSettingFirstOnly = IDM_ACTION_FIRST_ONLY,
+    kSettingEachSeparately = IDM_ACTION_EACH_SEPARATELY,
+    kSettingAllAtOnce = IDM_ACTION_ALL_AT_ONCE,
+    kSettingRunAsAdministrator = IDM_ACTION_RUN_AS_ADMINISTRATOR,
+};
+
+bool isSettingCommand(int id) noexcept;
+
 // What the page asks the user for before an edit, or for the icon field.
 enum class Pick { Nothing, Program, File, Folder, WorkingFolder, Icon };
 Pick pickFor(int actionCommand) noexcept;

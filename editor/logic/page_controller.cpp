@@ -121,6 +121,10 @@ void PageController::fieldEdited(Field field, const char* text) noexcept {
     TreeNode node = page_.tree.selected();
     ItemRecord* record = recordOf(page_.tree, node);
     if (!record) return;  // a separator or nothing: the fields are disabled
+    if (field == Field::ShowFor) {
+        setShowFor(text);
+        return;
+    }
     markModified(page_);
     switch (field) {
         case Field::Caption:
@@ -136,6 +140,8 @@ void PageController::fieldEdited(Field field, const char* text) noexcept {
         case Field::Action:
             store::copyField(record->action, sizeof record->action, text);
             record->actionCut = false;
+            break;
+        case Field::ShowFor:
             break;
     }
 }
@@ -201,6 +207,21 @@ bool PageController::runAs() noexcept {
     return record && record->runAs == store::kRunAsElevated;
 }
 
+static_assert(kSettingEachSeparately - kSettingFirstOnly == store::kSelectionEachInTurn &&
+                  kSettingAllAtOnce - kSettingFirstOnly == store::kSelectionAllAtOnce,
+              "the Several Selected items follow the stored Selection numbers");
+
+void PageController::settingCommand(int id) noexcept {
+    if (id == kSettingRunAsAdministrator)
+        setRunAs(!runAs());
+    else if (isSettingCommand(id))
+        setSelection(static_cast<std::uint32_t>(id - kSettingFirstOnly));
+}
+
+int PageController::selectionCommand() noexcept {
+    return kSettingFirstOnly + static_cast<int>(selection());
+}
+
 bool PageController::takePick(Pickers& pickers, Pick what, char* path, std::size_t size) noexcept {
     switch (pickers.pick(what, path, size)) {
         case PickOutcome::Chosen:
@@ -257,9 +278,10 @@ void PageController::selectionChanged(TreeNode node) noexcept {
     // A submenu has no action; a separator has no fields at all.
     fields_.enableFields(record != nullptr, record && !record->isSubmenu);
     if (record)
-        fields_.showTexts(record->caption, record->prompt, record->icon, record->action);
+        fields_.showTexts(record->caption, record->prompt, record->icon, record->action,
+                          record->showFor);
     else
-        fields_.showTexts("", "", "", "");
+        fields_.showTexts("", "", "", "", "");
 }
 
 bool PageController::reloadCheck() noexcept {

@@ -14,17 +14,18 @@
 
 namespace editor {
 
-enum class Field { Caption, Prompt, Icon, Action };
+enum class Field { Caption, Prompt, Icon, Action, ShowFor };
 
 // The four item fields with their labels and the two buttons beside them.
 class FieldView {
 public:
     virtual ~FieldView() = default;
-    // itemFields: caption, description and icon with their labels and the
-    // "..." button; actionFields: the action label, edit and menu button.
+    // itemFields: caption, description, icon and "Show for" with their
+    // labels and the "..." button; actionFields: the action label, edit and
+    // menu button.
     virtual void enableFields(bool itemFields, bool actionFields) = 0;
     virtual void showTexts(const char* caption, const char* prompt, const char* icon,
-                           const char* action) = 0;
+                           const char* action, const char* showFor) = 0;
     // Puts the caret in the caption edit with all its text selected.
     virtual void focusCaption() = 0;
     // Shows an action the page composed; this is not typing.
@@ -118,6 +119,14 @@ public:
     const char* showFor() noexcept;
     std::uint32_t selection() noexcept;
     bool runAs() noexcept;
+
+    // The settings of the action menu on the selected command: one of the
+    // three "Several Selected" items, or "Run as Administrator", which turns
+    // elevation on or off. Changes and marks as the setters do.
+    void settingCommand(int id) noexcept;
+    // The menu item of "Several Selected" that holds for the selected
+    // command (First Only where nothing applies).
+    int selectionCommand() noexcept;
 
     // Action-menu commands 48 to 58 on the selected command: pick what the
     // command needs, edit the action, show it. Nothing changes when the

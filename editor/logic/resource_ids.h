@@ -17,6 +17,8 @@
 #define IDC_ACTION_LABEL 109
 #define IDC_ACTION 110
 #define IDC_ACTION_MENU 111
+#define IDC_SHOW_FOR_LABEL 112
+#define IDC_SHOW_FOR 113
 
 // The toolbar's commands, also its button ids.
 #define IDT_NEW_SUBMENU 1
@@ -42,6 +44,12 @@
 #define IDM_ACTION_PARENT_PATH 56
 #define IDM_ACTION_PICK_WORKING_FOLDER 57
 #define IDM_ACTION_PARENT_AS_WORKING_FOLDER 58
+// The command's settings in the same menu: how it runs for several selected
+// objects (one of three, in the order of the stored numbers), and elevated.
+#define IDM_ACTION_FIRST_ONLY 59
+#define IDM_ACTION_EACH_SEPARATELY 60
+#define IDM_ACTION_ALL_AT_ONCE 61
+#define IDM_ACTION_RUN_AS_ADMINISTRATOR 62
 
 #define IDB_TOOLBAR_STRIP 200 // ten 16x16 pictures, 32 bits per pixel, straight alpha
 #define IDI_TAB_ICON 201      // the page's tab icon

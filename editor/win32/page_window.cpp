@@ -83,16 +83,19 @@ public:
     void enableFields(bool itemFields, bool actionFields) override {
         for (int id = IDC_CAPTION_LABEL; id <= IDC_ICON_BROWSE; ++id)
             EnableWindow(GetDlgItem(page_, id), itemFields);
+        for (int id = IDC_SHOW_FOR_LABEL; id <= IDC_SHOW_FOR; ++id)
+            EnableWindow(GetDlgItem(page_, id), itemFields);
         for (int id = IDC_ACTION_LABEL; id <= IDC_ACTION_MENU; ++id)
             EnableWindow(GetDlgItem(page_, id), actionFields);
     }
-    void showTexts(const char* caption, const char* prompt, const char* icon,
-                   const char* action) override {
+    void showTexts(const char* caption, const char* prompt, const char* icon, const char* action,
+                   const char* showFor) override {
         filling_ = true;
         SetDlgItemTextA(page_, IDC_CAPTION, caption);
         SetDlgItemTextA(page_, IDC_PROMPT, prompt);
         SetDlgItemTextA(page_, IDC_ICON_PATH, icon);
         SetDlgItemTextA(page_, IDC_ACTION, action);
+        SetDlgItemTextA(page_, IDC_SHOW_FOR, showFor);
         filling_ = false;
     }
     void focusCaption() override {
@@ -247,6 +250,7 @@ Field fieldOf(int control) {
         case IDC_CAPTION: return Field::Caption;
         case IDC_PROMPT: return Field::Prompt;
         case IDC_ICON_PATH: return Field::Icon;
+        case IDC_SHOW_FOR: return Field::ShowFor;
         default: return Field::Action;
     }
 }
@@ -256,6 +260,7 @@ std::size_t fieldSize(Field field) {
         case Field::Caption: return store::kCaptionSize;
         case Field::Prompt: return store::kPromptSize;
         case Field::Icon: return store::kIconSize;
+        case Field::ShowFor: return store::kShowForSize;
         case Field::Action: break;
     }
     return store::kActionSize;
@@ -272,14 +277,20 @@ bool EditorPage::command(WPARAM wParam, LPARAM lParam) {
         controller_.actionCommand(id, pickers_);
         return true;
     }
+    if (isSettingCommand(id) && code == 0) {
+        controller_.settingCommand(id);
+        return true;
+    }
     if ((id == IDC_ACTION_MENU || id == IDC_ICON_BROWSE) && code == BN_CLICKED) {
         if (id == IDC_ACTION_MENU)
-            showActionMenu(window_, GetDlgItem(window_, IDC_ACTION_MENU));
+            showActionMenu(window_, GetDlgItem(window_, IDC_ACTION_MENU),
+                           {controller_.selectionCommand(), controller_.runAs()});
         else
             controller_.pickIcon(pickers_);
         return true;
     }
-    bool isField = id == IDC_CAPTION || id == IDC_PROMPT || id == IDC_ICON_PATH || id == IDC_ACTION;
+    bool isField = id == IDC_CAPTION || id == IDC_PROMPT || id == IDC_ICON_PATH || id == IDC_ACTION ||
+                   id == IDC_SHOW_FOR;
     HWND edit = reinterpret_cast<HWND>(lParam);
     // Only what the user types counts: the edit must have the focus.
     if (!isField || code != EN_CHANGE || fields_.filling() || GetFocus() != edit) return false;

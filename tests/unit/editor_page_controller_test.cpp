@@ -221,6 +221,28 @@ TEST_CASE("the selected item's optional settings: where they belong, set once, t
         {"a separator has no settings", "-",
          [](Controller& c) { return c.setShowFor("*.txt") || c.setSelection(1) || c.setRunAs(true); },
          false, "none"},
+        {"typed into Show for", "Tools",
+         [](Controller& c) { c.fieldEdited(editor::Field::ShowFor, "*.txt;*.log"); return true; }, true,
+         "ShowFor \"*.txt;*.log\""},
+        {"All at Once in the action menu", "Edit",
+         [](Controller& c) {
+             c.settingCommand(editor::kSettingAllAtOnce);
+             return c.selectionCommand() == editor::kSettingAllAtOnce;
+         },
+         true, "Selection 2"},
+        {"Run as Administrator in the action menu", "Edit",
+         [](Controller& c) {
+             c.settingCommand(editor::kSettingRunAsAdministrator);
+             return c.runAs();
+         },
+         true, "RunAs 1"},
+        {"the action menu's settings on a submenu", "Tools",
+         [](Controller& c) {
+             c.settingCommand(editor::kSettingEachSeparately);
+             c.settingCommand(editor::kSettingRunAsAdministrator);
+             return c.selectionCommand() != editor::kSettingFirstOnly || c.runAs();
+         },
+         false, "none"},
         {"the value the item has already", "Edit",
          [](Controller& c) { return c.setShowFor("") && c.setSelection(0) && c.setRunAs(false); }, true,
          "none"},

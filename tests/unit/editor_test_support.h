@@ -41,8 +41,10 @@ struct RecordingFields : editor::FieldView {
         itemFields = item;
         actionFields = action;
     }
-    void showTexts(const char* c, const char* p, const char* i, const char* a) override {
+    std::string showFor;
+    void showTexts(const char* c, const char* p, const char* i, const char* a, const char* s) override {
         texts = std::string(c) + "|" + p + "|" + i + "|" + a;
+        showFor = s;
     }
     void focusCaption() override { ++focused; }
     std::string action = "<not shown>";

@@ -40,7 +40,7 @@ struct NoToolbar : editor::ToolbarButtons {
 };
 struct NoFields : editor::FieldView {
     void enableFields(bool, bool) override {}
-    void showTexts(const char*, const char*, const char*, const char*) override {}
+    void showTexts(const char*, const char*, const char*, const char*, const char*) override {}
     void focusCaption() override {}
     void showAction(const char*) override {}
     void enterIcon(const char*) override {}
