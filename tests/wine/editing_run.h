@@ -49,11 +49,13 @@ const char kPageTitle[] = "Context Menu";
 // What the handler shows of an item.
 constexpr unsigned kHandlerParts = menu_text::kShape | menu_text::kCaption | menu_text::kPrompt;
 // The action menu's commands that need no dialog: window states 0 to 3,
-// the arguments "%1" and "%0", the working directory "%0".
+// the arguments "%1" and "%0", the working directory "%0", and the
+// command's settings, which leave the action as it is.
 const std::vector<int> kActionCommands = {
     IDM_ACTION_NORMAL,       IDM_ACTION_MINIMIZED,   IDM_ACTION_MAXIMIZED,
     IDM_ACTION_HIDDEN,       IDM_ACTION_CONTEXT_PATH, IDM_ACTION_PARENT_PATH,
-    IDM_ACTION_PARENT_AS_WORKING_FOLDER};
+    IDM_ACTION_PARENT_AS_WORKING_FOLDER, IDM_ACTION_EACH_SEPARATELY, IDM_ACTION_ALL_AT_ONCE,
+    IDM_ACTION_RUN_AS_ADMINISTRATOR};
 
 // What a run went through, for the summary of many runs.
 struct Counts {

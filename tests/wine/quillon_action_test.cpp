@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,14 +31,15 @@ struct Samples {
     std::string file(const char* name = "a.txt") const { return folder.root + "\\" + name; }
 };
 
-// The menu's entries, nested: "Name=id", "-" for separators, "Name(...)".
+// The menu's entries, nested: "Name=id", "-" for separators, "Name(...)";
+// a checked item ends in " [x]", or in " [o]" where its mark is a radio dot.
 std::string describe(HMENU menu) {
     std::string text;
     for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
         char name[128] = {};
         MENUITEMINFOA info = {};
         info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU | MIIM_STATE;
         info.dwTypeData = name;
         info.cch = sizeof name;
         GetMenuItemInfoA(menu, i, TRUE, &info);
@@ -45,8 +47,39 @@ std::string describe(HMENU menu) {
         if (info.fType & MFT_SEPARATOR) text += "-";
         else if (info.hSubMenu) text += std::string(name) + "(" + describe(info.hSubMenu) + ")";
         else text += std::string(name) + "=" + std::to_string(info.wID);
+        if (info.fState & MFS_CHECKED) text += info.fType & MFT_RADIOCHECK ? " [o]" : " [x]";
     }
     return text;
+}
+
+// The popup menu the page's thread shows, once it shows; null if none does.
+HWND shownPopup(DialogThread& ui) {
+    HWND popup = nullptr;
+    waitUntil([&] {
+        for (HWND w : threadWindows(ui.id()))
+            if (className(w) == "#32768" && IsWindowVisible(w)) popup = w;
+        return popup != nullptr;
+    });
+    return popup;
+}
+
+// The checked items of the action menu as its button opens it, e.g.
+// "&First Only=59 [o]"; the menu is closed again with Escape.
+std::string checkedSettings(DialogThread& ui, HWND page) {
+    postCommand(page, IDC_ACTION_MENU, BN_CLICKED, GetDlgItem(page, IDC_ACTION_MENU));
+    HWND popup = shownPopup(ui);
+    if (!popup) return "<no menu>";
+    const std::string menu = describe(reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0)));
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    waitUntil([&] { return !IsWindowVisible(popup); });
+    std::string checked;
+    for (size_t start = 0, end = 0; start < menu.size(); start = end + 1) {
+        end = std::min(menu.find_first_of(",()", start), menu.size());
+        const std::string entry = menu.substr(start, end - start);
+        if (entry.find(" [x]") != std::string::npos || entry.find(" [o]") != std::string::npos)
+            checked += (checked.empty() ? "" : ",") + entry;
+    }
+    return checked;
 }
 
 // The page of a sheet on one stored command, selected.
@@ -82,12 +115,7 @@ TEST_CASE("the action menu opens below its button, and a choice edits the action
     CommandPage p("notepad.exe");
     HWND button = GetDlgItem(p.page.window(), IDC_ACTION_MENU);
     postCommand(p.page.window(), IDC_ACTION_MENU, BN_CLICKED, button);
-    HWND popup = nullptr;
-    CHECK(waitUntil([&] {
-        for (HWND w : threadWindows(p.ui.id()))
-            if (className(w) == "#32768" && IsWindowVisible(w)) popup = w;
-        return popup != nullptr;
-    }));
+    HWND popup = shownPopup(p.ui);
     REQUIRE(popup);
     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
     CHECK(describe(menu) ==
@@ -95,7 +123,9 @@ TEST_CASE("the action menu opens below its button, and a choice edits the action
           "Arguments(&Select a File...=53,Select a &Folder...=54,-,Path of &Context Object=55,"
           "&Parent Path of Context Object=56),"
           "Working Directory(&Select a Folder...=57,-,&Parent Path of Context Object=58),"
-          "Window State(&Normal=48,&Minimized=49,Ma&ximized=50,&Hidden=51)");
+          "Window State(&Normal=48,&Minimized=49,Ma&ximized=50,&Hidden=51),-,"
+          "Several Selected(&First Only=59 [o],&Each Separately=60,&All at Once=61),"
+          "&Run as Administrator=62");
     RECT below = {}, shown = {};
     GetWindowRect(button, &below);
     GetWindowRect(popup, &shown);
@@ -294,4 +324,70 @@ TEST_CASE("a program and a file named outside ASCII: stored as spelled, by short
         CHECK(p.page.tab() == "Context Menu");
         CHECK(p.storedAction() == action);
     }
+}
+
+TEST_CASE("a command's settings: Show for and the action menu's marks round-trip through Apply and a new sheet") {
+    requireCodePage1252();
+    Samples samples;
+    shell_host::clearStore();
+    shell_host::putItem(1, "Run", false, "run.exe \"%1\"");
+    shell_host::putItemValue(1, "Selection", 2);
+    shell_host::putItemValue(1, "RunAs", 1);
+    shell_host::putItemValue(1, "ShowFor", "*.txt");
+    shell_host::putItem(2, "Photos", true);
+    shell_host::putItemValue(2, "ShowFor", "*.jpg");
+    shell_host::putItem(3, "Plain", false, "plain.exe", "", "");
+    shell_host::putIndex("*", {{1, 0}, {2, 0}, {3, 2}});
+    shell_host::putMaxId(3);
+    {
+        DialogThread ui;
+        Sheet sheet(ui, samples.file());
+        Page page(sheet);
+        REQUIRE(page);
+        REQUIRE(page.select("Run"));
+        CHECK(page.text(IDC_SHOW_FOR) == "*.txt");
+        CHECK(checkedSettings(ui, page.window()) == "&All at Once=61 [o],&Run as Administrator=62 [x]");
+        CHECK(page.tab() == "Context Menu");  // showing the menu is no edit
+
+        auto choose = [&](int id) {
+            ui.run([&] { SendMessageA(page.window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); });
+        };
+        choose(IDM_ACTION_EACH_SEPARATELY);
+        CHECK(page.tab() == "*Context Menu");
+        choose(IDM_ACTION_RUN_AS_ADMINISTRATOR);
+        CHECK(checkedSettings(ui, page.window()) == "&Each Separately=60 [o]");
+        page.type(IDC_SHOW_FOR, "*.log;!~*");
+        CHECK(page.text(IDC_ACTION) == "run.exe \"%1\"");  // the settings are not in the action
+
+        // A submenu has "Show for" but no action; the plain command gets all three.
+        REQUIRE(page.select("Photos"));
+        CHECK(page.text(IDC_SHOW_FOR) == "*.jpg");
+        page.type(IDC_SHOW_FOR, "");
+        REQUIRE(page.select("Photos/Plain"));
+        CHECK(page.text(IDC_SHOW_FOR) == "");
+        CHECK(checkedSettings(ui, page.window()) == "&First Only=59 [o]");
+        choose(IDM_ACTION_RUN_AS_ADMINISTRATOR);
+        page.type(IDC_SHOW_FOR, "\xc9t\xe9*.doc");  // "Été" in code page 1252
+
+        sheet.apply();
+        CHECK(page.tab() == "Context Menu");
+        CHECK(stored::optional(1) == "1|*.log;!~*|<absent>");
+        CHECK(stored::optional(2) == "<absent>|<absent>|<absent>");
+        CHECK(stored::optional(3) == "<absent>|\xc9t\xe9*.doc|1");
+        CHECK(stored::item(1) == "Run|||0|run.exe \"%1\"");
+        sheet.press(PSBTN_OK);
+        CHECK(sheet.waitClosed());
+    }
+    DialogThread ui;
+    Sheet sheet(ui, samples.file());
+    Page page(sheet);
+    REQUIRE(page);
+    REQUIRE(page.select("Run"));
+    CHECK(page.text(IDC_SHOW_FOR) == "*.log;!~*");
+    CHECK(checkedSettings(ui, page.window()) == "&Each Separately=60 [o]");
+    REQUIRE(page.select("Photos/Plain"));
+    CHECK(page.text(IDC_SHOW_FOR) == "\xc9t\xe9*.doc");
+    CHECK(checkedSettings(ui, page.window()) == "&First Only=59 [o],&Run as Administrator=62 [x]");
+    sheet.press(PSBTN_CANCEL);
+    CHECK(sheet.waitClosed());
 }

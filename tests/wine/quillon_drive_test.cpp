@@ -8,7 +8,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -324,4 +326,74 @@ TEST_CASE("talvex.exe refuses a command line that names no menu, saying why") {
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         CHECK(talvex.exitCode() == 2);
     }
+}
+
+TEST_CASE("the page's rows lie inside it, one under another, at 96 and 144 DPI") {
+    putToolPerKind();
+    // The rows from the top: label, field and the button beside some.
+    const std::vector<std::vector<int>> rows = {{IDC_CAPTION_LABEL, IDC_CAPTION},
+                                                {IDC_PROMPT_LABEL, IDC_PROMPT},
+                                                {IDC_ICON_LABEL, IDC_ICON_PATH, IDC_ICON_BROWSE},
+                                                {IDC_SHOW_FOR_LABEL, IDC_SHOW_FOR},
+                                                {IDC_ACTION_LABEL, IDC_ACTION, IDC_ACTION_MENU}};
+    auto rectText = [](const RECT& r) {
+        return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" +
+               std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+    };
+    std::map<DWORD, LONG> pageWidth;
+    for (DWORD dpi : {96u, 144u}) {
+        CAPTURE(dpi);
+        // Read by each process as it starts.
+        REQUIRE(SHSetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi,
+                            sizeof dpi) == ERROR_SUCCESS);
+        Talvex talvex("*");
+        HWND sheet = talvex.window("Talvex: Files");
+        REQUIRE(sheet);
+        // The page has made all its controls once the menu button, made
+        // last, has its glyph.
+        HWND tree = nullptr, menuButton = nullptr;
+        waitUntil([&] {
+            return (tree = descendant(sheet, IDC_TREE)) && (menuButton = descendant(sheet, IDC_ACTION_MENU)) &&
+                   controlText(menuButton) == "6";
+        });
+        REQUIRE(tree);
+        HWND page = GetParent(tree);
+        RECT inside = {};
+        GetClientRect(page, &inside);
+        MapWindowPoints(page, nullptr, reinterpret_cast<POINT*>(&inside), 2);
+        pageWidth[dpi] = inside.right - inside.left;
+
+        auto place = [&](int id) {
+            RECT r = {};
+            HWND control = GetDlgItem(page, id);
+            CHECK_MESSAGE(control != nullptr, "control " << id << " is missing from the page");
+            GetWindowRect(control, &r);
+            const bool within = r.left >= inside.left && r.top >= inside.top &&
+                                r.right <= inside.right && r.bottom <= inside.bottom;
+            CHECK_MESSAGE(within, "control " << id << " at " << rectText(r)
+                                             << " reaches outside the page at " << rectText(inside));
+            return r;
+        };
+        LONG above = place(IDC_TREE).bottom;
+        for (const std::vector<int>& row : rows) {
+            LONG left = inside.left, bottom = above;
+            for (int id : row) {
+                const RECT r = place(id);
+                CHECK_MESSAGE(r.top >= above, "control " << id << " starts at y " << r.top
+                                                         << ", over the row above, which ends at " << above);
+                CHECK_MESSAGE(r.left >= left, "control " << id << " starts at x " << r.left
+                                                         << ", over its left neighbour, which ends at " << left);
+                left = r.right;
+                bottom = std::max(bottom, r.bottom);
+            }
+            above = bottom;
+        }
+        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        CHECK(talvex.exitCode() == 0);
+    }
+    SHDeleteValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels");
+    // Without scaling the second run would prove nothing.
+    const double scale = static_cast<double>(pageWidth[144]) / pageWidth[96];
+    CHECK_MESSAGE((scale > 1.3 && scale < 1.7), "the page is " << pageWidth[96] << " pixels wide at 96 DPI and "
+                                                << pageWidth[144] << " at 144: expected about 1.5 times as wide");
 }

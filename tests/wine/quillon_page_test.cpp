@@ -16,6 +16,7 @@
 #include "check_printers.h"
 #include "import_patch.h"
 #include "page_texts.h"
+#include "registry_snapshot.h"
 #include "resource_ids.h"
 #include "run_program.h"
 #include "sheet_driver.h"
@@ -33,8 +34,8 @@ using Ids = std::vector<unsigned>;
 
 namespace {
 
-const char kAllFields[] = "102 103 104 105 106 107 108 109 110 111";
-const char kSubmenuFields[] = "102 103 104 105 106 107 108";
+const char kAllFields[] = "102 103 104 105 106 107 108 109 110 111 112 113";
+const char kSubmenuFields[] = "102 103 104 105 106 107 108 112 113";
 
 struct Samples {
     shell_host::ComScope com;
@@ -118,6 +119,7 @@ TEST_CASE("a file's page: controls, new items in their places, field edits, move
     CHECK(page.text(IDC_PROMPT_LABEL) == "&Description:");
     CHECK(page.text(IDC_ICON_LABEL) == "&Icon:");
     CHECK(page.text(IDC_ACTION_LABEL) == "Ac&tion:");
+    CHECK(page.text(IDC_SHOW_FOR_LABEL) == "Show &for:");
     CHECK(page.text(IDC_ICON_BROWSE) == "...");
     CHECK(page.text(IDC_ACTION_MENU) == "6");
     CHECK(GetDlgCtrlID(page.toolbar()) == 0);
@@ -665,6 +667,54 @@ TEST_CASE("a folder named outside the code page gets the folder's page") {
         sheet.press(PSBTN_CANCEL);
         CHECK(sheet.waitClosed());
     }
+}
+
+TEST_CASE("a menu without settings is stored as it was; a deleted item's id reused carries none of its settings") {
+    Samples samples;
+    shell_host::clearStore();
+    putItem(1, "Tools", true, "", "Tools for it", "shell32.dll,3");
+    putItem(2, "Open", false, "notepad.exe \"%1\"", "Opens it");
+    putItem(3, "Old", false, "old.exe");
+    putIndex("*", {{1, 0}, {2, 1}, {0, 0}, {3, 0}});
+    putMaxId(3);
+    store::putFreeIds(shell_host::registryStore(), {});  // as a save leaves it
+    DialogThread ui;
+    Sheet sheet(ui, samples.file());
+    REQUIRE(sheet);
+    Page page(sheet);
+    REQUIRE(page);
+
+    // Every value written again, over a store none of whose items has a
+    // setting: the registry, compared whole, is as it was.
+    const registry_snapshot::Snapshot before = registry_snapshot::snapshot();
+    page.select("Tools/Open");
+    page.type(IDC_CAPTION, "Opened");
+    page.type(IDC_CAPTION, "Open");
+    page.type(IDC_SHOW_FOR, "*.txt");
+    page.type(IDC_SHOW_FOR, "");
+    CHECK(page.tab() == "*Context Menu");
+    sheet.apply();
+    CHECK(page.tab() == "Context Menu");
+    const registry_snapshot::Snapshot after = registry_snapshot::snapshot();
+    CHECK_MESSAGE(registry_snapshot::added(before, after) + registry_snapshot::added(after, before) == "",
+                  "a save of a menu without settings must leave the registry as it was; these differ");
+
+    // "Old" had all three settings, written by another program since the
+    // page loaded: its id goes to a new command, which must start with none.
+    shell_host::putItemValue(3, "Selection", 1);
+    shell_host::putItemValue(3, "ShowFor", "*.old");
+    shell_host::putItemValue(3, "RunAs", 1);
+    page.select("Old");
+    deleteSelected(page, IDYES);
+    page.select("Tools");
+    page.command(IDT_NEW_COMMAND);
+    page.type(IDC_CAPTION, "New");
+    sheet.apply();
+    CHECK(stored::tree("*") == "Tools#1(Open#2,New#3),---");
+    CHECK(stored::item(3) == "New|||0|");
+    CHECK(stored::optional(3) == "<absent>|<absent>|<absent>");
+    sheet.press(PSBTN_OK);
+    CHECK(sheet.waitClosed());
 }
 
 TEST_CASE("limits: a store that cannot hold the tree keeps the edits; long text is cut") {

@@ -529,11 +529,11 @@ public:
         return states;
     }
 
-    // The enabled controls among 102 to 111, e.g. "102 103 104"; "" for none.
+    // The enabled controls among 102 to 113, e.g. "102 103 104"; "" for none.
     std::string enabledControls() {
         std::string ids;
         thread_.run([&] {
-            for (int id = IDC_CAPTION_LABEL; id <= IDC_ACTION_MENU; ++id)
+            for (int id = IDC_CAPTION_LABEL; id <= IDC_SHOW_FOR; ++id)
                 if (IsWindowEnabled(GetDlgItem(window_, id)))
                     ids += (ids.empty() ? "" : " ") + std::to_string(id);
         });
@@ -563,6 +563,8 @@ public:
             HWND edit = GetDlgItem(window_, id);
             SetFocus(edit);
             if (!keyByKey) SendMessageA(edit, EM_SETSEL, 0, -1);
+            // Nothing typed over the whole text: the user deletes it.
+            if (!keyByKey && text.empty()) SendMessageA(edit, WM_CLEAR, 0, 0);
             for (size_t i = 0; i < text.size(); i += keyByKey ? 1 : text.size()) {
                 const std::string keys = text.substr(i, keyByKey ? 1 : std::string::npos);
                 const int end = GetWindowTextLengthA(edit);
@@ -686,6 +688,13 @@ inline std::string item(unsigned id) {
     for (const char* name : {"Caption", "Prompt", "Icon", "IsSubMenu", "Action"})
         text += (text.empty() ? "" : "|") + value(key, name);
     return text;
+}
+
+// An item's optional values: "Selection|ShowFor|RunAs", "<absent>" for each
+// the key does not hold.
+inline std::string optional(unsigned id) {
+    const std::string key = itemKey(id);
+    return value(key, "Selection") + "|" + value(key, "ShowFor") + "|" + value(key, "RunAs");
 }
 
 // The list of a kind as a tree of captions and ids: "Sub#1(A#2,---,B#3),C#4".

@@ -51,6 +51,19 @@ inline bool putItem(unsigned id, const std::string& caption, bool isSubmenu,
     return store::putItem(registryStore(), id, caption, isSubmenu, action, prompt, icon);
 }
 
+// One of an item's optional values, as the store keeps it: a number
+// (Selection, RunAs) or a text (ShowFor).
+inline bool putItemValue(unsigned id, const char* name, DWORD number) {
+    const std::string key = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+    return SHSetValueA(HKEY_CURRENT_USER, key.c_str(), name, REG_DWORD, &number, sizeof number) ==
+           ERROR_SUCCESS;
+}
+inline bool putItemValue(unsigned id, const char* name, const std::string& text) {
+    const std::string key = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+    return SHSetValueA(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text.c_str(),
+                       static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
 inline bool putMaxId(std::uint32_t maxId) { return store::putMaxId(registryStore(), maxId); }
 
 inline DWORD backgroundFlag() {
