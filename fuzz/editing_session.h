@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "action_edit.h"
+#include "chosen_command.h"
 #include "fuzz_support.h"
 #include "icon_location.h"
 #include "memory_key_store.h"
@@ -175,12 +176,13 @@ inline std::vector<TreeNode> nodesOf(editor::TreePrimitives& tree) {
     return out;
 }
 
-// The handler's menu as a tree of lines, each item with its id offset,
-// caption, help text, icon and the action it would start.
+// The handler's menu as a tree of lines, each item with its caption, help
+// text, icon (or the shield) and the action choosing it would start.
 class MenuTree : public handler::MenuSink {
 public:
     std::map<std::uintptr_t, std::vector<std::pair<std::string, std::uintptr_t>>> menus;
     std::vector<handler::ItemSlot>* table = nullptr;
+    store::KeyStore* keys = nullptr;  // where a choice reads the command
 
     handler::MenuHandle createSubmenu() override {
         return reinterpret_cast<handler::MenuHandle>(++count_);
@@ -191,12 +193,13 @@ public:
     bool insertItem(handler::MenuHandle menu, unsigned, const handler::MenuItem& item) override {
         const handler::ItemSlot& slot = (*table)[item.id - 1];
         std::string line = std::string(item.caption) + "|" + slot.prompt + "|" + slot.iconFile + "," +
-                           std::to_string(slot.iconIndex) + "|" + slot.action;
+                           std::to_string(slot.iconIndex) + (slot.shield ? " shield" : "") + "|" +
+                           handler::readChosenCommand(*keys, slot.id).action;
         menus[reinterpret_cast<std::uintptr_t>(menu)].push_back(
             {line, reinterpret_cast<std::uintptr_t>(item.submenu)});
         return true;
     }
-    handler::BitmapHandle makeIconBitmap(const char*, int) override { return nullptr; }
+    handler::BitmapHandle makeIconBitmap(const handler::ItemSlot&) override { return nullptr; }
 
     std::string describe(std::uintptr_t menu = 1, int depth = 0) {
         std::string out;
@@ -222,8 +225,9 @@ inline void expectedMenu(editor::TreePrimitives& tree, TreeNode parent, int dept
         }
         char file[store::kIconSize] = "";
         int index = r->icon[0] ? store::parseIconLocation(r->icon, file, sizeof file) : 0;
+        const bool shield = !r->isSubmenu && !r->icon[0] && r->runAs == store::kRunAsElevated;
         out += std::string(r->caption) + "|" + r->prompt + "|" + file + "," + std::to_string(index) +
-               "|" + (r->isSubmenu ? "" : r->action) + "\n";
+               (shield ? " shield" : "") + "|" + (r->isSubmenu ? "" : r->action) + "\n";
         if (r->isSubmenu) expectedMenu(tree, node, depth + 1, out);
     }
 }
@@ -734,6 +738,7 @@ private:
         std::vector<handler::ItemSlot> table;
         MenuTree menu;
         menu.table = &table;
+        menu.keys = &keys_;
         handler::MenuRequest request{kinds_[which], reinterpret_cast<handler::MenuHandle>(1), 0, 1,
                                      0x7FFF, handler::IconMode::OwnerDrawn};
         handler::buildMenu(keys_, request, menu, table);

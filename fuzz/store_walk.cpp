@@ -4,11 +4,13 @@
 // type), sometimes no items key at all. Each kind's list is walked into a
 // recording menu by a host that may grant few ids and may refuse items, and
 // what the menu and the item table got is compared with a walk worked out
-// here from the stored bytes alone. The file and folder menus are walked
-// again with a filter for a selection of names, items carrying "ShowFor"
-// texts of any shape: that walk is compared with the stored tree pruned here,
-// and must leave no empty submenu, no separator first, last or after another,
-// and give offsets to what it shows alone.
+// here from the stored bytes alone, down to the shield of an elevated
+// command without an icon and the action that choosing each entry reads
+// back. The file and folder menus are walked again with a filter for a
+// selection of names, items carrying "ShowFor" texts of any shape: that walk
+// is compared with the stored tree pruned here, and must leave no empty
+// submenu, no separator first, last or after another, and give offsets to
+// what it shows alone.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -17,6 +19,7 @@
 
 #include "fuzz_support.h"
 #include "icon_location.h"
+#include "chosen_command.h"
 #include "memory_key_store.h"
 #include "menu_store.h"
 #include "menu_walk.h"
@@ -153,12 +156,16 @@ public:
         insertions.push_back({menu, position, false, item.id, item.submenu, taken});
         return taken;
     }
-    handler::BitmapHandle makeIconBitmap(const char* file, int index) override {
+    handler::BitmapHandle makeIconBitmap(const handler::ItemSlot& slot) override {
         bool none = bitmaps_ < 32 && (noBitmaps >> bitmaps_ & 1);
         ++bitmaps_;
-        log.push_back("bitmap " + fuzzing::shown(file ? file : "<null>") + "," +
-                      std::to_string(index) + (none ? " none" : ""));
+        log.push_back(bitmapLine(slot.shield, slot.iconFile, slot.iconIndex, none));
         return none ? nullptr : handle(0x1000 + bitmaps_);
+    }
+
+    static std::string bitmapLine(bool shield, const std::string& file, int index, bool none) {
+        return "bitmap " + (shield ? std::string("shield") : fuzzing::shown(file) + "," + std::to_string(index)) +
+               (none ? " none" : "");
     }
 
     static std::string line(const std::string& menu, unsigned position, const std::string& caption,
@@ -185,9 +192,18 @@ private:
 };
 
 struct ExpectedSlot {
-    std::string prompt, iconFile, action;
+    std::string prompt, iconFile;
     int iconIndex = 0;
+    bool shield = false;
+    std::uint32_t id = 0;
+    std::string action;  // what choosing it starts
 };
+
+// A command that runs elevated and has no icon of its own shows the shield.
+bool expectedShield(const RawItem& item, const std::string& icon) {
+    return icon.empty() && expectedNumber(item, store::kIsSubMenuValue) == 0 &&
+           expectedNumber(item, store::kRunAsValue) == store::kRunAsElevated;
+}
 
 struct ExpectedWalk {
     unsigned result = 1;
@@ -196,23 +212,27 @@ struct ExpectedWalk {
     std::vector<std::string> log;
 };
 
-// Each slot of a walk's table against the one expected at its offset.
-void checkSlots(const std::vector<handler::ItemSlot>& table,
+// Each slot of a walk's table against the one expected at its offset, and
+// what choosing its entry reads from the store against the entry's action.
+void checkSlots(store::KeyStore& keys, const std::vector<handler::ItemSlot>& table,
                 const std::vector<ExpectedSlot>& slots, const std::string& context) {
     for (std::size_t i = 0; i < table.size() && i < slots.size(); ++i) {
         const handler::ItemSlot& slot = table[i];
         const ExpectedSlot& want = slots[i];
         std::string at = context + ", slot " + std::to_string(i);
         fuzzing::check(fuzzing::terminated(slot.prompt, sizeof slot.prompt) &&
-                           fuzzing::terminated(slot.iconFile, sizeof slot.iconFile) &&
-                           fuzzing::terminated(slot.action, sizeof slot.action),
+                           fuzzing::terminated(slot.iconFile, sizeof slot.iconFile),
                        "every slot text is terminated in its field", "terminated",
                        "a field without its terminator", at);
         fuzzing::checkEqual(want.prompt, slot.prompt, "the slot's prompt", at);
         fuzzing::checkEqual(want.iconFile, slot.iconFile, "the slot's icon file", at);
         fuzzing::checkEqual(static_cast<std::uint64_t>(want.iconIndex),
                             static_cast<std::uint64_t>(slot.iconIndex), "the slot's icon index", at);
-        fuzzing::checkEqual(want.action, slot.action, "the slot's action", at);
+        fuzzing::checkEqual(want.shield, slot.shield, "whether the slot shows the shield", at);
+        fuzzing::checkEqual(want.id, slot.id, "the slot's item id", at);
+        if (want.id != 0)
+            fuzzing::checkEqual(want.action, handler::readChosenCommand(keys, slot.id).action,
+                                "the action choosing the entry starts", at);
     }
 }
 
@@ -254,22 +274,23 @@ ExpectedWalk expectedWalk(const std::vector<unsigned char>* listBytes,
         if (!itemsKey || found == items.end()) continue;
         const RawItem& item = found->second;
         ExpectedSlot& slot = walk.slots[i];
+        slot.id = id;
         std::string caption = expectedText(item, store::kCaptionValue, store::kCaptionSize).text;
         slot.prompt = expectedText(item, store::kPromptValue, store::kPromptSize).text;
         std::string icon = expectedText(item, store::kIconValue, store::kIconSize).text;
         bool submenu = expectedNumber(item, store::kIsSubMenuValue) != 0;
+        slot.shield = expectedShield(item, icon);
         handler::BitmapHandle checkMarks = nullptr;
         if (!icon.empty()) {
             char file[store::kIconSize];
             slot.iconIndex = store::parseIconLocation(icon.c_str(), file, sizeof file);
             slot.iconFile = file;
-            if (bitmaps) {
-                bool none = bitmapCalls < 32 && (noBitmaps >> bitmapCalls & 1);
-                ++bitmapCalls;
-                walk.log.push_back("bitmap " + fuzzing::shown(slot.iconFile) + "," +
-                                   std::to_string(slot.iconIndex) + (none ? " none" : ""));
-                if (!none) checkMarks = RecordingSink::handle(0x1000 + bitmapCalls);
-            }
+        }
+        if ((!icon.empty() || slot.shield) && bitmaps) {
+            bool none = bitmapCalls < 32 && (noBitmaps >> bitmapCalls & 1);
+            ++bitmapCalls;
+            walk.log.push_back(RecordingSink::bitmapLine(slot.shield, slot.iconFile, slot.iconIndex, none));
+            if (!none) checkMarks = RecordingSink::handle(0x1000 + bitmapCalls);
         }
         std::string submenuName;
         if (submenu) {
@@ -283,7 +304,7 @@ ExpectedWalk expectedWalk(const std::vector<unsigned char>* listBytes,
         }
         bool taken = !(inserts < 32 && (refusals >> inserts & 1));
         ++inserts;
-        bool drawn = !icon.empty() && !bitmaps;
+        bool drawn = (!icon.empty() || slot.shield) && !bitmaps;
         walk.log.push_back(RecordingSink::line(menuName, top.position, caption,
                                                request.firstId + static_cast<unsigned>(i),
                                                submenuName, drawn, drawn ? i : 0, checkMarks,
@@ -397,21 +418,23 @@ ExpectedWalk expectedFilteredWalk(const std::vector<unsigned char>& listBytes,
                 }
                 const RawItem& item = items.at(entry.id);
                 ExpectedSlot& slot = walk.slots[entry.offset];
+                slot.id = entry.id;
                 std::string caption = expectedText(item, store::kCaptionValue, store::kCaptionSize).text;
                 slot.prompt = expectedText(item, store::kPromptValue, store::kPromptSize).text;
                 std::string icon = expectedText(item, store::kIconValue, store::kIconSize).text;
+                slot.shield = expectedShield(item, icon);
                 handler::BitmapHandle checkMarks = nullptr;
                 if (!icon.empty()) {
                     char file[store::kIconSize];
                     slot.iconIndex = store::parseIconLocation(icon.c_str(), file, sizeof file);
                     slot.iconFile = file;
-                    if (bitmaps) {
-                        bool none = bitmapCalls < 32 && (noBitmaps >> bitmapCalls & 1);
-                        ++bitmapCalls;
-                        walk.log.push_back("bitmap " + fuzzing::shown(slot.iconFile) + "," +
-                                           std::to_string(slot.iconIndex) + (none ? " none" : ""));
-                        if (!none) checkMarks = RecordingSink::handle(0x1000 + bitmapCalls);
-                    }
+                }
+                if ((!icon.empty() || slot.shield) && bitmaps) {
+                    bool none = bitmapCalls < 32 && (noBitmaps >> bitmapCalls & 1);
+                    ++bitmapCalls;
+                    walk.log.push_back(
+                        RecordingSink::bitmapLine(slot.shield, slot.iconFile, slot.iconIndex, none));
+                    if (!none) checkMarks = RecordingSink::handle(0x1000 + bitmapCalls);
                 }
                 std::uintptr_t submenu = 0;
                 if (entry.submenu) {
@@ -423,7 +446,7 @@ ExpectedWalk expectedFilteredWalk(const std::vector<unsigned char>& listBytes,
                 }
                 bool taken = !(inserts < 32 && (refusals >> inserts & 1));
                 ++inserts;
-                bool drawn = !icon.empty() && !bitmaps;
+                bool drawn = (!icon.empty() || slot.shield) && !bitmaps;
                 walk.log.push_back(RecordingSink::line(
                     menuName, position, caption, request.firstId + static_cast<unsigned>(entry.offset),
                     submenu ? "m" + std::to_string(submenu) : "", drawn, drawn ? entry.offset : 0,
@@ -595,6 +618,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       value.data.size());
         item[handler::kShowForValue] = value;
     }
+    // Then RunAs: an elevated command without an icon of its own shows the
+    // shield, in any menu.
+    for (auto& [id, item] : items) {
+        if (in.empty()) break;
+        RawValue value;
+        if (in.flag()) value = {store::kTypeDword, {1, 0, 0, 0}};
+        else if (!readValue(in, store::kRunAsValue, value)) continue;
+        if (!itemsKey) continue;
+        keys.setValue(store::itemKeyPath(id), store::kRunAsValue, value.type, value.data.data(),
+                      value.data.size());
+        item[store::kRunAsValue] = value;
+    }
     std::vector<std::u16string> names;
     for (const std::u16string& path : selected) names.push_back(handler::nameOf(path));
     auto shows = [&](const RawItem& item) {
@@ -627,7 +662,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             fuzzing::checkEqual(expected.slots.size(), table.size(), "one table slot per entry",
                                 context);
-        if (expected.tableTouched) checkSlots(table, expected.slots, context);
+        if (expected.tableTouched) checkSlots(keys, table, expected.slots, context);
 
         if (!filtering) continue;
         handler::SelectionFilter selection(selected, latin1);
@@ -669,7 +704,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            "a list without ShowFor texts is walked whole, filter or not",
                            joined(sink.log), joined(filteredSink.log), filteredContext);
             for (std::size_t i = 0; i < table.size() && i < filteredTable.size(); ++i)
-                fuzzing::checkEqual(std::string(table[i].action), filteredTable[i].action,
+                fuzzing::checkEqual(table[i].id, filteredTable[i].id,
                                     "the slots of a list without ShowFor texts", filteredContext);
             continue;
         }
@@ -694,7 +729,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         fuzzing::checkEqual(expected.slots.size(), filteredTable.size(), "one table slot per entry shown",
                             filteredContext);
-        checkSlots(filteredTable, expected.slots, filteredContext);
+        checkSlots(keys, filteredTable, expected.slots, filteredContext);
     }
     return 0;
 }

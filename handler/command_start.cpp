@@ -6,9 +6,8 @@
 
 #include "action.h"
 #include "code_page_text.h"
-#include "menu_store.h"
 #include "registry_key_store.h"
-#include "stored_item.h"
+#include "store_layout.h"
 
 namespace handler {
 
@@ -80,18 +79,9 @@ bool startForAll(const CommandToStart& command, const std::vector<std::u16string
 
 }  // namespace
 
-ChosenCommand chosenCommand(std::uint32_t id, const char* action) {
-    ChosenCommand chosen;
-    chosen.action = action ? action : "";
+ChosenCommand chosenCommand(std::uint32_t id) {
     store::RegistryKeyStore registry;
-    store::ScopedKey items(registry, registry.openForRead(nullptr, store::kItemsKey));
-    store::StoredItem item;
-    if (store::readItem(registry, items.get(), id, item, store::ActionRead::CommandsOnly)) {
-        chosen.caption = item.caption;
-        chosen.selection = item.selection;
-        chosen.runAs = item.runAs == store::kRunAsElevated;
-    }
-    return chosen;
+    return readChosenCommand(registry, id);
 }
 
 bool startCommand(const CommandToStart& command, const std::vector<std::wstring>& paths,

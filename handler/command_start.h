@@ -8,28 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "chosen_command.h"
+
 namespace handler {
 
-// What a chosen command runs, as the store holds it.
-struct CommandToStart {
-    const char* caption;      // the store's, in the code page; names it in questions
-    const char* action;       // the store's, in the code page
-    std::uint32_t selection;  // how several selected objects are taken (store::kSelection...)
-    bool runAs;               // started elevated: the verb "runas"
-};
-
-// A menu's chosen command read again from the store, for the settings a
-// menu does not read (how it takes several objects, whether it runs
-// elevated); `action` is the one the menu showed. An item gone from the
-// store since keeps the defaults: the first object, no elevation.
-struct ChosenCommand {
-    std::string caption;
-    std::string action;
-    std::uint32_t selection = 0;
-    bool runAs = false;
-    CommandToStart toStart() const { return {caption.c_str(), action.c_str(), selection, runAs}; }
-};
-ChosenCommand chosenCommand(std::uint32_t id, const char* action);
+// The chosen command of menu entry `id`, from the registry's store.
+ChosenCommand chosenCommand(std::uint32_t id);
 
 // Above this many objects, a command run for each asks first.
 constexpr std::size_t kObjectsWithoutQuestion = 15;

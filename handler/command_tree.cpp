@@ -28,7 +28,7 @@ public:
         add(menu, position, std::move(node));
         return true;
     }
-    BitmapHandle makeIconBitmap(const char*, int) override { return nullptr; }
+    BitmapHandle makeIconBitmap(const ItemSlot&) override { return nullptr; }
 
 private:
     static MenuHandle handleOf(std::size_t menu) {

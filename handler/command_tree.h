@@ -1,7 +1,7 @@
 // A context kind's menu as a tree of commands, for the front that hands
 // Explorer command objects (Windows 11's first right-click menu) instead of
 // menu items. It is read through the classic menu's own walk, so both fronts
-// show the same entries, nesting, prompts, icons and actions.
+// show the same entries, nesting, prompts, icons and commands.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ struct CommandTree {
     // Each menu's entries in order, as indices into `nodes`; menus[0] is the
     // top level.
     std::vector<std::vector<std::size_t>> menus{1};
-    std::vector<ItemSlot> table;  // prompt, icon and action by offset
+    std::vector<ItemSlot> table;  // prompt, icon and item id by offset
 };
 
 // Reads the kind's list and items from the store, once; a null kind (an
@@ -47,8 +47,9 @@ struct RootShape {
 };
 RootShape rootShape(const CommandTree& tree);
 
-// The icon location "file,index" of a slot, as the shell's icon functions
-// take it; empty when the entry has no icon.
+// The icon location "file,index" of a slot's own icon, as the shell's icon
+// functions take it; empty when it has none (a shield is the system's, which
+// only the platform can name).
 std::string iconLocation(const ItemSlot& slot);
 
 // Whether the packaged front shows the kind's menu. Drive roots have no item

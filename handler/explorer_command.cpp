@@ -17,6 +17,7 @@
 #include "resources/korvane_resources.h"
 #include "server_module.h"
 #include "trace.h"
+#include "win32_menu.h"
 
 namespace handler {
 
@@ -93,7 +94,9 @@ HRESULT titleOf(const CommandMenu& menu, std::size_t node, LPWSTR* name) {
 HRESULT iconOf(const CommandMenu& menu, std::size_t node, LPWSTR* icon) {
     if (node == kOwnTitle) return giveText(ownIconLocation(), icon);
     if (menu.tree.nodes[node].type == CommandNode::Type::Separator) return giveText(L"", icon);
-    return giveText(wideFromCodePage(iconLocation(slotOf(menu, node)).c_str()), icon);
+    const ItemSlot& slot = slotOf(menu, node);
+    if (slot.shield) return giveText(shieldIconLocation(), icon);
+    return giveText(wideFromCodePage(iconLocation(slot).c_str()), icon);
 }
 
 HRESULT toolTipOf(const CommandMenu& menu, std::size_t node, LPWSTR* tip) {
@@ -210,8 +213,7 @@ private:
     // The selected items, read only for a command that takes them all; the
     // first is the object the menu was read for.
     void start(IShellItemArray* items) const {
-        const ItemSlot& slot = menu_->tree.table[entry().offset];
-        const ChosenCommand chosen = chosenCommand(slot.id, slot.action);
+        const ChosenCommand chosen = chosenCommand(menu_->tree.table[entry().offset].id);
         std::vector<std::wstring> paths{menu_->context.path};
         if (chosen.selection != store::kSelectionFirstOnly &&
             !sameKind(menu_->context.kind, store::kKindBackground)) {

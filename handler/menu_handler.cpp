@@ -99,7 +99,7 @@ bool MenuHandler::invoke(const CMINVOKECOMMANDINFO& invocation) {
         return false;
     const ItemSlot* item = slot(LOWORD(reinterpret_cast<UINT_PTR>(invocation.lpVerb)));
     if (!item) return true;
-    const ChosenCommand chosen = chosenCommand(item->id, item->action);
+    const ChosenCommand chosen = chosenCommand(item->id);
     // The rest of the selection is read only for a command that takes it.
     const std::vector<std::wstring> paths =
         chosen.selection == store::kSelectionFirstOnly ? std::vector<std::wstring>{contextPath_}
@@ -166,7 +166,7 @@ void MenuHandler::drawIcon(const DRAWITEMSTRUCT* draw) const {
     if (!draw) return;
     const ItemSlot* item = slot(draw->itemData);
     if (!item) return;
-    OwnedIcon icon = extractSmallIcon(item->iconFile, item->iconIndex);
+    OwnedIcon icon = smallIconOf(*item);
     if (!icon) return;
     DrawIconEx(draw->hDC, 1, draw->rcItem.top, icon.get(), 16, 16, 0, nullptr, DI_NORMAL);
 }

@@ -15,14 +15,47 @@ struct OpenMenu {
     MenuHandle menu;
 };
 
-// The slot's prompt, icon and action from the stored item.
-void fillSlot(std::uint32_t id, const store::StoredItem& item, ItemSlot& slot) {
+// What the menu shows of an item, and no more: a right click reads each
+// value it needs once. No action, since a chosen command is read again
+// (readChosenCommand); ShowFor only where a filter asks; RunAs only for a
+// command without an icon of its own, where it puts the shield in its place.
+struct ShownItem {
+    char caption[store::kCaptionSize];
+    char prompt[store::kPromptSize];
+    char icon[store::kIconSize];
+    bool submenu;
+    char showFor[kShowForSize];
+    bool shield;
+};
+
+// Read as store::readItem reads the same values: absent or malformed ones
+// read as empty or 0, long texts are cut. False when the item key is absent.
+bool readShownItem(store::KeyStore& keys, store::KeyHandle items, std::uint32_t id,
+                   bool withShowFor, ShownItem& item) {
+    item.caption[0] = item.prompt[0] = item.icon[0] = item.showFor[0] = '\0';
+    item.submenu = item.shield = false;
+    if (!items) return false;
+    char name[store::kItemKeyNameSize];
+    store::itemKeyName(id, name);
+    store::ScopedKey key(keys, keys.openForRead(items, name));
+    if (!key) return false;
+    store::readText(keys, key.get(), store::kCaptionValue, item.caption, sizeof item.caption);
+    store::readText(keys, key.get(), store::kPromptValue, item.prompt, sizeof item.prompt);
+    store::readText(keys, key.get(), store::kIconValue, item.icon, sizeof item.icon);
+    item.submenu = store::readNumber(keys, key.get(), store::kIsSubMenuValue) != 0;
+    if (withShowFor)
+        store::readText(keys, key.get(), kShowForValue, item.showFor, sizeof item.showFor);
+    if (!item.submenu && item.icon[0] == '\0')
+        item.shield = store::readNumber(keys, key.get(), store::kRunAsValue) == store::kRunAsElevated;
+    return true;
+}
+
+void fillSlot(std::uint32_t id, const ShownItem& item, ItemSlot& slot) {
     slot.id = id;
     store::copyField(slot.prompt, sizeof slot.prompt, item.prompt);
     if (item.icon[0] != '\0')
         slot.iconIndex = store::parseIconLocation(item.icon, slot.iconFile, sizeof slot.iconFile);
-    if (item.isSubmenu == 0 && !item.actionCut)  // a cut command is shown but starts nothing
-        store::copyField(slot.action, sizeof slot.action, item.action);
+    slot.shield = item.shield;
 }
 
 // An item with an icon: drawn on request, by its offset, or a bitmap made now.
@@ -32,7 +65,7 @@ void giveIcon(MenuItem& menuItem, const ItemSlot& slot, std::size_t offset, Icon
         menuItem.ownerDrawnIcon = true;
         menuItem.itemData = offset;
     } else {
-        menuItem.checkMarks = sink.makeIconBitmap(slot.iconFile, slot.iconIndex);
+        menuItem.checkMarks = sink.makeIconBitmap(slot);
     }
 }
 
@@ -51,7 +84,7 @@ struct PlannedEntry {
     bool hasIcon = false;
     bool allowed = false;  // read, shown by the filter, in a menu that is
     bool kept = false;     // inserted
-    std::size_t slot = kNone;  // its prompt, icon and action
+    std::size_t slot = kNone;  // its prompt, icon and id
     char caption[store::kCaptionSize] = {};
 };
 
@@ -148,10 +181,7 @@ Plan planEntries(store::KeyStore& keys, const std::vector<store::IndexEntry>& en
         bool shown;
     };
     std::vector<Open> stack{{0, kTopLevel, true}};
-    store::StoredItem item;
-    // Nothing optional without a filter: such a right click costs what it
-    // did before items could have optional values.
-    const std::uint8_t optional = filter ? store::kOptionalShowFor : 0;
+    ShownItem item;
     for (std::size_t i = 0; i < count; ++i) {
         const store::IndexEntry& stored = entries[i];
         while (stack.size() > 1 && stack.back().key != stored.parent) stack.pop_back();
@@ -163,16 +193,15 @@ Plan planEntries(store::KeyStore& keys, const std::vector<store::IndexEntry>& en
             entry.allowed = top.shown;
             continue;
         }
-        if (!store::readItem(keys, items.get(), stored.id, item, store::ActionRead::CommandsOnly,
-                             optional))
+        if (!readShownItem(keys, items.get(), stored.id, filter != nullptr, item))
             continue;  // no item key: nothing to show
-        entry.submenu = item.isSubmenu != 0;
+        entry.submenu = item.submenu;
         entry.allowed = top.shown && (!filter || filter->shows(item.showFor));
         plan.filtersInUse = plan.filtersInUse || item.showFor[0] != '\0';
         if (entry.submenu) stack.push_back({stored.id, i, entry.allowed});
         if (!entry.allowed) continue;
         store::copyField(entry.caption, sizeof entry.caption, item.caption);
-        entry.hasIcon = item.icon[0] != '\0';
+        entry.hasIcon = item.icon[0] != '\0' || item.shield;
         entry.slot = plan.slots.size();
         plan.slots.emplace_back();
         fillSlot(stored.id, item, plan.slots.back());

@@ -21,9 +21,11 @@ struct ItemSlot {
     char prompt[store::kPromptSize];
     char iconFile[store::kIconSize];  // the file part of the icon location
     int iconIndex;
-    char action[store::kActionSize];  // commands only
-    // The item's id: a chosen command reads its other settings (how it
-    // takes several objects, whether it runs elevated) from the store then.
+    // A command that runs elevated and has no icon of its own: it shows the
+    // system's shield, as Windows marks what asks for consent.
+    bool shield;
+    // The item's id: a chosen command is read from the store by it then
+    // (readChosenCommand), so a right click reads no action.
     std::uint32_t id;
 };
 
@@ -49,8 +51,9 @@ public:
     // Returns false when the menu did not take the item; a submenu it carried
     // is then gone.
     virtual bool insertItem(MenuHandle menu, unsigned position, const MenuItem& item) = 0;
-    // Renders the small icon at file/index into a bitmap; null when none.
-    virtual BitmapHandle makeIconBitmap(const char* file, int index) = 0;
+    // Renders the slot's small icon (its file and index, or the shield)
+    // into a bitmap; null when none.
+    virtual BitmapHandle makeIconBitmap(const ItemSlot& slot) = 0;
 };
 
 // Whether icons fall back to check-mark bitmaps: only on system version 5.0,

@@ -12,6 +12,47 @@ OwnedIcon extractSmallIcon(const char* file, int index) {
     return OwnedIcon(small);
 }
 
+namespace {
+
+using StockIconQuery = HRESULT(WINAPI*)(SHSTOCKICONID, UINT, SHSTOCKICONINFO*);
+
+// SHGetStockIconInfo, found when used: shell32 has it from Windows Vista
+// on, and a DLL that imported it would not load on older systems at all.
+bool stockShield(UINT flags, SHSTOCKICONINFO& info) {
+    HMODULE shell = GetModuleHandleW(L"shell32.dll");
+    if (!shell) return false;
+    auto query = reinterpret_cast<StockIconQuery>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "SHGetStockIconInfo")));
+    if (!query) return false;
+    info = SHSTOCKICONINFO{};
+    info.cbSize = sizeof info;
+    if (FAILED(query(SIID_SHIELD, flags, &info))) {
+        if (info.hIcon) DestroyIcon(info.hIcon);  // nothing is left to whoever asked
+        return false;
+    }
+    info.szPath[MAX_PATH - 1] = L'\0';  // a path that fills the field still ends
+    return true;
+}
+
+}  // namespace
+
+OwnedIcon smallIconOf(const ItemSlot& slot) {
+    if (!slot.shield) return extractSmallIcon(slot.iconFile, slot.iconIndex);
+    SHSTOCKICONINFO info;
+    // The icon is the caller's to destroy.
+    if (!stockShield(SHGSI_ICON | SHGSI_SMALLICON, info)) return OwnedIcon();
+    return OwnedIcon(info.hIcon);
+}
+
+std::wstring shieldIconLocation() {
+    SHSTOCKICONINFO info;
+    // The location comes with every call (SHGSI_ICONLOCATION is 0), as
+    // ExtractIcon takes it: a negative index is a resource id, which is
+    // what "file,-id" means to the shell as well.
+    if (!stockShield(SHGSI_ICONLOCATION, info) || info.szPath[0] == L'\0') return std::wstring();
+    return std::wstring(info.szPath) + L"," + std::to_wstring(info.iIcon);
+}
+
 MenuHandle Win32MenuSink::createSubmenu() { return CreatePopupMenu(); }
 
 void Win32MenuSink::insertSeparator(MenuHandle menu, unsigned position) {
@@ -43,8 +84,8 @@ bool Win32MenuSink::insertItem(MenuHandle menu, unsigned position, const MenuIte
     return false;
 }
 
-BitmapHandle Win32MenuSink::makeIconBitmap(const char* file, int index) {
-    OwnedIcon icon = extractSmallIcon(file, index);
+BitmapHandle Win32MenuSink::makeIconBitmap(const ItemSlot& slot) {
+    OwnedIcon icon = smallIconOf(slot);
     if (!icon) return nullptr;
     int width = GetSystemMetrics(SM_CXMENUCHECK);
     int height = GetSystemMetrics(SM_CYMENUCHECK);

@@ -1,10 +1,12 @@
 #include <doctest/doctest.h>
 
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "chosen_command.h"
 #include "command_tree.h"
 #include "container_printers.h"
 #include "menu_walk.h"
@@ -40,8 +42,10 @@ public:
         log.push_back(line.str());
         return true;
     }
-    BitmapHandle makeIconBitmap(const char*, int) override {
+    BitmapHandle makeIconBitmap(const ItemSlot& slot) override {
         ++bitmaps;
+        log.push_back(std::string("bitmap ") +
+                      (slot.shield ? "shield" : slot.iconFile + ("," + std::to_string(slot.iconIndex))));
         return reinterpret_cast<BitmapHandle>(0x1000 + bitmaps);
     }
 
@@ -68,6 +72,38 @@ public:
         ++calls;
         return std::string(showFor) != "hide";
     }
+};
+
+// The memory store, noting the name of every value read.
+class ReadCounting : public store::KeyStore {
+public:
+    explicit ReadCounting(store::MemoryKeyStore& keys) : keys_(keys) {}
+    std::map<std::string, int> reads;
+
+    store::KeyHandle openForRead(store::KeyHandle parent, const char* subkey) override {
+        return keys_.openForRead(parent, subkey);
+    }
+    store::KeyHandle createForWrite(store::KeyHandle parent, const char* subkey, bool* existed) override {
+        return keys_.createForWrite(parent, subkey, existed);
+    }
+    void close(store::KeyHandle key) override { keys_.close(key); }
+    store::QueryResult query(store::KeyHandle key, const char* name, std::uint32_t* type, void* data,
+                             std::uint32_t* size) override {
+        ++reads[name];
+        return keys_.query(key, name, type, data, size);
+    }
+    bool write(store::KeyHandle key, const char* name, std::uint32_t type, const void* data,
+               std::uint32_t size) override {
+        return keys_.write(key, name, type, data, size);
+    }
+    bool deleteValue(store::KeyHandle key, const char* name) override { return keys_.deleteValue(key, name); }
+    bool deleteKey(store::KeyHandle parent, const char* subkey) override {
+        return keys_.deleteKey(parent, subkey);
+    }
+    std::uint32_t lastError() const override { return keys_.lastError(); }
+
+private:
+    store::MemoryKeyStore& keys_;
 };
 
 void hideOnly(store::MemoryKeyStore& keys, std::initializer_list<std::uint32_t> ids,
@@ -100,7 +136,7 @@ TEST_CASE("menu walk: no list, commands and separators") {
     CHECK(sink.log == Log{"m1:3 One #100", "m1:4 separator", "m1:5 Two #102 draw2"});
     REQUIRE(table.size() == 3);
     CHECK(std::string(table[0].prompt) == "first");
-    CHECK(std::string(table[0].action) == "one.exe");
+    CHECK(table[0].id == 1);  // what a choice of it reads again
     CHECK(std::string(table[0].iconFile).empty());  // an empty icon is no icon
     CHECK(std::string(table[2].iconFile) == "lib.dll");
     CHECK(table[2].iconIndex == 1);
@@ -124,7 +160,6 @@ TEST_CASE("menu walk: nesting, separators in submenus, parent 0 closing everythi
     CHECK(buildMenu(keys, request("*", 0), sink, table) == 6);
     CHECK(sink.log == Log{"m1:0 Sub #100 ->m2 draw0", "m2:0 A #101 draw1", "m2:1 separator",
                           "m2:2 B #103 draw3", "m1:1 C #104"});
-    CHECK(std::string(table[0].action).empty());  // a submenu keeps no action
     CHECK(std::string(table[0].prompt) == "sub prompt");
     CHECK(table[3].iconIndex == -2);
 
@@ -152,8 +187,8 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
     CHECK(buildMenu(keys, request("*", 0), sink, table) == 7);
     CHECK(sink.log == Log{"m1:0 Sub #100 ->m2", "m2:0 Cmd #101", "m1:1 Bare #102",
                           "m1:2 Big #104", "m1:3 separator"});
-    CHECK(std::string(table[2].action).empty());
-    CHECK(std::string(table[4].action) == "big.exe");
+    CHECK(table[2].id == 3);
+    CHECK(table[4].id == 1200);
 
     // a submenu the menu refused takes its contents to the top level
     sink.log.clear();
@@ -170,7 +205,7 @@ TEST_CASE("menu walk: lists no save wrote are shown safely") {
     CHECK(sink.log == Log{"m1:0 separator"});
 }
 
-TEST_CASE("menu walk: an action cut to its field is shown but starts nothing") {
+TEST_CASE("a chosen command: an action cut to its field is shown but starts nothing") {
     store::MemoryKeyStore keys;
     std::string fits = "tool.exe \"" + std::string(2047 - 11, 'a') + "\"";  // 2047 characters
     std::string tooLong = "tool.exe \"" + std::string(2040, 'a') + "\" $(C:\\Work) $:3";
@@ -190,10 +225,11 @@ TEST_CASE("menu walk: an action cut to its field is shown but starts nothing") {
     std::vector<ItemSlot> table;
     CHECK(buildMenu(keys, request("*", 0), sink, table) == 4);
     CHECK(sink.log == Log{"m1:0 Fits #100", "m1:1 Too long #101 draw1", "m1:2 Unterminated #102"});
-    CHECK(std::string(table[0].action) == fits);
-    CHECK(std::string(table[1].action).empty());
     CHECK(std::string(table[1].prompt) == "Shown all the same");
-    CHECK(std::string(table[2].action).empty());
+    CHECK(readChosenCommand(keys, table[0].id).action == fits);
+    CHECK(readChosenCommand(keys, table[1].id).action.empty());
+    CHECK(readChosenCommand(keys, table[1].id).caption == "Too long");  // still named in questions
+    CHECK(readChosenCommand(keys, table[2].id).action.empty());
 
     // The store says so to every reader; the editor still gets the text.
     store::ScopedKey items(keys, keys.openForRead(nullptr, store::kItemsKey));
@@ -203,6 +239,98 @@ TEST_CASE("menu walk: an action cut to its field is shown but starts nothing") {
     CHECK(std::string(item.action) == tooLong.substr(0, 2047));
     store::readItem(keys, items.get(), 1, item, store::ActionRead::Always);
     CHECK_FALSE(item.actionCut);
+}
+
+TEST_CASE("a chosen command is read whole from the store when chosen") {
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Resize", false, "resize.exe \"%1\"");
+    keys.setNumber(testing_support::itemPath(1), store::kSelectionValue, store::kSelectionAllAtOnce);
+    keys.setNumber(testing_support::itemPath(1), store::kRunAsValue, store::kRunAsElevated);
+    putItem(keys, 2, "Tools", true, "kept for no one");
+    keys.setNumber(testing_support::itemPath(2), store::kRunAsValue, store::kRunAsElevated);
+    struct Row { const char* what; std::uint32_t id; const char* caption; const char* action;
+                 std::uint32_t selection; bool runAs; };
+    for (const Row& row : {Row{"a command with its settings", 1, "Resize", "resize.exe \"%1\"", 2, true},
+                           Row{"a submenu starts nothing", 2, "Tools", "", 0, false},
+                           Row{"an item gone since the menu was built", 3, "", "", 0, false}}) {
+        CAPTURE(row.what);
+        ChosenCommand chosen = readChosenCommand(keys, row.id);
+        CHECK(chosen.caption == row.caption);
+        CHECK(chosen.action == row.action);
+        CHECK(chosen.selection == row.selection);
+        CHECK(chosen.runAs == row.runAs);
+    }
+    CHECK(keys.openHandles() == 0);
+}
+
+TEST_CASE("menu walk: a command that runs elevated with no icon of its own shows the shield") {
+    store::MemoryKeyStore keys;
+    auto runAs = [&](std::uint32_t id, std::uint32_t value) {
+        keys.setNumber(testing_support::itemPath(id), store::kRunAsValue, value);
+    };
+    putItem(keys, 1, "Admin", false, "a.exe");
+    runAs(1, store::kRunAsElevated);
+    putItem(keys, 2, "Own icon", false, "b.exe", "", "own.dll,4");
+    runAs(2, store::kRunAsElevated);
+    putItem(keys, 3, "Unknown number", false, "c.exe");
+    runAs(3, 2);
+    putItem(keys, 4, "Sub", true);
+    runAs(4, store::kRunAsElevated);
+    putItem(keys, 5, "As text", false, "e.exe");
+    keys.setString(testing_support::itemPath(5), store::kRunAsValue, "1");
+    putItem(keys, 6, "In the submenu", false, "f.exe");
+    runAs(6, store::kRunAsElevated);
+    putIndex(keys, "*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {6, 4}, {5, 0}});
+
+    RecordingSink sink;
+    std::vector<ItemSlot> table;
+    CHECK(buildMenu(keys, request("*", 0), sink, table) == 7);
+    CHECK(sink.log == Log{"m1:0 Admin #100 draw0", "m1:1 Own icon #101 draw1", "m1:2 Unknown number #102",
+                          "m1:3 Sub #103 ->m2", "m2:0 In the submenu #104 draw4", "m1:4 As text #105"});
+    std::vector<bool> shields;
+    for (const ItemSlot& slot : table) shields.push_back(slot.shield);
+    CHECK(shields == std::vector<bool>{true, false, false, false, true, false});
+    CHECK(std::string(table[1].iconFile) == "own.dll");
+    CHECK(table[1].iconIndex == 4);
+
+    // The Windows 11 front gets the same slots, and no location of its own
+    // for the shield: that one is the system's.
+    CommandTree tree = readCommandTree(keys, "*");
+    REQUIRE(tree.table.size() == table.size());
+    CHECK(tree.table[0].shield);
+    CHECK(iconLocation(tree.table[0]).empty());
+    CHECK(iconLocation(tree.table[1]) == "own.dll,4");
+}
+
+TEST_CASE("a right click reads what the menu shows and nothing else") {
+    // No action (a choice reads it again), no Selection; ShowFor only where
+    // a filter applies; RunAs only for a command without an icon.
+    store::MemoryKeyStore keys;
+    putItem(keys, 1, "Tools", true);
+    putItem(keys, 2, "With icon", false, "a.exe", "", "a.dll,1");
+    putItem(keys, 3, "Without", false, "b.exe");
+    putItem(keys, 4, "Also with icon", false, "c.exe", "", "c.dll,2");
+    for (const char* kind : {"*", "Background"}) putIndex(keys, kind, {{1, 0}, {2, 1}, {0, 0}, {3, 0}, {4, 0}});
+    const std::map<std::string, int> shown{{"Caption", 4}, {"Prompt", 4}, {"Icon", 4}, {"IsSubMenu", 4}, {"RunAs", 1}};
+    std::map<std::string, int> filtered = shown;
+    filtered["ShowFor"] = 4;
+
+    struct Row { const char* kind; bool filter; std::map<std::string, int> reads; };
+    for (const Row& row : {Row{"Background", false, shown}, Row{"*", true, filtered}}) {
+        CAPTURE(row.kind);
+        ReadCounting counting(keys);
+        HidingFilter filter;
+        RecordingSink sink;
+        std::vector<ItemSlot> table;
+        buildMenu(counting, request(row.kind, 0, 1, 0x7FFF, IconMode::OwnerDrawn, row.filter ? &filter : nullptr),
+                  sink, table);
+        counting.reads.erase(row.kind);  // the index list
+        CHECK(counting.reads == row.reads);
+        counting.reads.clear();
+        readCommandTree(counting, row.kind, row.filter ? &filter : nullptr);
+        counting.reads.erase(row.kind);
+        CHECK(counting.reads == row.reads);
+    }
 }
 
 TEST_CASE("menu walk: ids stop at the host's last id") {
@@ -229,13 +357,16 @@ TEST_CASE("menu walk: the bitmap fallback") {
     store::MemoryKeyStore keys;
     putItem(keys, 1, "Iconic", false, "a.exe", "", "x.dll,2");
     putItem(keys, 2, "Plain", false, "b.exe");
-    putIndex(keys, "Background", {{1, 0}, {2, 0}});
+    putItem(keys, 3, "Elevated", false, "c.exe");
+    keys.setNumber(testing_support::itemPath(3), store::kRunAsValue, store::kRunAsElevated);
+    putIndex(keys, "Background", {{1, 0}, {2, 0}, {3, 0}});
     RecordingSink sink;
     std::vector<ItemSlot> table;
     CHECK(buildMenu(keys, request("Background", 4, 1, 0x7FFF, IconMode::Bitmaps), sink, table) ==
-          3);
-    CHECK(sink.log == Log{"m1:5 Iconic #1 bitmap", "m1:6 Plain #2"});
-    CHECK(sink.bitmaps == 1);
+          4);
+    CHECK(sink.log == Log{"bitmap x.dll,2", "m1:5 Iconic #1 bitmap", "m1:6 Plain #2",
+                          "bitmap shield", "m1:7 Elevated #3 bitmap"});
+    CHECK(sink.bitmaps == 2);
 }
 
 TEST_CASE("random index lists build without fault") {
@@ -345,8 +476,8 @@ TEST_CASE("menu walk with a filter: what is left out takes no offset, separators
     CHECK(buildMenu(keys, request("Directory", 0, 100, 0x7FFF, IconMode::OwnerDrawn, &filter), sink,
                     table) == 4);
     REQUIRE(table.size() == 3);
-    CHECK(std::string(table[1].action) == "c.exe");
-    CHECK(std::string(table[2].action) == "d.exe");
+    CHECK(table[1].id == 4);
+    CHECK(table[2].id == 5);
     CHECK(std::string(table[2].iconFile) == "d.dll");
     CHECK(filter.calls == 4);
 }
@@ -377,7 +508,6 @@ TEST_CASE("menu walk with a filter over items without ShowFor: exactly the menu 
         REQUIRE(filteredTable.size() == plainTable.size());
         for (std::size_t i = 0; i < plainTable.size(); ++i) {
             CAPTURE(i);
-            CHECK(std::string(filteredTable[i].action) == plainTable[i].action);
             CHECK(filteredTable[i].id == plainTable[i].id);
         }
         CHECK(filter.calls == 4);
@@ -565,7 +695,7 @@ TEST_CASE("menu walk: items shown for the selection their ShowFor text names") {
         // Both fronts give the same offsets, and each offset starts its own item.
         CHECK(tree.table.size() == table.size());
         for (std::size_t offset = 0; offset < table.size() && offset < tree.table.size(); ++offset)
-            CHECK(std::string(tree.table[offset].action) == table[offset].action);
+            CHECK(tree.table[offset].id == table[offset].id);
     }
 }
 

@@ -153,6 +153,54 @@ TEST_CASE("the root shows the kind's list to any depth, its single submenu, or n
     for (IExplorerCommand* command : after) command->Release();
 }
 
+TEST_CASE("icons: an item's own, the system's shield for an elevated command without one, or none") {
+    ComScope com;
+    SampleFolder samples;
+    Korvane dll;
+    clearStore();
+    putItem(1, "Own", false, "a.exe", "", kLibrary + ",-2");
+    putItem(2, "Elevated", false, "b.exe");
+    putItem(3, "Elevated, own icon", false, "c.exe", "", kLibrary + ",3");
+    putItem(4, "Plain", false, "d.exe");
+    for (unsigned id : {2u, 3u}) {
+        HKEY key = nullptr;
+        const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                nullptr) == ERROR_SUCCESS);
+        const DWORD elevated = 1;
+        RegSetValueExA(key, "RunAs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&elevated), sizeof elevated);
+        RegCloseKey(key);
+    }
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}});
+
+    // The shield's location as the system names it to any program, as a
+    // stand-in for the system names it, or no icon where none is named
+    // (before Windows Vista).
+    const std::string shield = handler_host::shieldLocation();
+    INFO("the system's shield: " << (shield.empty() ? "none" : shield));
+    using handler_host::StockIcons;
+    struct Row { const char* what; int stock; std::vector<std::string> icons; };  // stock: 0 the system's, 1 a stand-in, 2 none
+    for (const Row& row : {Row{"the system's", 0, {kLibrary + ",-2", shield.empty() ? "<none>" : shield, kLibrary + ",3", "<none>"}},
+                           Row{"a stand-in's", 1, {kLibrary + ",-2", "C:\\Icons\\Stand-in.dll,-78", kLibrary + ",3", "<none>"}},
+                           Row{"none", 2, {kLibrary + ",-2", "<none>", kLibrary + ",3", "<none>"}}}) {
+        CAPTURE(row.what);
+        std::unique_ptr<StockIcons> stock(row.stock == 1 ? new StockIcons(dll.module, "C:\\Icons\\Stand-in.dll", -78)
+                                          : row.stock == 2 ? new StockIcons(dll.module) : nullptr);
+        if (stock) REQUIRE(stock->patch.patched());
+        Shown shown(dll, kSelectionClass, samples.root + "\\a.txt");
+        std::vector<IExplorerCommand*> commands = subcommands(shown.root);
+        std::vector<std::string> icons;
+        for (IExplorerCommand* command : commands) {
+            HRESULT result = E_FAIL;
+            icons.push_back(taken([&](LPWSTR* text) { return command->GetIcon(shown.items, text); }, &result));
+            if (icons.back() == "<none>") CHECK_MESSAGE(FAILED(result), "no icon, yet the call returned " << result);
+            command->Release();
+        }
+        CHECK(icons == row.icons);
+        if (row.stock == 1) CHECK(StockIcons::asked == std::vector<std::string>{"77 0"});  // SIID_SHIELD, its location only
+    }
+}
+
 TEST_CASE("a chosen command starts its program for the exact path, for every kind") {
     ComScope com;
     foreign_names::requireCodePage1252();

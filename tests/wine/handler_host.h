@@ -1,17 +1,22 @@
 // korvane.dll hosted as Explorer hosts it, for the Wine tests that look at
 // its menus: a handler object initialised on real shell data objects (or a
 // folder's background) with its menu built into a popup, pixels of what it
-// draws, and the record of what its commands started.
+// draws (the system's shield among them), and the record of what its
+// commands started.
 #pragma once
 
 #include <doctest/doctest.h>
 
+#include <shellapi.h>
+
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "import_patch.h"
 #include "shell_host.h"
 #include "test_paths.h"
 
@@ -98,6 +103,79 @@ inline std::vector<COLORREF> expectedIcon(const std::string& file, int index) {
         DestroyIcon(icon);
     });
 }
+
+// The system's shield as SHGetStockIconInfo gives it to this process, found
+// at run time as korvane finds it; false where the system gives none.
+inline bool stockShield(UINT flags, SHSTOCKICONINFO& info) {
+    using Query = HRESULT(WINAPI*)(SHSTOCKICONID, UINT, SHSTOCKICONINFO*);
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    auto query = shell ? reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetStockIconInfo")))
+                       : nullptr;
+    info = SHSTOCKICONINFO{};
+    info.cbSize = sizeof info;
+    return query && SUCCEEDED(query(SIID_SHIELD, flags, &info));
+}
+
+// What the handler's drawing of the shield must look like: blank where the
+// system gives no shield icon.
+inline std::vector<COLORREF> expectedShield() {
+    return paintPixels([](HDC dc) {
+        SHSTOCKICONINFO info;
+        if (!stockShield(SHGSI_ICON | SHGSI_SMALLICON, info) || !info.hIcon) return;
+        DrawIconEx(dc, 1, 2, info.hIcon, 16, 16, 0, nullptr, DI_NORMAL);
+        DestroyIcon(info.hIcon);
+    });
+}
+
+// The shield's icon location "file,index" (UTF-8); empty where the system
+// names none.
+inline std::string shieldLocation() {
+    SHSTOCKICONINFO info;
+    if (!stockShield(SHGSI_ICONLOCATION, info) || !info.szPath[0]) return "";
+    return shell_host::utf8(info.szPath) + "," + std::to_string(info.iIcon);
+}
+
+// korvane.dll's run-time look-up of SHGetStockIconInfo, answered by the test
+// while this lives: with nothing, as before Windows Vista, or with a
+// stand-in that hands out icon `index` of `library` (and that location) and
+// notes each question as "<stock id> <flags hex>". Other look-ups go through.
+struct StockIcons {
+    static inline bool present = false;
+    static inline std::string library;
+    static inline int index = 0;
+    static inline std::vector<std::string> asked;
+
+    static HRESULT WINAPI query(SHSTOCKICONID id, UINT flags, SHSTOCKICONINFO* info) {
+        char question[32];
+        std::snprintf(question, sizeof question, "%d %x", static_cast<int>(id), flags);
+        asked.push_back(question);
+        if (!info || info->cbSize != sizeof *info) return E_INVALIDARG;
+        info->iIcon = index;
+        MultiByteToWideChar(CP_ACP, 0, library.c_str(), -1, info->szPath, MAX_PATH);
+        if ((flags & SHGSI_ICON) && ExtractIconExA(library.c_str(), index, nullptr, &info->hIcon, 1) != 1)
+            return E_FAIL;
+        return S_OK;
+    }
+    static FARPROC WINAPI lookUp(HMODULE module, LPCSTR function) {
+        if (!IS_INTRESOURCE(function) && std::string(function) == "SHGetStockIconInfo")
+            return present ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&query)) : nullptr;
+        return GetProcAddress(module, function);
+    }
+
+    import_patch::ImportPatch patch;
+    // None at all.
+    explicit StockIcons(HMODULE korvane) : StockIcons(korvane, false, "", 0) {}
+    StockIcons(HMODULE korvane, const std::string& file, int at) : StockIcons(korvane, true, file, at) {}
+
+private:
+    StockIcons(HMODULE korvane, bool given, const std::string& file, int at)
+        : patch(korvane, "kernel32.dll", "GetProcAddress", reinterpret_cast<ULONG_PTR>(&lookUp)) {
+        present = given;
+        library = file;
+        index = at;
+        asked.clear();
+    }
+};
 
 inline HRESULT invoke(IContextMenu* menu, LPCSTR verb) {
     CMINVOKECOMMANDINFO info = {};

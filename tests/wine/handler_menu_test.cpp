@@ -37,6 +37,25 @@ std::string helpText(IContextMenu* menu, UINT_PTR offset, UINT size, UINT type =
     return buffer;
 }
 
+void putNumber(unsigned id, const char* name, DWORD value) {
+    HKEY key = nullptr;
+    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+void putText(unsigned id, const char* name, const std::string& text) {
+    HKEY key = nullptr;
+    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
+    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
 }  // namespace
 
 TEST_CASE("a nested menu built into a real popup, read back item by item") {
@@ -150,7 +169,7 @@ TEST_CASE("long prompts are cut to the caller's buffer; menus stop at the last i
     DestroyMenu(popup);
 }
 
-TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
+TEST_CASE("icons are measured as 2 by 16 and drawn: the library's, or the shield of an elevated command") {
     ComScope com;
     SampleFolder samples;
     clearStore();
@@ -160,7 +179,11 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
     std::string longPath = "C:\\windows";
     while (longPath.size() < 90) longPath += "\\system32\\..";
     putItem(3, "Long", false, "z.exe", "", longPath + "\\system32\\shell32.dll,1");
-    putIndex("*", {{1, 0}, {2, 0}, {3, 0}});
+    putItem(4, "Elevated", false, "e.exe");
+    putNumber(4, "RunAs", 1);
+    putItem(5, "Elevated, own icon", false, "e.exe", "", std::string(kLibrary) + ",1");
+    putNumber(5, "RunAs", 1);
+    putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}});
     HMENU popup = CreatePopupMenu();
     Handler handler({samples.root + "\\a.txt"}, popup);
 
@@ -184,6 +207,31 @@ TEST_CASE("icons are measured as 2 by 16 and drawn from the library") {
     CHECK(drawItem(1) == blank);   // the icon file cannot be read: nothing drawn
     CHECK(drawItem(77) == blank);  // no such slot
     CHECK(handler.menu->HandleMenuMsg2(WM_DRAWITEM, 0, 0, nullptr) == S_OK);
+
+    // The shield as the system gives it to any program (under Wine 8 a
+    // location without an icon); as a stand-in for it gives it, asked for
+    // the small shield; nothing where there is none (before Windows Vista).
+    std::vector<MenuEntry> entries = readMenu(popup);
+    REQUIRE(entries.size() == 5);
+    CHECK(entries[3].bitmap == HBMMENU_CALLBACK);
+    const std::vector<COLORREF> shield = handler_host::expectedShield();
+    INFO("the system " << (shield == blank ? "gives no shield icon" : "draws a shield"));
+    CHECK(drawItem(3) == shield);
+    CHECK(drawItem(4) == expected(1));  // its own icon stays
+    using handler_host::StockIcons;
+    const HMODULE korvane = GetModuleHandleA("korvane.dll");
+    {
+        StockIcons standIn(korvane, kLibrary, 2);
+        REQUIRE(standIn.patch.patched());
+        CHECK(drawItem(3) == expected(2));
+        CHECK(StockIcons::asked == std::vector<std::string>{"77 101"});  // SIID_SHIELD, SHGSI_ICON | SHGSI_SMALLICON
+        CHECK(drawItem(4) == expected(1));
+    }
+    {
+        StockIcons none(korvane);
+        CHECK(drawItem(3) == blank);
+        CHECK(drawItem(0) == expected(1));
+    }
     DestroyMenu(popup);
 }
 
@@ -543,29 +591,6 @@ TEST_CASE("the trace: off, a right click writes no file; on, one line per call, 
     CHECK(fileText(old) == full);
     setTrace(0);
 }
-
-namespace {
-
-void putNumber(unsigned id, const char* name, DWORD value) {
-    HKEY key = nullptr;
-    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
-    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
-}
-
-void putText(unsigned id, const char* name, const std::string& text) {
-    HKEY key = nullptr;
-    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
-    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-}
-
-}  // namespace
 
 TEST_CASE("several selected objects: the first only, each in turn, all at once, elevated, filtered") {
     ComScope com;

@@ -5,13 +5,17 @@
 //
 // 1. Writes a small sample menu for files into the menu store
 //    (HKCU\Software\Talvex\Korvane): a submenu with two commands, a
-//    separator, and a command with an icon.
-// 2. Creates a sample file and gets the shell's own data object for it.
+//    separator, a command with an icon, commands and a submenu shown only
+//    for some names (ShowFor), and a command that runs as administrator
+//    (RunAs), which has the system's shield for its icon.
+// 2. Creates a sample text file and gets the shell's own data object for it.
 // 3. Creates the handler by class identifier, initialises it with the data
 //    object and lets it build its menu into a real popup menu.
 // 4. Prints that menu as an indented tree: caption, command id, icon, help
-//    text, and the action the store holds for the entry.
-// 5. Runs one command, whose action writes a file next to the sample file,
+//    text, the names it is shown for, and the action the store holds.
+// 5. Prints the menus of a sample picture and of both selected together:
+//    the same store, filtered by the names selected.
+// 6. Runs one command, whose action writes a file next to the sample file,
 //    and prints that file.
 // With --screen it then shows the menu in a window (TrackPopupMenuEx), with
 // the menu's measuring and drawing messages forwarded to the handler, creates
@@ -57,31 +61,68 @@ struct SampleItem {
     const char* icon;
     DWORD isSubMenu;
     const char* action;
+    const char* showFor;  // "": shown for every name
+    DWORD runAs;
 };
 
-// Pre-order, as the store keeps it. Id 0 is a separator.
+// Pre-order, as the store keeps it. Id 0 is a separator. The text file's
+// menu leaves out the picture command and the picture submenu, which its
+// filter empties; the picture's menu leaves out the text command.
 const SampleItem kSampleMenu[] = {
-    {1, 0, "Talvex tools", "Tools for the selected file", "", 1, ""},
+    {1, 0, "Talvex tools", "Tools for the selected file", "", 1, "", "", 0},
     {2, 1, "Write a note beside it", "Writes korvane-demo-result.txt next to the file", "", 0,
-     "cmd.exe /c echo Korvane ran this command for \"%1\" in %0> korvane-demo-result.txt $(%0) $:3"},
+     "cmd.exe /c echo Korvane ran this command for \"%1\" in %0> korvane-demo-result.txt $(%0) $:3",
+     "", 0},
     {3, 1, "List its folder", "Lists the folder of the file", "", 0,
-     "cmd.exe /c dir \"%0\" $:3"},
-    {0, 0, nullptr, nullptr, nullptr, 0, nullptr},
+     "cmd.exe /c dir \"%0\" $:3", "", 0},
+    {0, 0, nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0},
     {4, 0, "Open in Notepad", "Opens the file in Notepad",
-     "C:\\windows\\system32\\shell32.dll,3", 0, "notepad.exe \"%1\""},
+     "C:\\windows\\system32\\shell32.dll,3", 0, "notepad.exe \"%1\"", "", 0},
+    {5, 0, "Print the text", "Text and log files only", "", 0, "notepad.exe /p \"%1\"",
+     "*.txt;*.log", 0},
+    {6, 0, "Open as a picture", "Anything but text files", "", 0, "mspaint.exe \"%1\"", "!*.txt", 0},
+    {7, 0, "Pictures", "Picture tools", "", 1, "", "", 0},
+    {8, 7, "Set as wallpaper", "JPEG and PNG pictures only", "", 0,
+     "control.exe desk.cpl,,@desktop \"%1\"", "*.jpg;*.png", 0},
+    {0, 0, nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0},
+    {9, 0, "Edit hosts as administrator", "Opens the hosts file in Notepad, elevated", "", 0,
+     "notepad.exe C:\\windows\\system32\\drivers\\etc\\hosts", "", 1},
 };
-const std::uint16_t kMaxSampleId = 4;
+const std::uint16_t kMaxSampleId = 9;
 const std::uint16_t kCommandToRun = 2;
+
+const SampleItem* sampleItem(std::uint16_t id) {
+    for (const SampleItem& item : kSampleMenu)
+        if (id != 0 && item.id == id) return &item;
+    return nullptr;
+}
+
+// The sample item a menu entry shows, by its caption (each is the sample's
+// only one): a filtered menu's offsets count what it shows, not the list.
+const SampleItem* sampleItemCaptioned(const char* caption) {
+    for (const SampleItem& item : kSampleMenu)
+        if (item.id != 0 && std::strcmp(item.caption, caption) == 0) return &item;
+    return nullptr;
+}
 
 bool writeSampleMenu() {
     SHDeleteKeyA(HKEY_CURRENT_USER, kStoreKey);
     shell_host::Entries index;
     for (const SampleItem& item : kSampleMenu) index.push_back({item.id, item.parent});
     bool ok = shell_host::putIndex(kFileKind, index);
-    for (const SampleItem& item : kSampleMenu)
-        if (item.id != 0)
-            ok = shell_host::putItem(item.id, item.caption, item.isSubMenu != 0, item.action,
-                                     item.prompt, item.icon) && ok;
+    for (const SampleItem& item : kSampleMenu) {
+        if (item.id == 0) continue;
+        ok = shell_host::putItem(item.id, item.caption, item.isSubMenu != 0, item.action,
+                                 item.prompt, item.icon) && ok;
+        char key[64];
+        std::snprintf(key, sizeof key, "%s\\%u", kItemsKey, static_cast<unsigned>(item.id));
+        if (item.showFor[0])
+            ok = SHSetValueA(HKEY_CURRENT_USER, key, "ShowFor", REG_SZ, item.showFor,
+                             static_cast<DWORD>(std::strlen(item.showFor) + 1)) == ERROR_SUCCESS && ok;
+        if (item.runAs)
+            ok = SHSetValueA(HKEY_CURRENT_USER, key, "RunAs", REG_DWORD, &item.runAs,
+                             sizeof item.runAs) == ERROR_SUCCESS && ok;
+    }
     return shell_host::putMaxId(kMaxSampleId) && ok;
 }
 
@@ -128,7 +169,6 @@ void release(T*& pointer) {
 struct Demo {
     IContextMenu3* menu = nullptr;
     HMENU popup = nullptr;
-    std::vector<std::uint16_t> index;
     std::string readyFile;
     UINT holdMs = 8000;
     bool readySignalled = false;
@@ -206,16 +246,17 @@ std::string drawIconOffscreen(IContextMenu3* menu, UINT offset, ULONG_PTR itemDa
     return text;
 }
 
-std::string iconText(const Demo& demo, const MENUITEMINFOA& item, UINT offset,
+std::string iconText(IContextMenu3* handler, const MENUITEMINFOA& item, UINT offset,
                      std::uint16_t storeId) {
     std::string location = storeId ? readItemString(storeId, "Icon") : std::string();
+    const SampleItem* sample = sampleItem(storeId);
     std::string text;
     if (item.hbmpItem == HBMMENU_CALLBACK) {
         char data[48];
         std::snprintf(data, sizeof data, "owner-drawn, item data %lu",
                       static_cast<unsigned long>(item.dwItemData));
         text = data;
-        text += ", " + drawIconOffscreen(demo.menu, offset, item.dwItemData);
+        text += ", " + drawIconOffscreen(handler, offset, item.dwItemData);
     } else if (item.hbmpChecked || item.hbmpUnchecked) {
         text = "check-mark bitmap";
     } else if (item.hbmpItem) {
@@ -224,10 +265,11 @@ std::string iconText(const Demo& demo, const MENUITEMINFOA& item, UINT offset,
         text = "none";
     }
     if (!location.empty()) text += ", from " + location;
+    else if (sample && sample->runAs) text += ", the system's shield (RunAs: starts elevated)";
     return text;
 }
 
-void printMenu(const Demo& demo, HMENU menu, int depth) {
+void printMenu(IContextMenu3* handler, HMENU menu, int depth) {
     const int count = GetMenuItemCount(menu);
     for (int position = 0; position < count; ++position) {
         char caption[128] = {};
@@ -244,21 +286,126 @@ void printMenu(const Demo& demo, HMENU menu, int depth) {
             continue;
         }
         const UINT offset = item.wID - kFirstId;
-        const std::uint16_t storeId = offset < demo.index.size() ? demo.index[offset] : 0;
+        const SampleItem* sample = sampleItemCaptioned(caption);
+        const std::uint16_t storeId = sample ? sample->id : 0;
         std::printf("%s%s\n", caption, item.hSubMenu ? "  >" : "");
         std::printf("%*s    id %u (offset %u, store item %u)\n", depth * 4, "", item.wID, offset,
                     static_cast<unsigned>(storeId));
         std::printf("%*s    icon:   %s\n", depth * 4, "",
-                    iconText(demo, item, offset, storeId).c_str());
+                    iconText(handler, item, offset, storeId).c_str());
         std::printf("%*s    help:   \"%s\"\n", depth * 4, "",
-                    helpText(demo.menu, offset).c_str());
+                    helpText(handler, offset).c_str());
+        if (sample && sample->showFor[0])
+            std::printf("%*s    shown for: \"%s\"\n", depth * 4, "", sample->showFor);
         if (item.hSubMenu) {
-            printMenu(demo, item.hSubMenu, depth + 1);
+            printMenu(handler, item.hSubMenu, depth + 1);
         } else {
             std::printf("%*s    action: %s\n", depth * 4, "",
                         readItemString(storeId, "Action").c_str());
         }
     }
+}
+
+// The handler as Explorer creates it for `paths`, initialised with the
+// shell's data object; null, said why, when any step fails.
+IContextMenu3* handlerFor(const std::vector<std::string>& paths) {
+    IDataObject* data = shell_host::dataObjectFor(paths);
+    if (!data) {
+        std::printf("the shell gave no data object for %s\n", paths.front().c_str());
+        return nullptr;
+    }
+    IShellExtInit* init = nullptr;
+    HRESULT result = CoCreateInstance(kClsidKorvane, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    if (FAILED(result)) {
+        std::printf("CoCreateInstance of the handler failed: 0x%08lX (is korvane.dll registered?)\n",
+                    static_cast<unsigned long>(result));
+        release(data);
+        return nullptr;
+    }
+    result = init->Initialize(nullptr, data, nullptr);
+    release(data);
+    if (FAILED(result)) {
+        std::printf("Initialize failed: 0x%08lX\n", static_cast<unsigned long>(result));
+        release(init);
+        return nullptr;
+    }
+    IContextMenu3* menu = nullptr;
+    result = init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu));
+    release(init);
+    if (FAILED(result)) {
+        std::printf("the handler has no IContextMenu3: 0x%08lX\n", static_cast<unsigned long>(result));
+        return nullptr;
+    }
+    return menu;
+}
+
+// What each selection's menu must be, captions nested: "Sub(A,B),---,C".
+const char kTextFileMenu[] =
+    "Talvex tools(Write a note beside it,List its folder),---,Open in Notepad,Print the text,---,"
+    "Edit hosts as administrator";
+const char kPictureMenu[] =
+    "Talvex tools(Write a note beside it,List its folder),---,Open in Notepad,Open as a picture,"
+    "Pictures(Set as wallpaper),---,Edit hosts as administrator";
+const char kBothMenu[] =
+    "Talvex tools(Write a note beside it,List its folder),---,Open in Notepad,---,"
+    "Edit hosts as administrator";
+
+std::string captionAt(HMENU menu, int position) {
+    char caption[128] = {};
+    GetMenuStringA(menu, static_cast<UINT>(position), caption, sizeof caption, MF_BYPOSITION);
+    return caption;
+}
+
+std::string outlineOf(HMENU menu) {
+    std::string out;
+    for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+        if (!out.empty()) out += ",";
+        if (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & MF_SEPARATOR) {
+            out += "---";
+            continue;
+        }
+        out += captionAt(menu, position);
+        if (HMENU sub = GetSubMenu(menu, position)) out += "(" + outlineOf(sub) + ")";
+    }
+    return out;
+}
+
+void printOutline(HMENU menu, int depth) {
+    for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+        std::printf("%*s", depth * 2, "");
+        if (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & MF_SEPARATOR) {
+            std::printf("----------\n");
+            continue;
+        }
+        const std::string caption = captionAt(menu, position);
+        const SampleItem* sample = sampleItemCaptioned(caption.c_str());
+        HMENU sub = GetSubMenu(menu, position);
+        std::printf("%s%s", caption.c_str(), sub ? "  >" : "");
+        if (sample && sample->showFor[0]) std::printf("   (shown for \"%s\")", sample->showFor);
+        std::printf("\n");
+        if (sub) printOutline(sub, depth + 1);
+    }
+}
+
+// The command offset of the entry captioned `caption`; -1 when none is.
+int offsetOf(HMENU menu, const char* caption) {
+    for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+        if (HMENU sub = GetSubMenu(menu, position)) {
+            int inside = offsetOf(sub, caption);
+            if (inside >= 0) return inside;
+        } else if (captionAt(menu, position) == caption) {
+            return static_cast<int>(GetMenuItemID(menu, position) - kFirstId);
+        }
+    }
+    return -1;
+}
+
+std::string baseNames(const std::vector<std::string>& paths) {
+    std::string out;
+    for (const std::string& path : paths)
+        out += (out.empty() ? "" : ", ") + path.substr(path.find_last_of('\\') + 1);
+    return out;
 }
 
 std::string readWholeFile(const std::string& path) {
@@ -409,9 +556,8 @@ int run(int argc, char** argv) {
         std::printf("could not write the sample menu into HKCU\\%s\n", kStoreKey);
         return 1;
     }
-    demo.index = readIndexIds();
     std::printf("Sample menu written to HKCU\\%s (%u entries for files)\n", kStoreKey,
-                static_cast<unsigned>(demo.index.size()));
+                static_cast<unsigned>(readIndexIds().size()));
 
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
@@ -430,50 +576,60 @@ int run(int argc, char** argv) {
     WriteFile(file, content, sizeof content - 1, &written, nullptr);
     CloseHandle(file);
 
-    ComScope com;
-    IDataObject* data = shell_host::dataObjectFor({sample});
-    if (!data) {
-        std::printf("the shell gave no data object for %s\n", sample.c_str());
+    // A picture beside it, for the filtered menus.
+    std::string picture = folder + "\\sample.jpg";
+    HANDLE pictureFile = CreateFileA(picture.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (pictureFile == INVALID_HANDLE_VALUE) {
+        std::printf("could not create %s\n", picture.c_str());
         return 1;
     }
-    IShellExtInit* init = nullptr;
-    HRESULT result = CoCreateInstance(kClsidKorvane, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    if (FAILED(result)) {
-        std::printf("CoCreateInstance of the handler failed: 0x%08lX (is korvane.dll registered?)\n",
-                    static_cast<unsigned long>(result));
-        release(data);
-        return 1;
-    }
-    result = init->Initialize(nullptr, data, nullptr);
-    release(data);
-    if (FAILED(result)) {
-        std::printf("Initialize failed: 0x%08lX\n", static_cast<unsigned long>(result));
-        release(init);
-        return 1;
-    }
-    result = init->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&demo.menu));
-    release(init);
-    if (FAILED(result)) {
-        std::printf("the handler has no IContextMenu3: 0x%08lX\n", static_cast<unsigned long>(result));
-        return 1;
-    }
+    CloseHandle(pictureFile);
 
+    ComScope com;
+    demo.menu = handlerFor({sample});
+    if (!demo.menu) return 1;
     demo.popup = CreatePopupMenu();
-    result = demo.menu->QueryContextMenu(demo.popup, 0, kFirstId, kLastId, CMF_NORMAL);
+    HRESULT result = demo.menu->QueryContextMenu(demo.popup, 0, kFirstId, kLastId, CMF_NORMAL);
     std::printf("\nMenu that korvane.dll builds for %s\n", sample.c_str());
     std::printf("(QueryContextMenu -> 0x%08lX, %lu entries plus one)\n\n",
                 static_cast<unsigned long>(result), static_cast<unsigned long>(HRESULT_CODE(result)) - 1);
-    printMenu(demo, demo.popup, 0);
+    printMenu(demo.menu, demo.popup, 0);
+    std::printf("\n");
+    bool ok = SUCCEEDED(result) && GetMenuItemCount(demo.popup) > 0;
+
+    // The same store for other selections: each item shows only where every
+    // selected name matches its ShowFor patterns.
+    struct Filtered { const char* what; std::vector<std::string> paths; const char* expected; };
+    const Filtered filtered[] = {
+        {"the text file", {sample}, kTextFileMenu},
+        {"the picture", {picture}, kPictureMenu},
+        {"both selected", {sample, picture}, kBothMenu},
+    };
+    std::printf("The menus of other selections, filtered by the names' ShowFor patterns:\n");
+    for (const Filtered& row : filtered) {
+        IContextMenu3* handler = handlerFor(row.paths);
+        if (!handler) return 1;
+        HMENU popup = CreatePopupMenu();
+        handler->QueryContextMenu(popup, 0, kFirstId, kLastId, CMF_NORMAL);
+        const std::string outline = outlineOf(popup);
+        std::printf("\n  %s (%s):\n", row.what, baseNames(row.paths).c_str());
+        printOutline(popup, 2);
+        if (outline != row.expected) {
+            std::printf("  ** expected the menu %s\n     but korvane.dll built %s\n", row.expected,
+                        outline.c_str());
+            ok = false;
+        }
+        DestroyMenu(popup);
+        release(handler);
+    }
     std::printf("\n");
 
-    bool ok = SUCCEEDED(result) && GetMenuItemCount(demo.popup) > 0;
-    UINT toRun = 0;
-    for (UINT offset = 0; offset < demo.index.size(); ++offset)
-        if (demo.index[offset] == kCommandToRun) toRun = offset;
-    std::printf("Running \"%s\": %s\n", readItemString(kCommandToRun, "Caption").c_str(),
-                readItemString(kCommandToRun, "Action").c_str());
-    ok = runCommand(demo, toRun, resultPath) && ok;
+    const SampleItem& toRun = *sampleItem(kCommandToRun);
+    const int offset = offsetOf(demo.popup, toRun.caption);
+    std::printf("Running \"%s\": %s\n", toRun.caption, toRun.action);
+    if (offset < 0) std::printf("the menu has no \"%s\"\n", toRun.caption);
+    ok = offset >= 0 && runCommand(demo, static_cast<UINT>(offset), resultPath) && ok;
 
     if (screen) {
         std::printf("\n");
