@@ -162,15 +162,7 @@ TEST_CASE("icons: an item's own, the system's shield for an elevated command wit
     putItem(2, "Elevated", false, "b.exe");
     putItem(3, "Elevated, own icon", false, "c.exe", "", kLibrary + ",3");
     putItem(4, "Plain", false, "d.exe");
-    for (unsigned id : {2u, 3u}) {
-        HKEY key = nullptr;
-        const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
-        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                nullptr) == ERROR_SUCCESS);
-        const DWORD elevated = 1;
-        RegSetValueExA(key, "RunAs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&elevated), sizeof elevated);
-        RegCloseKey(key);
-    }
+    for (unsigned id : {2u, 3u}) REQUIRE(putItemValue(id, "RunAs", 1));
     putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}});
 
     // The shield's location as the system names it to any program, as a
@@ -356,16 +348,9 @@ TEST_CASE("several selected items: each in turn, all at once, and a filter, thro
     putItem(1, "Each", false, "p.exe \"%1\" \"%0\"");
     putItem(2, "All", false, "p.exe \"%1\"");
     putItem(3, "Texts", false, "p.exe");
-    HKEY key = nullptr;
-    for (unsigned id : {1u, 2u, 3u}) {
-        const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
-        REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                nullptr) == ERROR_SUCCESS);
-        const DWORD selection = id;
-        if (id < 3) RegSetValueExA(key, "Selection", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&selection), 4);
-        else RegSetValueExA(key, "ShowFor", 0, REG_SZ, reinterpret_cast<const BYTE*>("*.txt"), 6);
-        RegCloseKey(key);
-    }
+    REQUIRE(putItemValue(1, "Selection", 1));
+    REQUIRE(putItemValue(2, "Selection", 2));
+    REQUIRE(putItemValue(3, "ShowFor", "*.txt"));
     putIndex("*", {{1, 0}, {2, 0}, {3, 0}});
     import_patch::ImportPatch execute(dll.module, "shell32.dll", "ShellExecuteExW",
                                       reinterpret_cast<ULONG_PTR>(&handler_host::Starts::execute));

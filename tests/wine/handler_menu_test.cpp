@@ -37,25 +37,6 @@ std::string helpText(IContextMenu* menu, UINT_PTR offset, UINT size, UINT type =
     return buffer;
 }
 
-void putNumber(unsigned id, const char* name, DWORD value) {
-    HKEY key = nullptr;
-    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
-    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
-}
-
-void putText(unsigned id, const char* name, const std::string& text) {
-    HKEY key = nullptr;
-    const std::string path = std::string(store_paths::kItemsKey) + "\\" + std::to_string(id);
-    REQUIRE(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-}
-
 }  // namespace
 
 TEST_CASE("a nested menu built into a real popup, read back item by item") {
@@ -180,9 +161,9 @@ TEST_CASE("icons are measured as 2 by 16 and drawn: the library's, or the shield
     while (longPath.size() < 90) longPath += "\\system32\\..";
     putItem(3, "Long", false, "z.exe", "", longPath + "\\system32\\shell32.dll,1");
     putItem(4, "Elevated", false, "e.exe");
-    putNumber(4, "RunAs", 1);
+    REQUIRE(putItemValue(4, "RunAs", 1));
     putItem(5, "Elevated, own icon", false, "e.exe", "", std::string(kLibrary) + ",1");
-    putNumber(5, "RunAs", 1);
+    REQUIRE(putItemValue(5, "RunAs", 1));
     putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}});
     HMENU popup = CreatePopupMenu();
     Handler handler({samples.root + "\\a.txt"}, popup);
@@ -610,18 +591,18 @@ TEST_CASE("several selected objects: the first only, each in turn, all at once, 
     clearStore();
     putItem(1, "First", false, "p.exe \"%1\" \"%0\"");
     putItem(2, "Each", false, "p.exe \"%1\" \"%0\"");
-    putNumber(2, "Selection", 1);
+    REQUIRE(putItemValue(2, "Selection", 1));
     putItem(3, "All", false, "p.exe \"%1\"");
-    putNumber(3, "Selection", 2);
+    REQUIRE(putItemValue(3, "Selection", 2));
     putItem(4, "Admin", false, "p.exe %1");
-    putNumber(4, "RunAs", 1);
+    REQUIRE(putItemValue(4, "RunAs", 1));
     putItem(5, "Texts", false, "p.exe");
-    putText(5, "ShowFor", "*.txt");
+    REQUIRE(putItemValue(5, "ShowFor", "*.txt"));
     putItem(6, "Photos", true);
-    putText(6, "ShowFor", "*.jpg;*.png");
+    REQUIRE(putItemValue(6, "ShowFor", "*.jpg;*.png"));
     putItem(7, "View", false, "p.exe");
     putItem(8, "Not photos", false, "p.exe");
-    putText(8, "ShowFor", "!*.jpg");
+    REQUIRE(putItemValue(8, "ShowFor", "!*.jpg"));
     putIndex("*", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 0}, {5, 0}, {6, 0}, {7, 6}, {0, 0}, {8, 0}});
     { HMENU popup = CreatePopupMenu(); Handler loaded({files[0]}, popup); DestroyMenu(popup); }
     HMODULE korvane = GetModuleHandleA("korvane.dll");
