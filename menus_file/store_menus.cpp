@@ -209,8 +209,8 @@ ImportResult importMenus(const Menus& menus, store::KeyStore& keys, editor::Save
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
     // Ids that no list names and "FreeIDs" does not hold are lost to every
-    // save; the first save frees them, removing their keys, so that the
-    // check above is all the room there is.
+    // save; the first save frees them, removing the keys no menu shows, so
+    // that the check above is all the room there is.
     std::vector<std::uint32_t> lost;
     {
         const std::vector<bool> named = idsNamed(keys, allKinds());
@@ -219,12 +219,11 @@ ImportResult importMenus(const Menus& menus, store::KeyStore& keys, editor::Save
         for (std::uint32_t id : store::readFreeIds(keys, items.get()))
             if (id <= store::kMaxStoredId) free[id] = true;
         const std::uint32_t maxId = std::min(store::readMaxId(keys, items.get()), store::kMaxStoredId);
-        for (std::uint32_t id = 1; id <= maxId; ++id)
-            if (!named[id] && !free[id]) lost.push_back(id);
+        for (std::uint32_t id = 1; id <= store::kMaxStoredId; ++id) {
+            const bool unreached = std::binary_search(current.unreached.begin(), current.unreached.end(), id);
+            if (unreached || (id <= maxId && !named[id] && !free[id])) lost.push_back(id);
+        }
     }
-    std::size_t unreachedLost = 0;
-    for (std::uint32_t id : current.unreached)
-        if (std::binary_search(lost.begin(), lost.end(), id)) ++unreachedLost;
 
     try {
         for (const auto& [growth, kind] : order) {
@@ -247,7 +246,7 @@ ImportResult importMenus(const Menus& menus, store::KeyStore& keys, editor::Save
                 outcome.failedKind = kind;
                 return outcome;
             }
-            if (outcome.writtenKinds.empty()) outcome.removedUnreached = unreachedLost;
+            if (outcome.writtenKinds.empty()) outcome.removedUnreached = current.unreached.size();
             outcome.writtenKinds.push_back(kind);
         }
     } catch (const std::bad_alloc&) {

@@ -8,13 +8,14 @@
 #include "store_layout.h"
 #include "menus_model.h"
 #include "system_code_page.h"
+#include "talvex_names.h"
 
 namespace talvex_app {
 
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TalvexMenusWindow";
-constexpr wchar_t kWindowTitle[] = L"Talvex Menus";
+constexpr wchar_t kWindowTitle[] = L"" TALVEX_MENUS_TITLE;
 // Button ids: the kinds' buttons are kFirstKindButton + the kind's index.
 constexpr int kFirstKindButton = 100;
 constexpr int kExportButton = 200;
