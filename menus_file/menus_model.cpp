@@ -22,12 +22,6 @@ const char* kindTitle(int index) {
     return index >= 0 && index < store::kContextKindCount ? titles[index] : "";
 }
 
-std::size_t entryCount(const MenuList& list) {
-    std::size_t count = list.size();
-    for (const MenuEntry& entry : list) count += entryCount(entry.items);
-    return count;
-}
-
 std::size_t itemCount(const MenuList& list) {
     std::size_t count = 0;
     for (const MenuEntry& entry : list)

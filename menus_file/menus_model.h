@@ -42,9 +42,7 @@ int kindIndex(const std::string& name);
 // What the user calls each menu.
 const char* kindTitle(int index);
 
-// Entries of the list as the store counts them (separators too), and its
-// items alone (separators take no id).
-std::size_t entryCount(const MenuList& list);
+// The list's items, submenus' included; separators take no id.
 std::size_t itemCount(const MenuList& list);
 
 }  // namespace menus_file

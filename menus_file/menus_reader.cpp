@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "located_json.h"
 
@@ -214,12 +215,12 @@ private:
         return true;
     }
 
+    // A set, not pairs of keys: an object of a million keys must not take
+    // a million squared steps to refuse.
     bool noRepeats(const JsonValue& object, const std::string& at) {
-        for (std::size_t i = 0; i < object.members.size(); ++i)
-            for (std::size_t j = 0; j < i; ++j)
-                if (object.members[i].first == object.members[j].first)
-                    return fail(object.members[i].second, at,
-                                quoted(object.members[i].first) + " is given twice");
+        std::set<std::string> seen;
+        for (const auto& [key, value] : object.members)
+            if (!seen.insert(key).second) return fail(value, at, quoted(key) + " is given twice");
         return true;
     }
 

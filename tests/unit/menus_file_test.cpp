@@ -248,4 +248,31 @@ TEST_CASE("a write refused part way leaves every list naming only items that are
     }
 }
 
+TEST_CASE("the deepest menu the store holds goes out and comes back; one level more is refused") {
+    // 1024 entries, each a submenu inside the one before: 999 items and 25
+    // separators at the bottom.
+    auto nested = [](int submenus, int separators) {
+        std::string text;
+        for (int i = 0; i < submenus; ++i) text += "[{\"caption\": \"S" + std::to_string(i) + "\", \"items\": ";
+        text += "[";
+        for (int i = 0; i < separators; ++i) text += i ? ",{\"separator\": true}" : "{\"separator\": true}";
+        text += "]";
+        for (int i = 0; i < submenus; ++i) text += "}]";
+        return fileWith("{\"Drive\": " + text + "}");
+    };
+    store::MemoryKeyStore keys;
+    auto deepest = importText(nested(999, 25), keys, latin1);
+    REQUIRE_MESSAGE(deepest.read, menus_file::describe(deepest.problem));
+    CHECK(deepest.result.result == editor::SaveResult::Saved);
+    CHECK(store::readIndexList(keys, "Drive").size() == 1024);
+    const std::string exported = exportText(keys, latin1);
+    store::MemoryKeyStore again;
+    CHECK(importText(exported, again, latin1).result.result == editor::SaveResult::Saved);
+    CHECK(exportText(again, latin1) == exported);
+
+    auto deeper = importText(nested(999, 26), keys, latin1);
+    CHECK_FALSE(deeper.read);
+    CHECK(deeper.problem.text.find("one entry too many") != std::string::npos);
+}
+
 }  // TEST_SUITE

@@ -233,6 +233,34 @@ TEST_CASE("a write the registry refuses part way leaves what the save path promi
     CHECK(korvaneMenu(sample) == "New");
 }
 
+TEST_CASE("a Japanese name is kept exactly under code page 932 and refused by name under 1252") {
+    shell_host::ComScope com;
+    shell_host::SampleFolder folder;
+    const std::string sample = folder.root + "\\a.txt";
+    shell_host::clearStore();
+    const std::wstring file = workFolder() + L"\\japanese.json";
+    std::ofstream(file.c_str(), std::ios::binary)
+        << "{\"format\": \"talvex-menus\", \"version\": 1,\n\"menus\": {\"*\": [\n"
+           "{\"caption\": \"\xe7\xb7\xa8\xe9\x9b\x86\", \"action\": \"notepad.exe\"}]}}";  // 編集
+    Run run = talvex(L"import " + quotedArgument(file));
+    const bool japanese = std::wstring(GetCommandLineW()).find(L"--code-page=932") != std::wstring::npos;
+    REQUIRE(GetACP() == (japanese ? 932u : 1252u));
+    if (japanese) {
+        CHECK_MESSAGE(run.code == 0, run.said);
+        CHECK(sheet_driver::stored::value(sheet_driver::stored::itemKey(1), "Caption") == "\x95\xd2\x8f\x57");
+        CHECK(korvaneMenu(sample) == "\x95\xd2\x8f\x57");
+        CHECK(talvex(L"export " + quotedArgument(file + L".out")).code == 0);
+        CHECK(readFile(file + L".out").find("\"caption\": \"\xe7\xb7\xa8\xe9\x9b\x86\"") != std::string::npos);
+    } else {
+        CHECK(run.code == 1);
+        CHECK_MESSAGE(run.said.find("line 3: \"*\" menu, entry 1: \"caption\" holds the character "
+                                    "\"\xe7\xb7\xa8\" (U+7DE8), which this system's code page (1252)") !=
+                          std::string::npos,
+                      run.said);
+        CHECK(sheet_driver::stored::index("*") == "<absent>");
+    }
+}
+
 namespace {
 
 HWND topWindow(DWORD process, const std::string& windowClass, const std::string& title) {
