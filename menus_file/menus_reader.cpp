@@ -252,6 +252,12 @@ bool readMenus(const std::string& fileText, const CodePage& codePage, Menus& out
                ReadProblem& problem) {
     out = Menus();
     problem = ReadProblem();
+    // Notepad's "Unicode" is UTF-16: say so, rather than call its first byte
+    // bad JSON.
+    if (fileText.size() >= 2 && (fileText.compare(0, 2, "\xFF\xFE") == 0 || fileText.compare(0, 2, "\xFE\xFF") == 0)) {
+        problem = {1, 1, "the file is UTF-16; a menus file is UTF-8 (save it again as UTF-8)"};
+        return false;
+    }
     JsonValue root;
     JsonError syntax;
     if (!readJson(fileText, root, syntax)) {

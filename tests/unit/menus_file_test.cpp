@@ -136,6 +136,7 @@ TEST_CASE("a file the import refuses writes nothing") {
         {"{\"format\": \"talvex-menus\",\n \"version\": 1,\n \"menus\": {\"*\": [}}", "3",
          "line 3, column 18: syntax error while parsing value - unexpected '}'"},
         {"", "1", "line 1, column 1: syntax error while parsing value - unexpected end of input"},
+        {std::string("\xFF\xFE{\0", 4), "1", "line 1, column 1: the file is UTF-16"},
         {"[]", "1", "the file: should be an object"},
         {"{\"format\": \"other\", \"version\": 1, \"menus\": {}}", "1", "this is not a menus file"},
         {"{\"format\": \"talvex-menus\", \"version\": 2, \"menus\": {}}", "1", "\"version\" must be 1"},
