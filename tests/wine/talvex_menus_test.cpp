@@ -263,26 +263,28 @@ TEST_CASE("a Japanese name is kept exactly under code page 932 and refused by na
 
 namespace {
 
+struct WindowSearch {
+    DWORD process;  // 0: any
+    const std::string& windowClass;
+    const std::string& title;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM data) {
+    auto* s = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if ((s->process == 0 || owner == s->process) && className(window) == s->windowClass &&
+        windowText(window) == s->title && IsWindowVisible(window)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND topWindow(DWORD process, const std::string& windowClass, const std::string& title) {
-    struct Search {
-        DWORD process;
-        const std::string& windowClass;
-        const std::string& title;
-        HWND found;
-    } search{process, windowClass, title, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if ((s->process == 0 || owner == s->process) && className(window) == s->windowClass &&
-                windowText(window) == s->title && IsWindowVisible(window)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process, windowClass, title, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
