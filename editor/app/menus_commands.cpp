@@ -65,7 +65,18 @@ int exportMenus(const std::wstring* given, Output& output, void* owner) {
     SystemCodePage codePage;
     menus_file::StoreContents contents;
     std::string text, problem;
-    if (!menus_file::readStore(keys, contents)) problem = "the system ran out of memory";
+    // Read under the editors' lock, so that a save under way is not caught
+    // half written (its new items would look like ones no menu shows).
+    editor::StoreLock lock;
+    if (!lock.acquire()) {
+        output.say(L"The menus were not exported: another editor kept the menu store busy for too "
+                   L"long; try again in a moment.",
+                   Tone::Error);
+        return kExitFailed;
+    }
+    const bool read = menus_file::readStore(keys, contents);
+    lock.release();
+    if (!read) problem = "the system ran out of memory";
     else menus_file::writeMenus(contents.menus, codePage, text, problem);
     std::wstring error;
     if (!problem.empty()) {
