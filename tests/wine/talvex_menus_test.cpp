@@ -175,24 +175,15 @@ TEST_CASE("a bad file or bad words change nothing and say what is wrong") {
     putSampleStore();
     const std::string store = store_checks::snapshot();
     const std::wstring file = workFolder() + L"\\bad.json";
-    struct Case {
-        const char* content;
-        const char* says;
-    };
-    for (const Case& bad : {Case{"{\"format\": \"talvex-menus\", \"version\": 1,\n \"menus\": {\"*\": [\n"
-                                 "{\"caption\": \"\xce\xa9mega\"}]}}",
-                                 "line 3: \"*\" menu, entry 1: \"caption\" holds the character "
-                                 "\"\xce\xa9\" (U+03A9), which this system's code page (1252)"},
-                            Case{"{\"format\": \"talvex-menus\",\n\"version\": 1, \"menus\": {]}",
-                                 "line 2, column 25: syntax error"}}) {
-        CAPTURE(std::string(bad.content));
-        std::ofstream(file.c_str(), std::ios::binary) << bad.content;
-        Run run = talvex(L"import " + quotedArgument(file));
-        CHECK(run.code == 1);
-        CHECK_MESSAGE(run.said.find(bad.says) != std::string::npos,
-                      "expected it to say: " << bad.says << "\n  it said: " << run.said);
-        CHECK(store_checks::snapshot() == store);
-    }
+    // The checks of the file are the native tests'; here: the exit code, the
+    // words on the output, and the registry as it was. (A name the code page
+    // cannot hold: the Japanese name's test, under 1252.)
+    std::ofstream(file.c_str(), std::ios::binary)
+        << "{\"format\": \"talvex-menus\",\n\"version\": 1, \"menus\": {]}";
+    Run run = talvex(L"import " + quotedArgument(file));
+    CHECK(run.code == 1);
+    CHECK_MESSAGE(run.said.find("bad.json\", line 2, column 25: syntax error") != std::string::npos, run.said);
+    CHECK(store_checks::snapshot() == store);
     Run missing = talvex(L"import " + quotedArgument(file + L".none"));
     CHECK(missing.code == 1);
     CHECK(missing.said.find("could not be read") != std::string::npos);
