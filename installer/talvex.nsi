@@ -501,6 +501,17 @@ Section "Talvex context menus"
     !insertmacro FAIL "Cannot write $INSTDIR\uninstall.exe."
   ${EndIf}
 
+  ; The Start menu shortcut to the window of all menus, for every user, as
+  ; the DLLs are. A shortcut that cannot be made leaves the menus working:
+  ; the log says so and the install goes on.
+  SetShellVarContext all
+  !insertmacro DETAIL "Creating the shortcut $SMPROGRAMS\${TALVEX_MENUS_TITLE}.lnk"
+  ClearErrors
+  CreateShortCut "$SMPROGRAMS\${TALVEX_MENUS_TITLE}.lnk" "$INSTDIR\talvex.exe" "" "$INSTDIR\talvex.exe" 0
+  ${If} ${Errors}
+    !insertmacro DETAIL "The shortcut $SMPROGRAMS\${TALVEX_MENUS_TITLE}.lnk could not be created"
+  ${EndIf}
+
   !insertmacro PARENT_KEYS NOTE_IF_MISSING
   ${If} ${RunningX64}
     !insertmacro REGISTER 64 "$INSTDIR\korvane.dll"
@@ -656,6 +667,8 @@ Section "Uninstall"
   ${EndIf}
   !insertmacro REMOVE_FILE "$Folder32" "korvane.dll"
   !insertmacro REMOVE_FILE "$Folder32" "quillon.dll"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\${TALVEX_MENUS_TITLE}.lnk"
   !insertmacro REMOVE_FILE "$INSTDIR" "talvex.exe"
   !insertmacro REMOVE_FILE "$INSTDIR" "talvex.msix"
   !insertmacro REMOVE_FILE "$INSTDIR" "talvex.cer"

@@ -44,6 +44,10 @@
 #define TALVEX_USER_KEY "Software\\Talvex"
 #define TALVEX_TRACE_VALUE "Trace"
 
+/* The title of talvex.exe's window of all menus, and the name of the
+ * Start menu shortcut to it that the installer makes (<title>.lnk). */
+#define TALVEX_MENUS_TITLE "Talvex Menus"
+
 /* The mutex that keeps the editors' saves one at a time, in the session's
  * namespace. */
 #define TALVEX_STORE_LOCK "Local\\Talvex.Korvane.Store"

@@ -1,12 +1,15 @@
-// talvex.exe [kind]: the "Context Menu" page of quillon.dll for one menu, in
+// talvex.exe <kind>: the "Context Menu" page of quillon.dll for one menu, in
 // a property sheet of its own, so that a user can edit the menu of drives or
 // of folder backgrounds without finding the right Properties dialog. The
-// kind is one of *, Directory, Background, Drive and CDROM (files when none
-// is given). quillon is created by its class id, as the shell creates it,
-// and is handed a data object that names the kind instead of a path.
+// kind is one of *, Directory, Background, Drive and CDROM. quillon is
+// created by its class id, as the shell creates it, and is handed a data
+// object that names the kind instead of a path.
+// talvex.exe export [file] / import [file]: the menus file (menus_commands.h).
+// talvex.exe alone: the "Talvex Menus" window (menus_window.h).
 //
-// Exit codes: 0 the sheet was shown and closed (or usage was asked for);
-// 2 the command line names no menu; 3 the editor could not be created.
+// Exit codes: 0 done (or usage was asked for); 1 a menus file that was bad
+// or could not be read or written; 2 the command line names nothing
+// talvex.exe does; 3 the editor could not be created.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -18,9 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "app_output.h"
 #include "class_id.h"
 #include "com_object.h"
 #include "context_kind.h"
+#include "menus_commands.h"
+#include "menus_window.h"
 #include "selected_object.h"
 #include "store_layout.h"
 
@@ -28,18 +34,22 @@ namespace {
 
 using shellext::kQuillonClassId;
 
-constexpr int kExitBadArguments = 2;
+using talvex_app::kAppTitle;
+using talvex_app::kExitBadArguments;
 constexpr int kExitNoEditor = 3;
 
-constexpr wchar_t kAppTitle[] = L"Talvex context menus";
 constexpr wchar_t kUsage[] =
-    L"Usage: talvex.exe [kind]\n\n"
-    L"Opens the Context Menu page for one of your menus:\n"
-    L"  *\t\tfiles (the default)\n"
+    L"Usage: talvex.exe [kind]\n"
+    L"       talvex.exe export [file] | import [file]\n\n"
+    L"Without a word: a window with a button for each menu.\n"
+    L"A kind opens the Context Menu page for one of your menus:\n"
+    L"  *\t\tfiles\n"
     L"  Directory\tfolders\n"
     L"  Background\tthe background of a folder window\n"
     L"  Drive\t\tfixed drives\n"
-    L"  CDROM\t\tCD and DVD drives";
+    L"  CDROM\t\tCD and DVD drives\n"
+    L"export [file] writes all your menus to a file; import [file] replaces\n"
+    L"the menus the file holds with its own. Without a file a dialog asks.";
 
 struct Menu {
     const char* kind;
@@ -163,9 +173,21 @@ int run() {
         tell(kUsage, MB_ICONINFORMATION);
         return 0;
     }
+    if (words.empty()) return talvex_app::runMenusWindow();
+    if (words[0] == L"export" || words[0] == L"import") {
+        talvex_app::Output& output = talvex_app::processOutput();
+        if (words.size() > 2) {
+            output.say(L"talvex.exe " + words[0] + L" takes one file, not " +
+                           std::to_wstring(words.size() - 1) + L".\n\n" + kUsage,
+                       talvex_app::Tone::Error);
+            return kExitBadArguments;
+        }
+        const std::wstring* file = words.size() == 2 ? &words[1] : nullptr;
+        return words[0] == L"export" ? talvex_app::exportMenus(file, output)
+                                     : talvex_app::importMenus(file, output);
+    }
     // Any character outside ASCII becomes DEL, which no kind contains.
-    const char* kind = words.empty() ? store::kKindFile
-                                     : store::contextKindNamed(narrow(words[0].c_str()).c_str());
+    const char* kind = store::contextKindNamed(narrow(words[0].c_str()).c_str());
     if (words.size() > 1 || !kind) {
         std::wstring text = words.size() > 1 ? L"talvex.exe takes one menu kind, not " +
                                                    std::to_wstring(words.size()) + L"."

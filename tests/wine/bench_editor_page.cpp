@@ -2,7 +2,9 @@
 // in 1024 entries). Opening the page (loading the store into a real
 // tree-view control) and applying it (writing the tree back), each next to
 // its floor: the same registry reads, or writes, done bare in the same
-// order. Prints medians and ratios.
+// order. Prints medians and ratios. Then talvex.exe's export of the same
+// store to a menus file, and its import of that file (backup included),
+// each next to the page's own open and apply.
 //
 //   bench_editor_page [runs]
 //
@@ -18,8 +20,15 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+
 #include "bench_support.h"
+#include "menus_reader.h"
+#include "menus_writer.h"
 #include "modified_marker.h"
+#include "store_menus.h"
+#include "store_lock.h"
+#include "system_code_page.h"
 #include "page_controller.h"
 #include "registry_key_store.h"
 #include "store_layout.h"
@@ -211,7 +220,40 @@ int main(int argc, char** argv) {
                 stored.size(), runs);
     report("open: load the store into the tree-view", openTimes, openFloor);
     report("apply: write the tree back", applyTimes, applyFloor);
+
+    // The menus file, as talvex.exe writes and reads it (the file's own
+    // write and read aside), on the same store.
+    page.controller.destroy();
+    talvex_app::SystemCodePage codePage;
+    std::vector<double> exportTimes, importTimes;
+    std::string text;
+    for (int run = 0; run < runs; ++run) {
+        double t0 = bench::nowMicroseconds();
+        menus_file::StoreContents contents;
+        std::string problem;
+        ok = menus_file::readStore(page.keys, contents) &&
+             menus_file::writeMenus(contents.menus, codePage, text, problem) && ok;
+        double t1 = bench::nowMicroseconds();
+        menus_file::Menus menus;
+        menus_file::ReadProblem bad;
+        editor::StoreLock lock;
+        ok = menus_file::readMenus(text, codePage, menus, bad) && ok;
+        menus_file::ImportResult result = menus_file::importMenus(
+            menus, page.keys, lock, [&](const menus_file::StoreContents& before) {
+                std::string backup, unwritten;
+                return menus_file::writeMenus(before.menus, codePage, backup, unwritten) &&
+                       static_cast<bool>(std::ofstream("bench-backup.json", std::ios::binary) << backup);
+            });
+        double t2 = bench::nowMicroseconds();
+        ok = result.result == editor::SaveResult::Saved && ok;
+        exportTimes.push_back(t1 - t0);
+        importTimes.push_back(t2 - t1);
+    }
+    std::remove("bench-backup.json");
+    std::printf("Menus file of the same store (%zu bytes), against the page:\n", text.size());
+    report("export: the store to a file (vs. open)", exportTimes, openTimes);
+    report("import: file, backup, five saves (vs. apply)", importTimes, applyTimes);
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Talvex");
-    if (!ok) std::printf("the page did not load or save the whole menu\n");
+    if (!ok) std::printf("the page or the menus file did not load or save the whole menu\n");
     return ok ? 0 : 1;
 }

@@ -8,7 +8,9 @@ if(TARGET quillon_win32)
   # Opening and applying the page on the largest menu against bare registry
   # reads and writes: a benchmark, not a test (scripts/bench runs it).
   add_executable(bench_editor_page bench_editor_page.cpp)
-  target_link_libraries(bench_editor_page PRIVATE quillon_win32 ${HOST_LIBRARIES} comctl32)
+  target_sources(bench_editor_page PRIVATE ${PROJECT_SOURCE_DIR}/editor/app/system_code_page.cpp)
+  target_include_directories(bench_editor_page PRIVATE ${PROJECT_SOURCE_DIR}/editor/app)
+  target_link_libraries(bench_editor_page PRIVATE quillon_win32 menus_file ${HOST_LIBRARIES} comctl32)
 endif()
 
 if(TARGET quillon)

@@ -14,6 +14,7 @@
 #include <doctest/doctest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <wincrypt.h>
 
@@ -189,7 +190,34 @@ void checkUninstallEntry(const Folders& f) {
     CHECK(values == expected);
 }
 
+// Where the Start menu shortcut to the menus window leads for every user;
+// "<none>" without one.
+std::string menusShortcutTarget() {
+    char programs[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+        return "<no Start menu folder for all users>";
+    const std::string link = std::string(programs) + "\\" TALVEX_MENUS_TITLE ".lnk";
+    if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) return "<none>";
+    std::string target = "<a shortcut that does not read>";
+    CoInitialize(nullptr);
+    IShellLinkA* shortcut = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shortcut))) &&
+        SUCCEEDED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        char path[MAX_PATH] = "";
+        if (SUCCEEDED(file->Load(std::wstring(link.begin(), link.end()).c_str(), STGM_READ)) &&
+            SUCCEEDED(shortcut->GetPath(path, MAX_PATH, nullptr, 0)))
+            target = path;
+    }
+    if (file) file->Release();
+    if (shortcut) shortcut->Release();
+    CoUninitialize();
+    return target;
+}
+
 void checkInstalled(const Folders& f) {
+    CHECK(lower(menusShortcutTarget()) == lower(f.installDir() + "\\talvex.exe"));
     if (!f.dir64.empty()) {
         std::vector<std::string> files = {"korvane.dll", "quillon.dll", "talvex.cer",
                                           "talvex.exe", "talvex.msix", "uninstall.exe"};
@@ -211,6 +239,7 @@ void checkInstalled(const Folders& f) {
 
 // After an uninstall in place: only the running uninstaller is left.
 void checkFilesGone(const Folders& f) {
+    CHECK(menusShortcutTarget() == "<none>");
     CHECK(listFolder(f.installDir()) == std::vector<std::string>{"uninstall.exe"});
     if (!f.dir64.empty()) CHECK_FALSE(fileExists(f.dir32));
     removeUninstaller(f);

@@ -30,7 +30,7 @@ target_compile_definitions(installer_version_test PRIVATE CHECK_SETUP)
 add_executable(installer_stand_in installer_stand_in.cpp)
 
 add_executable(installer_test installer_test.cpp)
-target_link_libraries(installer_test PRIVATE doctest_main advapi32 crypt32)
+target_link_libraries(installer_test PRIVATE doctest_main advapi32 crypt32 ole32 shell32 uuid)
 target_include_directories(installer_test PRIVATE "${TALVEX_VERSION_INCLUDE_DIR}"
                                                   "${PROJECT_SOURCE_DIR}/shellext")
 add_dependencies(installer_test talvex_setup installer_host installer_stand_in)

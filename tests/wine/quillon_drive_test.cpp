@@ -277,7 +277,7 @@ TEST_CASE("talvex.exe opens the page of the kind its command line names, in a sh
         const char* title;
         const char* tool;  // the first command of that kind's list
     };
-    for (const Case& run : {Case{"", "Talvex: Files", "File tool"},
+    for (const Case& run : {Case{"*", "Talvex: Files", "File tool"},
                             Case{"directory", "Talvex: Folders", "Folder tool"},
                             Case{"Background", "Talvex: Folder backgrounds", "Background tool"},
                             Case{"DRIVE", "Talvex: Fixed drives", "Disk tool"},
