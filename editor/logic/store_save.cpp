@@ -72,24 +72,27 @@ struct SavePlan {
 // save off the items another page wrote.
 struct IdsInUse {
     std::vector<bool> used = std::vector<bool>(store::kMaxStoredId + 1, false);
+    std::vector<bool> otherKinds = std::vector<bool>(store::kMaxStoredId + 1, false);
     std::uint32_t highest = 0;
 
-    void add(std::uint32_t id) {
+    void add(std::uint32_t id, bool byOtherKind) {
         if (id == 0 || id > store::kMaxStoredId) return;
         used[id] = true;
+        if (byOtherKind) otherKinds[id] = true;
         highest = std::max(highest, id);
     }
     bool has(std::uint32_t id) const { return id <= store::kMaxStoredId && used[id]; }
+    bool namedByOtherKind(std::uint32_t id) const { return id <= store::kMaxStoredId && otherKinds[id]; }
 };
 
 IdsInUse idsInUse(const std::vector<WalkedNode>& walked, const Page& page, store::KeyStore& keys) {
     IdsInUse inUse;
     for (const WalkedNode& node : walked)
-        if (node.record && keepsStoredId(*node.record)) inUse.add(node.record->id);
+        if (node.record && keepsStoredId(*node.record)) inUse.add(node.record->id, false);
     for (const char* kind : store::kContextKinds)
         if (std::strcmp(kind, page.state.contextKind ? page.state.contextKind : "") != 0)
             for (const store::IndexEntry& entry : store::readIndexList(keys, kind))
-                inUse.add(entry.id);
+                inUse.add(entry.id, true);
     return inUse;
 }
 
@@ -124,8 +127,12 @@ void planFreeIds(const Page& page, const IdsInUse& inUse, std::vector<std::uint3
 }
 
 // Gives every item its id in walk order (its stored id, else the smallest
-// free id, else a new one past MaxID) and makes the index entries.
-SaveResult assignIds(const std::vector<WalkedNode>& walked, SavePlan& out) {
+// free id, else a new one past MaxID) and makes the index entries. A stored
+// id that another kind's list names now is not the item's any more: a page
+// loaded before another program (another page's process, an import) gave
+// that id to the other menu would write over that menu's item, so the item
+// takes a fresh id and the other menu keeps its own.
+SaveResult assignIds(const std::vector<WalkedNode>& walked, const IdsInUse& inUse, SavePlan& out) {
     std::vector<std::uint32_t>& free = out.freeIds;
     std::vector<bool> taken(store::kMaxStoredId + 1, false);
     out.entries.reserve(walked.size());
@@ -136,7 +143,7 @@ SaveResult assignIds(const std::vector<WalkedNode>& walked, SavePlan& out) {
         ItemRecord* record = walked[i].record;
         std::uint32_t id = 0;
         if (record) {
-            if (keepsStoredId(*record) && !taken[record->id]) {
+            if (keepsStoredId(*record) && !taken[record->id] && !inUse.namedByOtherKind(record->id)) {
                 id = record->id;
             } else if (!free.empty()) {
                 id = free.back();  // smallest first
@@ -171,7 +178,7 @@ SaveResult plan(Page& page, store::KeyStore& keys, SavePlan& out) {
         storedFree = store::readFreeIds(keys, items.get());
     }
     planFreeIds(page, inUse, std::move(storedFree), out);
-    SaveResult assigned = assignIds(walked, out);
+    SaveResult assigned = assignIds(walked, inUse, out);
     if (assigned != SaveResult::Saved) return assigned;
     out.nextDeletedIds.reserve(out.entries.size());
     return SaveResult::Saved;

@@ -54,7 +54,9 @@ SaveLock& unsharedStore() noexcept;
 // Store data that no save of this page wrote is taken with care: free ids
 // that are 0, repeated, above "MaxID", shown by this page or named by another
 // kind's list are not given out, and "MaxID" is raised to cover those ids,
-// so that no two items ever share an id.
+// so that no two items ever share an id. An item whose id another kind's
+// list names by now (a save of another process, an import) is written under
+// a fresh id, and the other menu keeps its item.
 SaveResult saveTree(Page& page, store::KeyStore& keys, SaveLock& lock = unsharedStore()) noexcept;
 
 }  // namespace editor

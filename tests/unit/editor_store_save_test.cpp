@@ -280,6 +280,25 @@ TEST_CASE("ids are never shared, even over store data no save wrote") {
         CHECK(storedCaption(keys, 1) == "Item 1");
     }
 
+    SUBCASE("a stale page's item whose id another kind's list names now takes a fresh id") {
+        putFlatMenu(keys, "*", {1, 2});
+        putMaxId(keys, 2);
+        PageFixture stale(keys, "*");
+        stale.load();
+        // Meanwhile another process gave id 1 to the folders' menu.
+        putItem(keys, 1, "Folder tool", false);
+        putIndex(keys, "*", {{2, 0}});
+        putIndex(keys, "Directory", {{1, 0}});
+        stale.tree.select(nullptr);
+        newCommand(stale, "New");
+        REQUIRE(save(stale) == SaveResult::Saved);
+        CHECK(storedList(keys, "Directory") == "(1,0)");
+        CHECK(storedCaption(keys, 1) == "Folder tool");
+        CHECK(storedList(keys, "*") == "(3,0) (4,0) (2,0)");
+        CHECK(storedCaption(keys, 4) == "Item 1");
+        CHECK(storedMaxId(keys) == 4);
+    }
+
     SUBCASE("repeated, zero, too high or shown free ids are not given out") {
         putFlatMenu(keys, "*", {3});
         putMaxId(keys, 10);
