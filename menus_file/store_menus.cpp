@@ -123,21 +123,6 @@ bool addEntries(ListTree& tree, editor::TreeNode parent, const MenuList& list, s
     return true;
 }
 
-class HeldLock {
-public:
-    explicit HeldLock(editor::SaveLock& lock) : lock_(lock), held_(lock.acquire()) {}
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-    ~HeldLock() {
-        if (held_) lock_.release();
-    }
-    bool held() const { return held_; }
-
-private:
-    editor::SaveLock& lock_;
-    bool held_;
-};
-
 std::vector<int> allKinds() {
     std::vector<int> kinds;
     for (int i = 0; i < store::kContextKindCount; ++i) kinds.push_back(i);
@@ -166,7 +151,7 @@ ImportResult importMenus(const Menus& menus, store::KeyStore& keys, editor::Save
     ImportResult outcome;
     // One hold for the whole import: no other editor's save comes between
     // the check and the last kind written.
-    HeldLock held(lock);
+    editor::HeldLock held(lock);
     if (!held.held()) {
         outcome.result = editor::SaveResult::StoreBusy;
         return outcome;

@@ -234,21 +234,6 @@ bool writePlan(store::KeyStore& keys, const char* kind, const SavePlan& plan, bo
            store::writeMaxId(keys, items.get(), plan.maxId);
 }
 
-class HeldLock {
-public:
-    explicit HeldLock(SaveLock& lock) : lock_(lock), held_(lock.acquire()) {}
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-    ~HeldLock() {
-        if (held_) lock_.release();
-    }
-    bool held() const { return held_; }
-
-private:
-    SaveLock& lock_;
-    bool held_;
-};
-
 class NoLock final : public SaveLock {
 public:
     bool acquire() noexcept override { return true; }

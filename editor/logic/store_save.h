@@ -28,6 +28,22 @@ public:
     virtual void release() noexcept = 0;
 };
 
+// Holds the lock for a scope, where it could be had.
+class HeldLock {
+public:
+    explicit HeldLock(SaveLock& lock) : lock_(lock), held_(lock.acquire()) {}
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock() {
+        if (held_) lock_.release();
+    }
+    bool held() const { return held_; }
+
+private:
+    SaveLock& lock_;
+    bool held_;
+};
+
 // For a store that only this thread writes.
 SaveLock& unsharedStore() noexcept;
 

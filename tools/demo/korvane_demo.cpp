@@ -114,14 +114,8 @@ bool writeSampleMenu() {
         if (item.id == 0) continue;
         ok = shell_host::putItem(item.id, item.caption, item.isSubMenu != 0, item.action,
                                  item.prompt, item.icon) && ok;
-        char key[64];
-        std::snprintf(key, sizeof key, "%s\\%u", kItemsKey, static_cast<unsigned>(item.id));
-        if (item.showFor[0])
-            ok = SHSetValueA(HKEY_CURRENT_USER, key, "ShowFor", REG_SZ, item.showFor,
-                             static_cast<DWORD>(std::strlen(item.showFor) + 1)) == ERROR_SUCCESS && ok;
-        if (item.runAs)
-            ok = SHSetValueA(HKEY_CURRENT_USER, key, "RunAs", REG_DWORD, &item.runAs,
-                             sizeof item.runAs) == ERROR_SUCCESS && ok;
+        if (item.showFor[0]) ok = shell_host::putItemValue(item.id, "ShowFor", item.showFor) && ok;
+        if (item.runAs) ok = shell_host::putItemValue(item.id, "RunAs", item.runAs) && ok;
     }
     return shell_host::putMaxId(kMaxSampleId) && ok;
 }
