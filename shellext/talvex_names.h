@@ -52,4 +52,8 @@
  * namespace. */
 #define TALVEX_STORE_LOCK "Local\\Talvex.Korvane.Store"
 
+/* The memory that holds every editor's count of saves per kind, so that an
+ * open page hears of a save made in another process (an import, say). */
+#define TALVEX_SAVE_COUNTS "Local\\Talvex.Quillon.Saves"
+
 #endif

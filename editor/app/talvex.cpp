@@ -28,6 +28,7 @@
 #include "menus_commands.h"
 #include "menus_window.h"
 #include "selected_object.h"
+#include "shared_save_counts.h"
 #include "store_layout.h"
 
 namespace {
@@ -225,6 +226,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return kExitNoEditor;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
+    // An import saves through the editor's save path: the open pages of
+    // every editor process hear of it.
+    editor::shareSaveCountsAcrossProcesses();
     int code = kExitNoEditor;
     try {
         code = run();

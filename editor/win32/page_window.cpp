@@ -15,6 +15,7 @@
 #include "registry_key_store.h"
 #include "resource_ids.h"
 #include "server_module.h"
+#include "shared_save_counts.h"
 #include "store_lock.h"
 #include "toolbar_images.h"
 #include "tree_view.h"
@@ -235,6 +236,7 @@ void EditorPage::createToolbar() {
 }
 
 void EditorPage::initialize() {
+    shareSaveCountsAcrossProcesses();  // before the page takes in its kind's count
     createToolbar();
     HWND tree = GetDlgItem(window_, IDC_TREE);
     tree_.attach(tree);

@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -35,16 +36,20 @@ std::wstring currentUserSid() {
     return text;
 }
 
-// Every process of this user may use the lock, whatever its integrity: the
+}  // namespace
+
+// Every process of this user may use the object, whatever its integrity: the
 // default security of an elevated process (Administrators and SYSTEM only,
 // labelled High with no write-up) would shut the user's ordinary editors out,
 // and their saves would wait and be refused as busy. The label is Low, so
 // that no integrity level is below it. A system without labels gets the
 // access list alone.
-OwnedLocalMemory lockSecurity() {
+OwnedLocalMemory everyEditorSecurity(unsigned long allAccess) {
     const std::wstring user = currentUserSid();
     if (user.empty()) return OwnedLocalMemory();
-    const std::wstring access = L"D:(A;;0x1F0001;;;" + user + L")(A;;0x1F0001;;;SY)";
+    wchar_t mask[16];
+    swprintf(mask, 16, L"0x%lX", allAccess);
+    const std::wstring access = L"D:(A;;" + std::wstring(mask) + L";;;" + user + L")(A;;" + mask + L";;;SY)";
     for (const std::wstring& text : {access + L"S:(ML;;NW;;;LW)", access}) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         if (ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
@@ -54,10 +59,12 @@ OwnedLocalMemory lockSecurity() {
     return OwnedLocalMemory();
 }
 
+namespace {
+
 HANDLE createOrOpenLock() {
     OwnedLocalMemory descriptor;
     try {
-        descriptor = lockSecurity();
+        descriptor = everyEditorSecurity(MUTEX_ALL_ACCESS);
     } catch (...) {
         // Out of memory: the lock is made with the default security.
     }

@@ -10,6 +10,11 @@
 
 namespace editor {
 
+// Security for a named object of the editors that grants `allAccess` to
+// every process of this user, elevated or not, and to the system; empty
+// where it cannot be made.
+shellext::OwnedLocalMemory everyEditorSecurity(unsigned long allAccess);
+
 // How long a save waits for another before it is refused.
 constexpr DWORD kStoreLockWait = 5000;
 

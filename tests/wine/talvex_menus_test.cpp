@@ -15,6 +15,7 @@
 #include <string>
 
 #include "handler_readback.h"
+#include "page_texts.h"
 #include "sheet_driver.h"
 #include "shell_host.h"
 #include "store_checks.h"
@@ -169,6 +170,35 @@ TEST_CASE("export, then import into a fresh store, gives korvane's menus back; t
                   "the backup is at " << utf8(backup.c_str()));
     CHECK(talvex(L"import " + quotedArgument(backup)).code == 0);
     CHECK(korvaneMenu(sample) == before);
+}
+
+TEST_CASE("a page open in another process during an import offers to reload the imported menu") {
+    shell_host::ComScope com;
+    shell_host::SampleFolder folder;
+    const std::wstring file = workFolder() + L"\\open-page.json";
+    putSampleStore();
+    REQUIRE(talvex(L"export " + quotedArgument(file)).code == 0);
+    shell_host::clearStore();
+    shell_host::putItem(1, "Before", false, "before.exe");
+    shell_host::putIndex("*", {{1, 0}});
+    shell_host::putMaxId(1);
+
+    sheet_driver::DialogThread ui;
+    sheet_driver::Sheet sheet(ui, folder.root + "\\a.txt");
+    REQUIRE(sheet);
+    sheet_driver::Page page(sheet);
+    REQUIRE(page);
+    CHECK(page.tree() == "Before");
+    CHECK(talvex(L"import " + quotedArgument(file)).code == 0);
+    {
+        sheet_driver::Answer box(ui.id(), page_texts::kConfirm, IDYES);
+        page.activate();
+        CHECK_MESSAGE(box.asked(), "the page was not offered the menu another process saved");
+        CHECK(box.text() == page_texts::kReloadQuestion);
+    }
+    CHECK(page.tree() == "Tools(Caf\xe9 edit,---,Inner(Zip)),---");
+    sheet.press(PSBTN_CANCEL);
+    CHECK(sheet.waitClosed());
 }
 
 TEST_CASE("a bad file or bad words change nothing and say what is wrong") {
