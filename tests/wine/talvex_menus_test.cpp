@@ -333,17 +333,29 @@ std::string answerBox(DWORD process) {
     return text;
 }
 
-// A file dialog of the program: the name typed into its field, then OK.
-bool chooseInDialog(DWORD process, const char* title, const std::wstring& path) {
-    HWND dialog = waitForWindow(process, "#32770", title);
-    if (!dialog) return false;
+// The file name field of a file dialog; null until the dialog has made it.
+HWND nameField(HWND dialog) {
     HWND field = GetDlgItem(dialog, cmb13);
-    if (HWND edit = field ? FindWindowExA(field, nullptr, "Edit", nullptr) : nullptr) field = edit;
-    if (!field) field = GetDlgItem(dialog, edt1);
-    if (!field) return false;
+    if (HWND edit = field ? FindWindowExA(field, nullptr, "Edit", nullptr) : nullptr) return edit;
+    return field ? field : GetDlgItem(dialog, edt1);
+}
+
+// A file dialog of the program: the name typed into its field, then OK.
+// Empty when the dialog took it and closed; else what went wrong. The
+// dialog shows before it has made all its controls, and on a busy machine
+// takes its time to close.
+std::string chooseInDialog(DWORD process, const char* title, const std::wstring& path) {
+    HWND dialog = waitForWindow(process, "#32770", title);
+    if (!dialog) return std::string("no dialog \"") + title + "\" appeared";
+    HWND field = nullptr;
+    if (!waitUntil([&] { return (field = nameField(dialog)) != nullptr; }, 20000))
+        return std::string("the dialog \"") + title + "\" has no file name field";
     SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return waitUntil([&] { return !IsWindow(dialog); });
+    if (!waitUntil([&] { return !IsWindow(dialog); }, 20000))
+        return std::string("the dialog \"") + title + "\" stayed open after OK, its field holding \"" +
+               utf8(path.c_str()) + "\"";
+    return std::string();
 }
 
 }  // namespace
@@ -351,6 +363,7 @@ bool chooseInDialog(DWORD process, const char* title, const std::wstring& path) 
 TEST_CASE("the Talvex Menus window opens each menu's page and the export and import dialogs") {
     putSampleStore();
     const std::wstring file = workFolder() + L"\\window.json";
+    DeleteFileW(file.c_str());  // one left by an earlier run would be asked about first
     std::wstring line = L"\"" + wide(test_paths::path("TALVEX")) + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
@@ -377,12 +390,12 @@ TEST_CASE("the Talvex Menus window opens each menu's page and the export and imp
     }
 
     PostMessageA(childWithText(window, "Export..."), BM_CLICK, 0, 0);
-    REQUIRE(chooseInDialog(pi.dwProcessId, "Export menus", file));
+    REQUIRE(chooseInDialog(pi.dwProcessId, "Export menus", file) == "");
     const std::string exported = answerBox(pi.dwProcessId);
     CHECK_MESSAGE(exported.find("Exported your menus to \"" + utf8(file.c_str()) + "\"") == 0, exported);
 
     PostMessageA(childWithText(window, "Import..."), BM_CLICK, 0, 0);
-    REQUIRE(chooseInDialog(pi.dwProcessId, "Import menus", file));
+    REQUIRE(chooseInDialog(pi.dwProcessId, "Import menus", file) == "");
     const std::string imported = answerBox(pi.dwProcessId);
     CHECK_MESSAGE(imported.find("Imported \"" + utf8(file.c_str()) + "\": Files 4 items") == 0, imported);
 
